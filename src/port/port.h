@@ -1,0 +1,20 @@
+// The two operations the programming module is driven through: one byte in
+// from an I/O address, one byte out to one. Nothing at this level fails.
+#pragma once
+
+#include <cstdint>
+
+namespace vexo {
+
+inline constexpr std::uint16_t kDataPort = 0x378;
+inline constexpr std::uint16_t kStatusPort = 0x379;
+inline constexpr std::uint16_t kControlPort = 0x37A;
+
+class IPort {
+public:
+    virtual ~IPort() = default;
+    virtual std::uint8_t In(std::uint16_t address) = 0;
+    virtual void Out(std::uint16_t address, std::uint8_t value) = 0;
+};
+
+}  // namespace vexo

@@ -1,0 +1,121 @@
+// CRom, the device object: the programming module on the parallel port and
+// the image buffer that is programmed into or read out of the EPROM.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "port/port.h"
+#include "rom/catalogue.h"
+#include "rom/shadows.h"
+#include "rom/ui_services.h"
+
+namespace vexo {
+
+inline constexpr std::uint32_t kBufferSize = 16u * 1024u * 1024u;
+
+class CRom {
+public:
+    // Runs the power-on module check and the buffer reset.
+    CRom(IPort& port, IUiServices& ui);
+    ~CRom();
+    CRom(const CRom&) = delete;
+    CRom& operator=(const CRom&) = delete;
+
+    // --- port lines (one register write each) ---
+    void SetControlBit0() { WriteControl(g_byControl | 0x01); }
+    void ClearControlBit0() { WriteControl(g_byControl & 0xFE); }
+    void SetControlBit1() { WriteControl(g_byControl | 0x02); }
+    void ClearControlBit1() { WriteControl(g_byControl & 0xFD); }
+    void SetControlBit2() { WriteControl(g_byControl | 0x04); }
+    void ClearControlBit2() { WriteControl(g_byControl & 0xFB); }
+    void SetControlBit3() { WriteControl(g_byControl | 0x08); }
+    void ClearControlBit3() { WriteControl(g_byControl & 0xF7); }
+    void SetControlBit4() { WriteControl(g_byControl | 0x10); }
+    void ClearControlBit4() { WriteControl(g_byControl & 0xEF); }
+    void SetDataBit1() { WriteData(g_byData | 0x02); }
+    void ClearDataBit1() { WriteData(g_byData & 0xFD); }
+    void ResetLines();
+    static void Delay(int count) { (void)count; }
+
+    // --- module check and port selection ---
+    void InitModule();    // check; "Programming Module not found ..." when absent
+    void DetectModule();  // check; "Module found!!" or "Module Not found!!"
+    // Returns true when the port number was stored and a module answered.
+    bool SelectPort(int number);
+    // The check alone, no message: true when a module answers.
+    bool ModulePresent();
+
+    // --- serial primitives ---
+    void ShiftAddress(std::uint32_t address);
+    std::uint8_t ReadByte();
+    void ProgramSetup();
+    void ProgramByte(std::uint8_t value);
+
+    // --- whole-device passes ---
+    void RunBlankCheck();
+    void ProgramAll();
+    void VerifyAll();
+    void ReadAll();
+    void ShowHexCount();
+
+    // --- image buffer and files ---
+    void ClearBuffer();
+    void Reset();
+    bool LoadFile();
+    bool SaveBuffer();
+
+    // --- operator commands; true when the command ended in success ---
+    bool ReadRom();
+    bool BlankCheck();
+    bool WriteRom();
+    bool VerifyRom();
+    bool AutoWrite();
+
+    const DeviceInfo& Device() const { return kDevices[m_nDevice]; }
+    std::uint32_t DeviceSize() const { return Device().Size(); }
+    bool ImageLoaded() const { return m_bImageLoaded; }
+    IUiServices& Ui() { return m_ui; }
+
+    // Fields in the order the device object has always declared them.
+    std::int32_t m_nLength = 0;
+    std::unique_ptr<std::uint8_t[]> m_Buffer;
+    std::string m_strSaveName;
+    std::int8_t m_nDevice = 0;
+    std::int8_t m_nPort = 0;
+    std::int8_t m_nSpeed = 0;
+    std::uint8_t m_bError = 0;
+    std::int32_t m_nHexCount = 0;
+    std::int32_t m_bEndFound = 0;
+
+private:
+    void WriteControl(unsigned value)
+    {
+        g_byControl = std::uint8_t(value);
+        m_port.Out(kControlPort, g_byControl);
+    }
+    void WriteData(unsigned value)
+    {
+        g_byData = std::uint8_t(value);
+        m_port.Out(kDataPort, g_byData);
+    }
+    std::uint8_t ReadStatus()
+    {
+        g_byStatus = m_port.In(kStatusPort);
+        return g_byStatus;
+    }
+    bool ModuleCheck();
+    void VerifyReadSetup();
+    void ProgramPulse();
+    void FillForRead();
+    bool WriteFileAtomically(const std::string& path, std::uint32_t bytes);
+
+    IPort& m_port;
+    IUiServices& m_ui;
+    // True while the buffer holds an image: a loaded non-empty file or a
+    // completed device read. Cleared by the buffer reset.
+    bool m_bImageLoaded = false;
+};
+
+}  // namespace vexo

@@ -1,0 +1,32 @@
+// What the device object may ask of whoever hosts it: the GUI, the command
+// line and the tests each implement this.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vexo {
+
+class CInfoPanel;
+
+class IUiServices {
+public:
+    virtual ~IUiServices() = default;
+
+    // The device object's own box: OK only, the application's title.
+    virtual void RomMessageBox(std::string_view text) = 0;
+    // The application-wide box (owned by the main window), OK only.
+    virtual void AppMessageBox(std::string_view text) = 0;
+    // The Hex Count pane. Called after every counted byte of a pass; the host
+    // decides how often the screen follows.
+    virtual void SetHexCountText(std::string_view text) = 0;
+    // A pass has ended (or is about to show a box): bring the screen up to date.
+    virtual void FlushHexCount() {}
+    // The information panel's fields.
+    virtual CInfoPanel& InfoPanel() = 0;
+    // Open BIN File's chooser: the chosen path, or nothing on Cancel.
+    virtual std::optional<std::string> ChooseFileToOpen() = 0;
+};
+
+}  // namespace vexo

@@ -1,0 +1,53 @@
+// UI services for tests: records every box and the last Hex Count text, and
+// answers the file chooser from a queue.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "rom/info_panel.h"
+#include "rom/ui_services.h"
+
+namespace vexo::test {
+
+class RecordingPanel : public CInfoPanel {
+public:
+    void Push() override { ++pushes; }
+    int pushes = 0;
+};
+
+class UiRecorder : public IUiServices {
+public:
+    void RomMessageBox(std::string_view text) override { messages.emplace_back(text); }
+    void AppMessageBox(std::string_view text) override { messages.emplace_back(text); }
+    void SetHexCountText(std::string_view text) override
+    {
+        hexCount.assign(text);
+        ++hexCountUpdates;
+    }
+    CInfoPanel& InfoPanel() override { return panel; }
+    std::optional<std::string> ChooseFileToOpen() override
+    {
+        if (choices.empty()) return std::nullopt;
+        auto c = choices.front();
+        choices.pop_front();
+        return c;
+    }
+
+    std::vector<std::string> Take()
+    {
+        auto out = std::move(messages);
+        messages.clear();
+        return out;
+    }
+
+    std::vector<std::string> messages;
+    std::string hexCount = "Hex Counter :                \n";
+    long hexCountUpdates = 0;
+    std::deque<std::optional<std::string>> choices;
+    RecordingPanel panel;
+};
+
+}  // namespace vexo::test
