@@ -41,7 +41,8 @@ public:
 
     // --- module check and port selection ---
     void InitModule();    // check; "Programming Module not found ..." when absent
-    void DetectModule();  // check; "Module found!!" or "Module Not found!!"
+    // Check with its answer, "Module found!!" or "Module Not found!!"; true on the first.
+    bool DetectModule();
     // Returns true when the port number was stored and a module answered.
     bool SelectPort(int number);
     // The check alone, no message: true when a module answers.
@@ -108,7 +109,6 @@ private:
     bool ModuleCheck();
     void VerifyReadSetup();
     void ProgramPulse();
-    void FillForRead();
     bool WriteFileAtomically(const std::string& path, std::uint32_t bytes);
 
     IPort& m_port;

@@ -1,0 +1,114 @@
+// The four whole-device passes. Each visits bank, page and byte in ascending
+// order, byte innermost, and publishes the running count after every counted
+// byte.
+#include <charconv>
+#include <string_view>
+
+#include "rom/info_panel.h"
+#include "rom/rom.h"
+
+namespace vexo {
+namespace {
+
+// Calls visit(address) for every address of the device, in pass order, until
+// it returns false.
+template <typename Visit>
+void ForEachAddress(int device, Visit visit)
+{
+    const std::uint32_t lastBank = std::uint32_t(g_nLastBank[device]);
+    const std::uint32_t lastPage = std::uint32_t(g_nLastPage[device]);
+    for (std::uint32_t bank = 0; bank <= lastBank; ++bank)
+        for (std::uint32_t page = 0; page <= lastPage; ++page)
+            for (std::uint32_t byte = 0; byte <= 255; ++byte)
+                if (!visit(bank * 0x10000 + page * 0x100 + byte)) return;
+}
+
+}  // namespace
+
+void CRom::ShowHexCount()
+{
+    char text[32] = "Hex Count: 0x";
+    constexpr std::size_t prefix = sizeof "Hex Count: 0x" - 1;
+    const auto end = std::to_chars(text + prefix, text + sizeof text,
+                                   std::uint32_t(m_nHexCount), 16).ptr;
+    m_ui.SetHexCountText(std::string_view(text, std::size_t(end - text)));
+}
+
+void CRom::RunBlankCheck()
+{
+    m_nHexCount = 0;
+    ForEachAddress(m_nDevice, [this](std::uint32_t address) {
+        ResetLines();
+        ShiftAddress(address);
+        SetControlBit3();
+        ++m_nHexCount;
+        if (ReadByte() != 0xFF) {
+            m_bError = 1;
+            m_ui.FlushHexCount();
+            m_ui.RomMessageBox("Error Occured");
+            return false;
+        }
+        ShowHexCount();
+        return true;
+    });
+    m_ui.FlushHexCount();
+}
+
+void CRom::ProgramAll()
+{
+    m_nHexCount = 0;
+    ForEachAddress(m_nDevice, [this](std::uint32_t address) {
+        ProgramSetup();
+        ShiftAddress(address);
+        ProgramByte(m_Buffer[address]);
+        ++m_nHexCount;
+        ShowHexCount();
+        return true;
+    });
+    m_ui.FlushHexCount();
+}
+
+void CRom::VerifyAll()
+{
+    m_nHexCount = 0;
+    ForEachAddress(m_nDevice, [this](std::uint32_t address) {
+        ResetLines();
+        ShiftAddress(address);
+        VerifyReadSetup();
+        Delay(10);
+        if (ReadByte() != m_Buffer[address]) {
+            m_bError = 1;
+            return false;
+        }
+        ++m_nHexCount;
+        ShowHexCount();
+        return true;
+    });
+    m_ui.FlushHexCount();
+}
+
+void CRom::ReadAll()
+{
+    m_nHexCount = 0;
+    CInfoPanel& panel = m_ui.InfoPanel();
+    ForEachAddress(m_nDevice, [this, &panel](std::uint32_t address) {
+        ResetLines();
+        ShiftAddress(address);
+        SetControlBit3();
+        const std::uint8_t value = ReadByte();
+        m_Buffer[address] = value;
+        if (value == 0xFF && m_bEndFound == 0) {
+            panel.m_nEndAddr = std::int32_t(address);
+            panel.ShowLastAddress();
+            m_bEndFound = 1;
+        }
+        ++m_nHexCount;
+        ShowHexCount();
+        return true;
+    });
+    m_bEndFound = 0;
+    m_bImageLoaded = true;
+    m_ui.FlushHexCount();
+}
+
+}  // namespace vexo

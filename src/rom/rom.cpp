@@ -1,0 +1,176 @@
+// The device object's link to the module: line reset, module check, port
+// selection, the serial primitives, and the object's construction and reset.
+#include "rom/rom.h"
+
+#include <algorithm>
+
+#include "rom/info_panel.h"
+
+namespace vexo {
+namespace {
+
+constexpr const char* kModuleMissing =
+    "Programming Module not found ! Please check connection of power Adapter.";
+
+bool UsesBit4(int lastBank) { return lastBank == 1 || lastBank == 3 || lastBank == 7; }
+
+}  // namespace
+
+CRom::CRom(IPort& port, IUiServices& ui)
+    : m_Buffer(new std::uint8_t[kBufferSize]), m_port(port), m_ui(ui)
+{
+    // Bytes past the first 32 KiB are erased too, so that programming past a
+    // short image never writes zeros into a chip.
+    std::fill_n(m_Buffer.get(), kBufferSize, std::uint8_t(0xFF));
+    m_nDevice = m_nPort = m_nSpeed = 0;
+    m_bError = 0;
+    InitModule();
+    ClearBuffer();
+    m_bEndFound = 0;
+    m_nHexCount = 0;
+}
+
+CRom::~CRom() = default;
+
+void CRom::ResetLines()
+{
+    SetControlBit0();
+    ClearControlBit2();
+    SetControlBit3();
+    ClearControlBit1();
+}
+
+bool CRom::ModuleCheck()
+{
+    SetControlBit2();
+    WriteData(g_byData & 0xFE);
+    Delay(1500);
+    ReadStatus();
+    // The module pulls status bit 7 against data bit 0, which is low here.
+    return ((g_byStatus >> 7) & 1) != (g_byData & 1);
+}
+
+bool CRom::ModulePresent() { return ModuleCheck(); }
+
+void CRom::InitModule()
+{
+    if (!ModuleCheck()) m_ui.RomMessageBox(kModuleMissing);
+}
+
+bool CRom::DetectModule()
+{
+    const bool found = ModuleCheck() && m_bError != 1;
+    m_ui.RomMessageBox(found ? "Module found!!" : "Module Not found!!");
+    return found;
+}
+
+bool CRom::SelectPort(int number)
+{
+    const bool found = DetectModule();
+    if (m_bError == 1) return false;
+    m_nPort = std::int8_t(number - 1);
+    return found;
+}
+
+void CRom::ShiftAddress(std::uint32_t address)
+{
+    const std::uint8_t bytes[3] = {std::uint8_t(address >> 16), std::uint8_t(address >> 8),
+                                   std::uint8_t(address)};
+    for (std::uint8_t byte : bytes) {
+        g_byAddrByte = byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            WriteData(g_byData & 0xFE);
+            WriteData((g_byData & 0xFD) | ((g_byAddrByte >> 6) & 0x02));
+            WriteData(g_byData | 0x01);
+            g_byAddrByte = std::uint8_t(g_byAddrByte << 1);
+        }
+    }
+    // The clock line stays high until the next data write takes it low.
+    g_byData &= 0xFE;
+}
+
+std::uint8_t CRom::ReadByte()
+{
+    auto sample = [this] {
+        WriteData(g_byData | 0x04);
+        WriteData(g_byData & 0xFB);
+        ReadStatus();
+        g_byReadByte = std::uint8_t((g_byReadByte & 0xFE) | (((g_byStatus >> 6) & 1) ^ 1));
+    };
+    SetDataBit1();
+    sample();
+    g_byReadByte = std::uint8_t(g_byReadByte << 1);
+    ClearDataBit1();
+    for (int round = 1; round <= 7; ++round) {
+        sample();
+        if (round <= 6) g_byReadByte = std::uint8_t(g_byReadByte << 1);
+    }
+    return g_byReadByte;
+}
+
+void CRom::ProgramSetup()
+{
+    ClearControlBit0();
+    SetControlBit2();
+    ClearControlBit3();
+    if (UsesBit4(g_nLastBank[m_nDevice])) ClearControlBit4();
+    ClearControlBit1();
+}
+
+void CRom::ProgramPulse()
+{
+    const int lastBank = g_nLastBank[m_nDevice];
+    const int lastPage = g_nLastPage[m_nDevice];
+    const bool fullPage = lastPage == 127 || lastPage == 255;
+    SetControlBit3();
+    if (UsesBit4(lastBank)) {
+        SetControlBit3();
+        SetControlBit4();
+    }
+    if (fullPage) SetControlBit3();
+    Delay(10000);
+    if (lastBank == 1 || lastBank == 3) ClearControlBit4();
+    if (fullPage) ClearControlBit3();
+    if (lastBank == 7) {
+        ClearControlBit3();
+        ClearControlBit4();
+    }
+}
+
+void CRom::ProgramByte(std::uint8_t value)
+{
+    SetControlBit1();
+    m_port.Out(kDataPort, value);  // straight to the lines; the shadow keeps the clock state
+    for (int pulse = 0; pulse < g_nPulseCount[m_nSpeed]; ++pulse) ProgramPulse();
+}
+
+void CRom::VerifyReadSetup()
+{
+    const int lastBank = g_nLastBank[m_nDevice];
+    const int lastPage = g_nLastPage[m_nDevice];
+    if (lastPage == 127) ClearControlBit3();
+    if (lastPage == 255) SetControlBit3();
+    if (lastBank == 1 || lastBank == 3) {
+        SetControlBit3();
+        ClearControlBit4();
+    }
+    if (lastBank == 7) ClearControlBit3();
+}
+
+void CRom::ClearBuffer()
+{
+    m_nLength = 0x7FFF;
+    std::fill_n(m_Buffer.get(), m_nLength + 1, std::uint8_t(0xFF));
+    m_bImageLoaded = false;
+}
+
+void CRom::Reset()
+{
+    m_nDevice = m_nPort = m_nSpeed = 0;
+    m_bError = 0;
+    InitModule();
+    ClearBuffer();
+    m_bEndFound = 0;
+}
+
+}  // namespace vexo
