@@ -1,0 +1,74 @@
+// The backends that reach a real parallel port, and the disconnected port.
+// Each maps the three register addresses the device object uses (data 0x378,
+// status 0x379, control 0x37A) onto the port it was opened on and passes
+// register values through unchanged.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "port/port.h"
+
+namespace vexo {
+
+// No port at all: writes go nowhere, the status reads 0x7F (no module).
+class DisconnectedPort final : public IPort {
+public:
+    std::uint8_t In(std::uint16_t address) override { return address == kStatusPort ? 0x7F : 0xFF; }
+    void Out(std::uint16_t, std::uint8_t) override {}
+};
+
+// Linux ppdev: one ioctl per access on a port claimed exclusively.
+//
+// The kernel keeps control bit 4 (the port's interrupt enable) to itself:
+// PPWCONTROL masks it off, and PPRCONTROL may show it differently from what
+// was written. On a standard port that bit drives no pin, so the module never
+// sees it either way; the device object's bit 4 steps simply do not reach the
+// register.
+class PpdevPort final : public IPort {
+public:
+    // Opens, takes exclusive use and claims `device`. Null with `error`
+    // (device, reason, fix) on failure.
+    static std::unique_ptr<PpdevPort> Open(const std::string& device, std::string* error);
+    ~PpdevPort() override;
+    PpdevPort(const PpdevPort&) = delete;
+    PpdevPort& operator=(const PpdevPort&) = delete;
+
+    std::uint8_t In(std::uint16_t address) override;
+    void Out(std::uint16_t address, std::uint8_t value) override;
+
+    // errno of the first access the kernel refused (0: none). A refused status
+    // read answers 0x7F, which the device object takes for a missing module.
+    int Fault() const { return m_fault; }
+
+private:
+    PpdevPort(int fd, std::string device) : m_fd(fd), m_device(std::move(device)) {}
+    void NoteFault(int error)
+    {
+        if (m_fault == 0) m_fault = error;
+    }
+
+    int m_fd;
+    std::string m_device;
+    int m_fault = 0;
+};
+
+// Direct register access with ioperm and inb/outb (x86 Linux, needs
+// CAP_SYS_RAWIO and a kernel without lockdown).
+class DirectPort final : public IPort {
+public:
+    static std::unique_ptr<DirectPort> Open(std::uint16_t base, std::string* error);
+    ~DirectPort() override;
+    DirectPort(const DirectPort&) = delete;
+    DirectPort& operator=(const DirectPort&) = delete;
+
+    std::uint8_t In(std::uint16_t address) override;
+    void Out(std::uint16_t address, std::uint8_t value) override;
+
+private:
+    explicit DirectPort(std::uint16_t base) : m_base(base) {}
+    std::uint16_t m_base;
+};
+
+}  // namespace vexo

@@ -1,0 +1,236 @@
+#include "port/port_open.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "port/hardware_ports.h"
+#include "port/sim_module.h"
+#include "port/trace_file.h"
+#include "rom/catalogue.h"
+
+namespace vexo {
+namespace {
+
+enum class Backend { Sim, Ppdev, Direct, None };
+
+struct Description {
+    Backend backend = Backend::None;
+    SimConfig sim;
+    std::string device = "/dev/parport0";
+    std::uint16_t base = 0x378;
+};
+
+// Decimal or 0x-prefixed hexadecimal, nothing else around it.
+bool ParseNumber(std::string_view text, std::uint64_t* value)
+{
+    int radix = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        radix = 16;
+    }
+    if (text.empty()) return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value, radix);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool ParseSimKey(std::string_view key, std::string_view value, SimConfig* sim, std::string* why)
+{
+    const std::string item = std::string(key) + "=" + std::string(value);
+    if (key == "chip") {
+        if (value.empty()) {
+            *why = "sim: chip= needs a file name";
+            return false;
+        }
+        sim->chipPath = value;
+        return true;
+    }
+    if (key == "size") {
+        std::uint64_t bytes = 0;
+        if (const auto device = FindDevice(value)) {
+            bytes = kDevices[*device].Size();
+        } else if (!ParseNumber(value, &bytes)) {
+            *why = "sim: " + item +
+                   " is not a chip size; give a device (27C256 to 27C040) or a byte count";
+            return false;
+        }
+        if (bytes == 0 || bytes > kMaxChipSize) {
+            *why = "sim: " + item + " is out of range; a chip has 1 byte to 16 MiB";
+            return false;
+        }
+        sim->size = std::uint32_t(bytes);
+        return true;
+    }
+    if (key == "module") {
+        if (value != "absent" && value != "present") {
+            *why = "sim: " + item + " is not understood; give module=absent or module=present";
+            return false;
+        }
+        sim->present = value == "present";
+        return true;
+    }
+    if (key == "pulses") {
+        std::uint64_t n = 0;
+        if (!ParseNumber(value, &n) || n < 1 || n > 1000) {
+            *why = "sim: " + item + " is not understood; give pulses= from 1 to 1000";
+            return false;
+        }
+        sim->pulses = std::uint32_t(n);
+        return true;
+    }
+    *why = "sim: unknown key '" + std::string(key) + "'; the keys are chip, size, module, pulses";
+    return false;
+}
+
+bool ParseSim(std::string_view options, SimConfig* sim, std::string* why)
+{
+    unsigned seen = 0;
+    static constexpr std::string_view kKeys[] = {"chip", "size", "module", "pulses"};
+    while (true) {
+        const std::size_t comma = options.find(',');
+        const std::string_view item = options.substr(0, comma);
+        const std::size_t equals = item.find('=');
+        if (item.empty() || equals == std::string_view::npos || equals == 0) {
+            *why = item.empty() ? "sim: empty option; write sim:key=value,key=value"
+                                : "sim: '" + std::string(item) + "' is not key=value";
+            return false;
+        }
+        const std::string_view key = item.substr(0, equals);
+        for (unsigned i = 0; i < std::size(kKeys); ++i) {
+            if (key != kKeys[i]) continue;
+            if (seen & (1u << i)) {
+                *why = "sim: " + std::string(key) + "= is given twice";
+                return false;
+            }
+            seen |= 1u << i;
+        }
+        if (!ParseSimKey(key, item.substr(equals + 1), sim, why)) return false;
+        if (comma == std::string_view::npos) return true;
+        options.remove_prefix(comma + 1);
+    }
+}
+
+bool Parse(const std::string& text, Description* out, std::string* why)
+{
+    const std::size_t colon = text.find(':');
+    const std::string_view name = std::string_view(text).substr(0, colon);
+    const bool hasArgument = colon != std::string::npos;
+    const std::string_view argument =
+        hasArgument ? std::string_view(text).substr(colon + 1) : std::string_view();
+
+    if (name == "sim") {
+        out->backend = Backend::Sim;
+        return !hasArgument || ParseSim(argument, &out->sim, why);
+    }
+    if (name == "ppdev") {
+        out->backend = Backend::Ppdev;
+        if (!hasArgument) return true;
+        if (argument.empty() || argument[0] != '/') {
+            *why = "ppdev: '" + std::string(argument) +
+                   "' is not a device path; write ppdev:/dev/parportN";
+            return false;
+        }
+        out->device = argument;
+        return true;
+    }
+    if (name == "direct") {
+        out->backend = Backend::Direct;
+        if (!hasArgument) return true;
+        std::uint64_t base = 0;
+        if (!ParseNumber(argument, &base) || base > 0xFFFD) {
+            *why = "direct: '" + std::string(argument) +
+                   "' is not a port base address; give a number from 0 to 0xFFFD, e.g. 0x378";
+            return false;
+        }
+        out->base = std::uint16_t(base);
+        return true;
+    }
+    if (name == "none") {
+        out->backend = Backend::None;
+        if (!hasArgument) return true;
+        *why = "none: takes no options";
+        return false;
+    }
+    *why = name.empty() ? "empty port description; use sim, ppdev, direct or none"
+                        : "unknown port backend '" + std::string(name) +
+                              "'; use sim, ppdev, direct or none";
+    return false;
+}
+
+std::string SimDescription(const SimModule& module)
+{
+    std::string text = module.ChipPath().empty()
+                           ? "simulated module, chip in memory"
+                           : "simulated module, chip file " + module.ChipPath();
+    text += " (" + std::to_string(module.Size()) + " bytes)";
+    if (module.State() == SimState::Absent) text += ", module absent";
+    if (module.PulsesToProgram() != 1)
+        text += ", " + std::to_string(module.PulsesToProgram()) + " pulses per byte";
+    return text;
+}
+
+OpenedPort Disconnected(std::string error)
+{
+    OpenedPort opened;
+    opened.port = std::make_unique<DisconnectedPort>();
+    opened.description = "disconnected (no port)";
+    opened.error = std::move(error);
+    return opened;
+}
+
+}  // namespace
+
+bool ParsePortDescription(const std::string& text, std::string* reason)
+{
+    Description description;
+    std::string why;
+    const bool ok = Parse(text, &description, &why);
+    if (reason) *reason = ok ? std::string() : why;
+    return ok;
+}
+
+OpenedPort OpenPort(const std::string& text, const PortOptions& options)
+{
+    Description d;
+    std::string error;
+    if (!Parse(text, &d, &error)) return Disconnected(error);
+
+    OpenedPort opened;
+    switch (d.backend) {
+    case Backend::Sim:
+        if (auto module = SimModule::Open(d.sim, options.defaultChipSize, &error)) {
+            opened.description = SimDescription(*module);
+            opened.simulated = true;
+            opened.port = std::move(module);
+        }
+        break;
+    case Backend::Ppdev:
+        if (auto port = PpdevPort::Open(d.device, &error)) {
+            opened.description = "ppdev " + d.device + " (control bit 4 is kept by the kernel)";
+            opened.port = std::move(port);
+        }
+        break;
+    case Backend::Direct:
+        if (auto port = DirectPort::Open(d.base, &error)) {
+            char text[40];
+            std::snprintf(text, sizeof text, "direct I/O at 0x%X", unsigned(d.base));
+            opened.description = text;
+            opened.port = std::move(port);
+        }
+        break;
+    case Backend::None:
+        return Disconnected({});
+    }
+    if (!opened.port) return Disconnected(error);
+    return opened;
+}
+
+std::unique_ptr<IPort> MakeTraceFile(std::unique_ptr<IPort> inner, const std::string& path,
+                                     std::string* error)
+{
+    std::string why;
+    auto port = TraceFilePort::Create(std::move(inner), path, &why);
+    if (error) *error = why;
+    return port;
+}
+
+}  // namespace vexo

@@ -1,0 +1,248 @@
+#include "port/sim_module.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace vexo {
+
+const char* SimStateName(SimState state)
+{
+    switch (state) {
+    case SimState::Absent: return "absent";
+    case SimState::Idle: return "idle";
+    case SimState::Addressing: return "addressing";
+    case SimState::Reading: return "reading";
+    case SimState::Programming: return "programming";
+    }
+    return "?";
+}
+
+SimModule::SimModule(std::uint32_t size, std::uint32_t pulses, bool present)
+    : SimModule(new std::uint8_t[size == 0 ? 1 : size], size == 0 ? 1 : size, false, {}, pulses,
+                present)
+{
+    Erase();
+}
+
+SimModule::SimModule(std::uint8_t* chip, std::uint32_t size, bool mapped, std::string path,
+                     std::uint32_t pulses, bool present)
+    : m_status(present ? kPresent : kAbsentStatus),
+      m_state(present ? SimState::Idle : SimState::Absent),
+      m_pulsesToProgram(pulses == 0 ? 1 : pulses),
+      m_chip(chip),
+      m_size(size),
+      m_mapped(mapped),
+      m_chipPath(std::move(path))
+{
+    if (present) PresentReadBit();
+}
+
+SimModule::~SimModule()
+{
+    if (m_mapped) {
+        // The mapping is shared: every programmed byte is already in the file
+        // and stays there whether or not this unmap succeeds.
+        if (munmap(m_chip, m_size) != 0) std::perror("vexo: unmapping the chip file");
+    } else {
+        delete[] m_chip;
+    }
+}
+
+void SimModule::Erase() { std::memset(m_chip, 0xFF, m_size); }
+
+// The common case, a line change that is no clock edge for the module, must
+// stay a few instructions: this runs hundreds of millions of times per pass.
+void SimModule::Out(std::uint16_t address, std::uint8_t value)
+{
+    if (address == kDataPort) {
+        const std::uint8_t was = m_data;
+        m_data = value;
+        const std::uint8_t changed = was ^ value;
+        if (!(changed & (kAddressClock | kReadClock))) return;
+        if (changed & value & kAddressClock) OnAddressClock(value);
+        if (changed & was & kReadClock) OnReadClock(value);
+    } else if (address == kControlPort) {
+        const std::uint8_t was = m_control;
+        m_control = value;
+        if ((value & ~was & kProgramStrobe) && (value & kProgramMask) == kProgramEnable)
+            OnProgramPulse();
+    }
+}
+
+std::uint8_t SimModule::In(std::uint16_t address)
+{
+    if (address == kStatusPort) return m_status;
+    if (address == kDataPort) return m_data;
+    if (address == kControlPort) return m_control;
+    return 0xFF;  // nothing decodes other addresses
+}
+
+void SimModule::OnAddressClock(std::uint8_t data)
+{
+    if (m_state == SimState::Absent) return;
+    m_address = ((m_address << 1) | ((data & kAddressBit) >> 1)) & 0xFFFFFFu;
+    m_pulses = 0;  // a new address starts a new programming
+    m_state = SimState::Addressing;
+}
+
+void SimModule::OnReadClock(std::uint8_t data)
+{
+    if (m_state == SimState::Absent) return;
+    if (data & kAddressBit) {
+        m_shift = m_chip[ChipIndex()];
+        m_state = SimState::Reading;
+    } else if (m_state == SimState::Reading) {
+        m_shift = std::uint8_t((m_shift << 1) | 1u);
+    } else {
+        return;  // no byte latched: the read line stays as it is
+    }
+    PresentReadBit();
+}
+
+void SimModule::OnProgramPulse()
+{
+    if (m_state == SimState::Absent) return;
+    m_state = SimState::Programming;
+    if (m_pulses < 0xFFFFFFFFu) ++m_pulses;
+    if (m_pulses >= m_pulsesToProgram) m_chip[ChipIndex()] &= m_data;
+}
+
+// --- chip files ---
+
+namespace {
+
+std::string Errno(int error) { return std::strerror(error); }
+
+// Writes `size` bytes of 0xFF to `fd`.
+bool FillErased(int fd, std::uint32_t size, int* error)
+{
+    const std::vector<std::uint8_t> block(64 * 1024, 0xFF);
+    std::uint32_t left = size;
+    while (left > 0) {
+        const std::size_t chunk = left < block.size() ? left : block.size();
+        const ssize_t n = write(fd, block.data(), chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *error = errno;
+            return false;
+        }
+        left -= std::uint32_t(n);
+    }
+    return true;
+}
+
+// Creates `path` as an erased chip. The file is filled under a temporary name
+// and then moved into place, so a crash never leaves a half-erased chip file
+// behind; if another run created the file meanwhile, that one is kept.
+bool CreateErasedChip(const std::string& path, std::uint32_t size, std::string* error)
+{
+    const std::string temp = path + ".new-" + std::to_string(getpid());
+    const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = "cannot create chip file " + path + ": " + Errno(errno) +
+                 "; check that its folder exists and is writable";
+        return false;
+    }
+    int failure = 0;
+    bool ok = FillErased(fd, size, &failure);
+    if (close(fd) != 0 && ok) {
+        failure = errno;
+        ok = false;
+    }
+    if (ok && renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno == EEXIST) {
+            // Someone else's chip arrived first; use it.
+        } else if ((errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) &&
+                   rename(temp.c_str(), path.c_str()) == 0) {
+            return true;  // a file system without no-replace renames
+        } else {
+            failure = errno;
+            ok = false;
+        }
+    } else if (ok) {
+        return true;
+    }
+    const int unlinkError = unlink(temp.c_str()) == 0 ? 0 : errno;
+    if (!ok) {
+        *error = "cannot create chip file " + path + ": " + Errno(failure) +
+                 (failure == ENOSPC ? "; free some disk space" : "; check the folder") +
+                 (unlinkError != 0 ? " (and remove " + temp + ")" : "");
+    }
+    return ok;
+}
+
+}  // namespace
+
+std::unique_ptr<SimModule> SimModule::Open(const SimConfig& config, std::uint32_t defaultSize,
+                                           std::string* error)
+{
+    const std::uint32_t newSize = config.size != 0 ? config.size : defaultSize;
+    if (config.pulses < 1 || config.pulses > 1000) {
+        *error = "simulated module: pulses=" + std::to_string(config.pulses) +
+                 " is out of range; give 1 to 1000";
+        return nullptr;
+    }
+    const auto sizeUsable = [&] {
+        if (newSize != 0 && newSize <= kMaxChipSize) return true;
+        *error = "simulated module: a chip of " + std::to_string(newSize) +
+                 " bytes cannot be made; give size= from 1 byte to 16 MiB";
+        return false;
+    };
+    if (config.chipPath.empty()) {
+        if (!sizeUsable()) return nullptr;
+        return std::make_unique<SimModule>(newSize, config.pulses, config.present);
+    }
+
+    const std::string& path = config.chipPath;
+    int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        if (!sizeUsable() || !CreateErasedChip(path, newSize, error)) return nullptr;
+        fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        *error = "cannot open chip file " + path + ": " + Errno(errno) +
+                 "; check the path and that the file is readable and writable";
+        return nullptr;
+    }
+
+    std::string problem;
+    struct stat st {};
+    void* map = MAP_FAILED;
+    if (fstat(fd, &st) != 0) {
+        problem = "cannot open chip file " + path + ": " + Errno(errno) + "; check the path";
+    } else if (!S_ISREG(st.st_mode)) {
+        problem = "chip file " + path + " is not a regular file; give the name of a file";
+    } else if (st.st_size == 0) {
+        problem = "chip file " + path +
+                  " is empty; delete it to start with an erased chip, or give another file";
+    } else if (st.st_size > off_t(kMaxChipSize)) {
+        problem = "chip file " + path + " holds " + std::to_string(st.st_size) +
+                  " bytes, more than the 16 MiB a chip may have; give a smaller chip file";
+    } else {
+        map = mmap(nullptr, std::size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (map == MAP_FAILED)
+            problem = "cannot map chip file " + path + ": " + Errno(errno) +
+                      "; give a chip file on a local disk";
+    }
+    // Nothing has been written through the descriptor; the mapping keeps the
+    // file open, and a failing close could not lose any data.
+    if (close(fd) != 0 && problem.empty())
+        problem = "cannot open chip file " + path + ": " + Errno(errno) + "; check the path";
+    if (!problem.empty()) {
+        if (map != MAP_FAILED) munmap(map, std::size_t(st.st_size));
+        *error = problem;
+        return nullptr;
+    }
+    return std::unique_ptr<SimModule>(new SimModule(static_cast<std::uint8_t*>(map),
+                                                    std::uint32_t(st.st_size), true, path,
+                                                    config.pulses, config.present));
+}
+
+}  // namespace vexo

@@ -1,0 +1,126 @@
+// The programming module with an EPROM in its socket, simulated at the level
+// of the three port registers. Its data sheet, in register values as the
+// program writes them:
+//
+//   status   bit 7   1 while the module is connected and powered
+//            bit 6   the serial read line, inverted (0 = a data bit of 1)
+//            others  0.  An absent module leaves the status at 0x7F.
+//   data     bit 0   address clock: each rising edge shifts data bit 1 into
+//                    the 24-bit address register, most significant bit first
+//            bit 2   read clock: a 0-1-0 pulse while data bit 1 is 1 latches
+//                    the byte at the address and puts its bit 7 on the read
+//                    line; each later pulse with data bit 1 at 0 moves on to
+//                    the next bit (after bit 0 the line idles at 1)
+//            all     the byte to program, during a program pulse
+//   control  bit 3   program strobe: a rising edge while bits 1 and 2 are 1
+//                    and bit 0 is 0 is one program pulse of the data
+//                    register's byte into the chip at the address
+//
+// A byte takes `pulses` program pulses, counted from the last address clock,
+// before it changes; it then becomes old AND new, like a UV-EPROM cell, which
+// only ever goes from 1 to 0. Addresses past the chip wrap (address modulo
+// size), as in a socket whose upper address pins are not connected.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "port/port.h"
+
+namespace vexo {
+
+inline constexpr std::uint32_t kMaxChipSize = 16u * 1024u * 1024u;
+
+struct SimConfig {
+    std::string chipPath;     // empty: the chip lives in memory for the run
+    std::uint32_t size = 0;   // size of a new chip; 0: the caller's default
+    bool present = true;      // false: nothing is connected to the port
+    std::uint32_t pulses = 1; // program pulses a byte needs, 1..1000
+};
+
+enum class SimState : std::uint8_t {
+    Absent,       // no module on the port: nothing answers
+    Idle,         // powered up, no address clocked in yet
+    Addressing,   // address bits arriving; nothing latched since the last one
+    Reading,      // a byte latched, its bits going out on the read line
+    Programming,  // program pulses arriving for the current address
+};
+
+const char* SimStateName(SimState state);
+
+class SimModule final : public IPort {
+public:
+    // An erased chip (all 0xFF) of `size` bytes in memory; size 1..kMaxChipSize.
+    explicit SimModule(std::uint32_t size, std::uint32_t pulses = 1, bool present = true);
+    ~SimModule() override;
+    SimModule(const SimModule&) = delete;
+    SimModule& operator=(const SimModule&) = delete;
+
+    // A module as `config` describes it. With a chip file, the file is mapped
+    // shared, so every programmed byte is in the file at once; a missing file
+    // is created erased at config.size (else defaultSize), an existing one
+    // gives the chip its size. Null with `error` (file, reason, fix) on failure.
+    static std::unique_ptr<SimModule> Open(const SimConfig& config, std::uint32_t defaultSize,
+                                           std::string* error);
+
+    std::uint8_t In(std::uint16_t address) override;
+    void Out(std::uint16_t address, std::uint8_t value) override;
+
+    // --- for tests and front ends ---
+    SimState State() const { return m_state; }
+    std::uint32_t AddressRegister() const { return m_address; }
+    // Program pulses received since the last address clock.
+    std::uint32_t PulseCount() const { return m_pulses; }
+    std::uint32_t PulsesToProgram() const { return m_pulsesToProgram; }
+    std::uint32_t Size() const { return m_size; }
+    std::uint8_t ChipByte(std::uint32_t offset) const { return m_chip[offset % m_size]; }
+    void SetChipByte(std::uint32_t offset, std::uint8_t value) { m_chip[offset % m_size] = value; }
+    std::span<std::uint8_t> Chip() { return {m_chip, m_size}; }
+    std::span<const std::uint8_t> Chip() const { return {m_chip, m_size}; }
+    void Erase();  // all 0xFF, as after UV light
+    // Empty when the chip is in memory.
+    const std::string& ChipPath() const { return m_chipPath; }
+
+private:
+    SimModule(std::uint8_t* chip, std::uint32_t size, bool mapped, std::string path,
+              std::uint32_t pulses, bool present);
+
+    static constexpr std::uint8_t kAddressClock = 0x01;  // data bit 0
+    static constexpr std::uint8_t kAddressBit = 0x02;    // data bit 1
+    static constexpr std::uint8_t kReadClock = 0x04;     // data bit 2
+    static constexpr std::uint8_t kProgramStrobe = 0x08; // control bit 3
+    // Control bits 0..2 as they stand during a program pulse: 1 and 2 set, 0 clear.
+    static constexpr std::uint8_t kProgramMask = 0x07;
+    static constexpr std::uint8_t kProgramEnable = 0x06;
+    static constexpr std::uint8_t kPresent = 0x80;       // status bit 7
+    static constexpr std::uint8_t kReadLine = 0x40;      // status bit 6
+    static constexpr std::uint8_t kAbsentStatus = 0x7F;
+
+    void OnAddressClock(std::uint8_t data);
+    void OnReadClock(std::uint8_t data);
+    void OnProgramPulse();
+    void PresentReadBit()
+    {
+        // The line carries bit 7 of the shift register, inverted.
+        m_status = std::uint8_t(kPresent | ((~m_shift & 0x80u) >> 1));
+    }
+    std::uint32_t ChipIndex() const { return m_address < m_size ? m_address : m_address % m_size; }
+
+    // Hot state first: the register images and what the status shows.
+    std::uint8_t m_data = 0;
+    std::uint8_t m_control = 0;
+    std::uint8_t m_status;
+    std::uint8_t m_shift = 0xFF;  // the latched byte, shifting out at bit 7
+    SimState m_state;
+    std::uint32_t m_address = 0;  // 24 bits
+    std::uint32_t m_pulses = 0;
+    std::uint32_t m_pulsesToProgram;
+    std::uint8_t* m_chip;
+    std::uint32_t m_size;
+    bool m_mapped;  // chip is a shared file mapping (else owned heap memory)
+    std::string m_chipPath;
+};
+
+}  // namespace vexo

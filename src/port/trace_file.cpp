@@ -1,0 +1,82 @@
+#include "port/trace_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vexo {
+
+std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort> inner,
+                                                     const std::string& path, std::string* error)
+{
+    if (!inner) {
+        *error = "cannot trace to " + path + ": there is no port to trace";
+        return nullptr;
+    }
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = "cannot create trace file " + path + ": " + std::strerror(errno) +
+                 "; check that its folder exists and is writable";
+        return nullptr;
+    }
+    return std::unique_ptr<TraceFilePort>(new TraceFilePort(std::move(inner), fd, path));
+}
+
+TraceFilePort::TraceFilePort(std::unique_ptr<IPort> inner, int fd, std::string path)
+    : m_inner(std::move(inner)),
+      m_fd(fd),
+      m_path(std::move(path)),
+      m_buffer(new char[kBufferSize])
+{
+}
+
+TraceFilePort::~TraceFilePort()
+{
+    Flush();
+    if (close(m_fd) != 0 && m_error.empty())
+        m_error = "cannot write trace file " + m_path + ": " + std::strerror(errno);
+    // Nobody is left to ask for Error(); a trace that lost lines must not
+    // pass for a complete one.
+    if (!m_error.empty()) std::fprintf(stderr, "vexo: %s\n", m_error.c_str());
+}
+
+bool TraceFilePort::Flush()
+{
+    if (!m_error.empty()) {
+        m_used = 0;
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < m_used) {
+        const ssize_t n = write(m_fd, m_buffer.get() + done, m_used - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            m_error = "cannot write trace file " + m_path + ": " +
+                      (n < 0 ? std::strerror(errno) : "nothing written") +
+                      "; the trace is incomplete";
+            m_used = 0;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    m_used = 0;
+    return true;
+}
+
+std::uint8_t TraceFilePort::In(std::uint16_t address)
+{
+    const std::uint8_t value = m_inner->In(address);
+    Append('R', address, value);
+    return value;
+}
+
+void TraceFilePort::Out(std::uint16_t address, std::uint8_t value)
+{
+    Append('W', address, value);
+    m_inner->Out(address, value);
+}
+
+}  // namespace vexo

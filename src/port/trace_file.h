@@ -1,0 +1,64 @@
+// A port that writes every access of the port it wraps to a text file, one
+// line each: "W 37A 04", "W 378 00", "R 379 80". The file is written in large
+// blocks; it is complete once the port is destroyed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "port/port.h"
+
+namespace vexo {
+
+class TraceFilePort final : public IPort {
+public:
+    // Creates (or truncates) `path`. Null with `error` when it cannot.
+    static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort> inner,
+                                                 const std::string& path, std::string* error);
+    ~TraceFilePort() override;
+    TraceFilePort(const TraceFilePort&) = delete;
+    TraceFilePort& operator=(const TraceFilePort&) = delete;
+
+    std::uint8_t In(std::uint16_t address) override;
+    void Out(std::uint16_t address, std::uint8_t value) override;
+
+    // Writes out what is buffered. False once any write has failed; the
+    // traffic itself carries on, only the trace stops.
+    bool Flush();
+    // Empty while every write has succeeded; else the file and the reason.
+    const std::string& Error() const { return m_error; }
+    IPort& Inner() { return *m_inner; }
+
+private:
+    TraceFilePort(std::unique_ptr<IPort> inner, int fd, std::string path);
+    void Append(char op, std::uint16_t address, std::uint8_t value)
+    {
+        if (m_used > kBufferSize - kLongestLine && !Flush()) return;
+        char* p = m_buffer.get() + m_used;
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        *p++ = op;
+        *p++ = ' ';
+        if (address > 0xFFF) *p++ = kHex[address >> 12];
+        *p++ = kHex[(address >> 8) & 0xF];
+        *p++ = kHex[(address >> 4) & 0xF];
+        *p++ = kHex[address & 0xF];
+        *p++ = ' ';
+        *p++ = kHex[value >> 4];
+        *p++ = kHex[value & 0xF];
+        *p++ = '\n';
+        m_used = std::size_t(p - m_buffer.get());
+    }
+
+    static constexpr std::size_t kBufferSize = 1u << 20;
+    static constexpr std::size_t kLongestLine = 16;
+
+    std::unique_ptr<IPort> m_inner;
+    int m_fd;
+    std::string m_path;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_used = 0;
+    std::string m_error;
+};
+
+}  // namespace vexo
