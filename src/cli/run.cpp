@@ -1,0 +1,137 @@
+#include "cli/run.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_ui.h"
+#include "cli/steps.h"
+#include "port/port_open.h"
+#include "rom/catalogue.h"
+#include "rom/rom.h"
+
+namespace vexo::cli {
+namespace {
+
+// What the options before the steps ask for.
+struct Options {
+    std::string port = "sim";
+    std::string trace;
+    std::string device;
+    std::string speed;
+};
+
+constexpr const char* kPortHelp =
+    "Ports (--port):\n"
+    "  sim[:KEY=VALUE,...]    the simulated module (the default), keys:\n"
+    "                           chip=PATH       keep the chip's contents in PATH\n"
+    "                           size=NAME|BYTES chip size when PATH is new (27C040, 524288)\n"
+    "                           module=absent   no module on the port\n"
+    "                           pulses=N        pulses a byte needs before it holds\n"
+    "  ppdev[:/dev/parportN]  Linux parallel port driver (default /dev/parport0)\n"
+    "  direct[:0x378]         direct port I/O (x86, needs ioperm rights)\n"
+    "  none                   a disconnected port\n"
+    "\n"
+    "Examples:\n"
+    "  vexo blank\n"
+    "  vexo --port sim:chip=chip.bin --device 27C040 load image.bin auto\n"
+    "  vexo --port ppdev:/dev/parport0 --device 27C512 read save dump.bin\n"
+    "  vexo --port sim:module=absent status\n"
+    "  vexo --trace wire.log --port sim read\n";
+
+// The usage line names the steps, which the step table reads past CLI11.
+class HelpFormatter final : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App*, std::string name) const override
+    {
+        return "Usage: " + name + " [OPTIONS] STEP...\n";
+    }
+};
+
+void UsageError(std::FILE* err, const std::string& reason)
+{
+    std::fprintf(err, "vexo: %s (see vexo --help)\n", reason.c_str());
+}
+
+}  // namespace
+
+int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool showProgress)
+{
+    Options options;
+    CLI::App app{"Vexo Writer: drive the EPROM programming module from the command line.\n"
+                 "The steps run in order on one device, as the operator's buttons would;\n"
+                 "the run stops at the first step that fails.\n",
+                 "vexo"};
+    app.formatter(std::make_shared<HelpFormatter>());
+    app.add_option("--port", options.port, "the port, see Ports below (default sim)")->type_name("PORT");
+    app.add_option("--trace", options.trace, "write every port access to FILE (\"W 37A 04\")")
+        ->type_name("FILE");
+    app.add_option("--device", options.device, "same as a first step 'device NAME'")->type_name("NAME");
+    app.add_option("--speed", options.speed, "same as a first step 'speed NAME'")->type_name("NAME");
+    // The first word that is not an option starts the steps; the step table
+    // reads the rest.
+    app.prefix_command();
+    app.footer("Steps:\n" + StepHelp() + "\n" + kPortHelp);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        const std::string help = app.help();
+        std::fwrite(help.data(), 1, help.size(), out);
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        UsageError(err, e.what());
+        return kExitUsage;
+    }
+
+    // The shorthand options are steps placed first.
+    std::vector<std::string> words;
+    if (!options.device.empty()) words.insert(words.end(), {"device", options.device});
+    if (!options.speed.empty()) words.insert(words.end(), {"speed", options.speed});
+    for (const std::string& w : app.remaining()) words.push_back(w);
+
+    std::vector<Step> steps;
+    std::string reason;
+    if (!ParseSteps(words, &steps, &reason)) {
+        UsageError(err, reason);
+        return kExitUsage;
+    }
+    if (!ParsePortDescription(options.port, &reason)) {
+        UsageError(err, "--port " + options.port + ": " + reason);
+        return kExitUsage;
+    }
+
+    PortOptions portOptions;
+    portOptions.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
+    OpenedPort opened = OpenPort(options.port, portOptions);
+    std::fprintf(err, "port: %s\n", opened.description.c_str());
+    if (!opened.error.empty()) std::fprintf(err, "vexo: %s\n", opened.error.c_str());
+    std::fflush(err);
+
+    std::unique_ptr<IPort> port = std::move(opened.port);
+    if (!options.trace.empty()) {
+        port = MakeTraceFile(std::move(port), options.trace, &reason);
+        if (!port) {
+            UsageError(err, "--trace " + options.trace + ": " + reason);
+            return kExitUsage;
+        }
+    }
+
+    CliUi ui(out, err, showProgress);
+    bool succeeded;
+    {
+        CRom rom(*port, ui);  // the power-on module check, as at start-up
+        ui.AttachRom(&rom);
+        Session session{rom, ui, out};
+        succeeded = RunSteps(session, steps);
+        ui.EndPass();
+        rom.Reset();  // the exit-time reset, after a failed step too
+        ui.AttachRom(nullptr);
+    }
+    ui.EndPass();
+    return succeeded ? kExitOk : kExitFailed;
+}
+
+}  // namespace vexo::cli

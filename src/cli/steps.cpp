@@ -1,0 +1,270 @@
+#include "cli/steps.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "cli/cli_ui.h"
+#include "rom/catalogue.h"
+#include "rom/rom.h"
+
+namespace vexo::cli {
+namespace {
+
+// Joins pieces into one string (std::string's operator+ chains trip GCC 12's
+// -Wrestrict false positive).
+std::string Cat(std::initializer_list<std::string_view> parts)
+{
+    std::string out;
+    for (std::string_view p : parts) out.append(p);
+    return out;
+}
+
+bool SameText(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string NoCheck(const Step&) { return {}; }
+
+// --- device and settings steps: the dialogs' OK handlers ---
+
+std::string CheckDevice(const Step& step)
+{
+    if (FindDevice(step.args[0])) return {};
+    return Cat({"unknown device '", step.args[0], "' (27C256, 27C512, 27C010, 27C020 or 27C040)"});
+}
+
+bool RunDevice(Session& s, const Step& step)
+{
+    const int index = *FindDevice(step.args[0]);
+    s.rom.m_nDevice = std::int8_t(index);
+    CInfoPanel& panel = s.ui.InfoPanel();
+    panel.m_strDevice = std::string(kDevices[std::size_t(index)].name);
+    panel.Push();
+    return true;
+}
+
+std::string CheckSpeed(const Step& step)
+{
+    if (FindSpeed(step.args[0])) return {};
+    return Cat({"unknown speed '", step.args[0], "' (normal, high or express)"});
+}
+
+bool RunSpeed(Session& s, const Step& step)
+{
+    const int index = *FindSpeed(step.args[0]);
+    s.rom.m_nSpeed = std::int8_t(index);
+    CInfoPanel& panel = s.ui.InfoPanel();
+    panel.m_strSpeed = std::string(kSpeeds[std::size_t(index)].name);
+    panel.Push();
+    return true;
+}
+
+std::string CheckPort(const Step& step)
+{
+    const std::string& a = step.args[0];
+    if (a == "1" || a == "2" || a == "3") return {};
+    return Cat({"port must be 1, 2 or 3 (LPT1..LPT3), not '", a, "'"});
+}
+
+bool RunPort(Session& s, const Step& step)
+{
+    const int number = step.args[0][0] - '0';
+    bool selected;
+    if (number == 1) {
+        selected = s.rom.SelectPort(1);
+    } else {
+        // The port dialog's way with LPT2 and LPT3: the flag makes the
+        // selection refuse, and is cleared again at once.
+        s.rom.m_bError = 1;
+        selected = s.rom.SelectPort(number);
+        s.rom.m_bError = 0;
+    }
+    // The panel names the port in use: a refused selection leaves it as it was.
+    CInfoPanel& panel = s.ui.InfoPanel();
+    panel.m_strPort = Cat({"LPT", std::to_string(s.rom.m_nPort + 1), " Port"});
+    panel.Push();
+    return selected;
+}
+
+// --- files ---
+
+bool RunLoad(Session& s, const Step& step)
+{
+    s.ui.SetFileToOpen(step.args[0]);
+    const bool loaded = s.rom.LoadFile();
+    s.ui.SetFileToOpen({});
+    return loaded;
+}
+
+bool RunSave(Session& s, const Step& step)
+{
+    s.rom.m_strSaveName = step.args[0];
+    return s.rom.SaveBuffer();
+}
+
+// --- programming commands ---
+
+bool RunRead(Session& s, const Step&) { return s.rom.ReadRom(); }
+bool RunBlank(Session& s, const Step&) { return s.rom.BlankCheck(); }
+bool RunWrite(Session& s, const Step&) { return s.rom.WriteRom(); }
+bool RunVerify(Session& s, const Step&) { return s.rom.VerifyRom(); }
+bool RunAuto(Session& s, const Step&) { return s.rom.AutoWrite(); }
+
+bool RunStatus(Session& s, const Step&)
+{
+    s.ui.EndPass();
+    const std::string text = StatusText(s);
+    std::fwrite(text.data(), 1, text.size(), s.out);
+    std::fflush(s.out);
+    return true;
+}
+
+std::vector<StepDef> MakeTable()
+{
+    return {
+        {"load", "FILE", "Open BIN File: load FILE into the buffer", 1, {}, NoCheck, RunLoad},
+        {"save", "FILE", "read the device and save it to FILE", 1, {}, NoCheck, RunSave},
+        {"read", "", "Read ROM into the buffer", 0, {}, NoCheck, RunRead},
+        {"blank", "", "Blank Check", 0, {}, NoCheck, RunBlank},
+        {"write", "", "Write ROM from the buffer, then verify", 0, {}, NoCheck, RunWrite},
+        {"verify", "", "Verify the device against the buffer", 0, {}, NoCheck, RunVerify},
+        {"auto", "", "Auto Write: blank check, write, verify", 0, {}, NoCheck, RunAuto},
+        {"port", "1|2|3", "select LPT1, LPT2 or LPT3 (only LPT1 is accepted)", 1, {}, CheckPort, RunPort},
+        {"device", "NAME", "device type: 27C256 27C512 27C010 27C020 27C040", 1, {}, CheckDevice,
+         RunDevice},
+        {"speed", "NAME", "programming speed: normal, high or express", 1, {}, CheckSpeed, RunSpeed},
+        {"status", "", "print the information panel and the Hex Count", 0, {}, NoCheck, RunStatus},
+    };
+}
+
+}  // namespace
+
+const std::vector<StepDef>& StepTable()
+{
+    static const std::vector<StepDef> table = MakeTable();
+    return table;
+}
+
+const StepDef* FindStep(std::string_view name)
+{
+    for (const StepDef& def : StepTable())
+        if (SameText(def.name, name)) return &def;
+    return nullptr;
+}
+
+bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps, std::string* reason)
+{
+    steps->clear();
+    std::size_t i = 0;
+    while (i < words.size()) {
+        const std::string& word = words[i];
+        const StepDef* def = FindStep(word);
+        if (!def) {
+            if (!word.empty() && word[0] == '-')
+                *reason = Cat({"unknown option '", word, "' (options go before the steps)"});
+            else
+                *reason = Cat({"unknown step '", word, "'"});
+            return false;
+        }
+        ++i;
+        Step step;
+        step.def = def;
+        for (int a = 0; a < def->arity; ++a, ++i) {
+            if (i >= words.size()) {
+                *reason = Cat({"'", def->name, "' needs ", def->args});
+                return false;
+            }
+            step.args.push_back(words[i]);
+        }
+        // Step-local options: "--name VALUE" or "--name=VALUE" right after the arguments.
+        while (i < words.size()) {
+            const std::string& w = words[i];
+            const StepOption* found = nullptr;
+            std::string value;
+            bool inlineValue = false;
+            for (const StepOption& opt : def->options) {
+                if (w == opt.name) {
+                    found = &opt;
+                } else if (w.size() > opt.name.size() && w.compare(0, opt.name.size(), opt.name) == 0 &&
+                           w[opt.name.size()] == '=') {
+                    found = &opt;
+                    value = w.substr(opt.name.size() + 1);
+                    inlineValue = true;
+                }
+                if (found) break;
+            }
+            if (!found) break;
+            ++i;
+            if (!inlineValue) {
+                if (i >= words.size()) {
+                    *reason = Cat({"'", def->name, " ", found->name, "' needs ", found->value});
+                    return false;
+                }
+                value = words[i++];
+            }
+            step.options[std::string(found->name)] = value;
+        }
+        std::string problem = def->check(step);
+        if (!problem.empty()) {
+            *reason = std::move(problem);
+            return false;
+        }
+        steps->push_back(std::move(step));
+    }
+    if (steps->empty()) {
+        *reason = "no steps given";
+        return false;
+    }
+    return true;
+}
+
+bool RunSteps(Session& session, const std::vector<Step>& steps)
+{
+    for (const Step& step : steps)
+        if (!step.def->run(session, step)) return false;
+    return true;
+}
+
+int FirstDevice(const std::vector<Step>& steps)
+{
+    for (const Step& step : steps)
+        if (step.def->run == RunDevice) return *FindDevice(step.args[0]);
+    return 0;
+}
+
+std::string StepHelp()
+{
+    std::string text;
+    for (const StepDef& def : StepTable()) {
+        std::string head = Cat({"  ", def.name});
+        if (!def.args.empty()) head += Cat({" ", def.args});
+        for (const StepOption& opt : def.options) head += Cat({" [", opt.name, " ", opt.value, "]"});
+        if (head.size() < 22) head.resize(22, ' ');
+        else head += "  ";
+        text += Cat({head, def.help, "\n"});
+    }
+    return text;
+}
+
+std::string StatusText(const Session& session)
+{
+    CInfoPanel& panel = session.ui.InfoPanel();
+    std::string text;
+    text += Cat({"Port Type: ", panel.m_strPort, "\n"});
+    text += Cat({"File Name: ", panel.m_strFileName, "\n"});
+    text += Cat({"Device Type: ", panel.m_strDevice, "\n"});
+    text += Cat({"Program Speed: ", panel.m_strSpeed, "\n"});
+    text += Cat({"Buffer Start Address: ", panel.m_strStartAddr, "\n"});
+    text += Cat({"Buffer end Address: ", panel.m_strEndAddr, "\n"});
+    std::string_view hex = session.ui.HexCountText();
+    while (!hex.empty() && (hex.back() == ' ' || hex.back() == '\n' || hex.back() == '\r'))
+        hex.remove_suffix(1);
+    text += Cat({hex, "\n"});
+    return text;
+}
+
+}  // namespace vexo::cli

@@ -1,0 +1,77 @@
+// The steps of a vexo run: what the operator's button presses and dialog OKs
+// become on the command line. Each step is one row of the table in steps.cpp
+// (name, argument count, step-local options, check, handler); a new step is a
+// new row.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexo {
+class CRom;
+}
+
+namespace vexo::cli {
+
+class CliUi;
+
+// What a step acts on: the one device object of the run and its host.
+struct Session {
+    CRom& rom;
+    CliUi& ui;
+    std::FILE* out;  // where `status` prints
+};
+
+struct StepDef;
+
+// One step as given on the command line.
+struct Step {
+    const StepDef* def = nullptr;
+    std::vector<std::string> args;
+    // Step-local options that were given ("--fill" -> "0xFF").
+    std::map<std::string, std::string, std::less<>> options;
+};
+
+struct StepOption {
+    std::string_view name;  // "--fill"
+    std::string_view value;  // "BYTE", for the help text
+};
+
+struct StepDef {
+    std::string_view name;
+    std::string_view args;  // "FILE", "1|2|3", for the help text
+    std::string_view help;
+    int arity;
+    std::vector<StepOption> options;  // each takes one value, after the arguments
+    // Checks the arguments before anything runs: empty when they are good,
+    // else the one-line reason of the usage error.
+    std::string (*check)(const Step&);
+    // Runs the step: true when it succeeded.
+    bool (*run)(Session&, const Step&);
+};
+
+const std::vector<StepDef>& StepTable();
+const StepDef* FindStep(std::string_view name);  // case-insensitive
+
+// Splits the words after the options into steps and checks them. False with
+// a one-line reason on a usage error.
+bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
+                std::string* reason);
+
+// Runs the steps in order and stops at the first that fails. True when all
+// succeeded.
+bool RunSteps(Session& session, const std::vector<Step>& steps);
+
+// The device index the run selects first: its first `device` step, else 0.
+int FirstDevice(const std::vector<Step>& steps);
+
+// "  load FILE        Open BIN File ..." lines for --help.
+std::string StepHelp();
+
+// The information panel's six lines and the Hex Count pane, as `status` prints them.
+std::string StatusText(const Session& session);
+
+}  // namespace vexo::cli
