@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -136,9 +137,28 @@ bool CRom::LoadFile()
     return true;
 }
 
-bool CRom::WriteFileAtomically(const std::string& path, std::uint32_t bytes)
+bool CRom::WriteFileAtomically(const std::string& name, std::uint32_t bytes)
 {
-    if (path.empty() || path.back() == '/') return false;
+    if (name.empty() || name.back() == '/') return false;
+
+    // An existing target is written where it really lives (through links).
+    std::string path = name;
+    struct stat st {};
+    if (::stat(name.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return false;
+        if (!S_ISREG(st.st_mode)) {
+            // A device or pipe is written in place: there is no file to replace.
+            Fd out(::open(name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+            return out.get() >= 0 && WriteAllBytes(out.get(), m_Buffer.get(), bytes) && out.Close();
+        }
+        if (char* real = ::realpath(name.c_str(), nullptr)) {
+            path = real;
+            std::free(real);
+        }
+    }
+
+    // Into a new file beside the target, renamed over it only when complete,
+    // so a failure leaves an existing file as it was.
     const mode_t mode = NewFileMode(path);
     std::string temp = DirName(path) + "/." + BaseName(path) + ".XXXXXX";
     Fd file(::mkstemp(temp.data()));
