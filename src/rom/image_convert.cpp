@@ -1,0 +1,236 @@
+#include "rom/image_convert.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace vexo {
+
+namespace {
+
+// A text image of a full buffer at one byte per record stays well below this.
+constexpr std::uint64_t kMaxTextFile = 512ull * 1024 * 1024;
+
+std::string Hex6(std::uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", unsigned(value));
+    return text;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return m_fd; }
+    // Closes now; false (errno set) when the close reports an error.
+    bool Close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::string& tooLarge,
+                   std::string* content, std::string* error)
+{
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        *error = path + ": is a folder, not a file";
+        return false;
+    }
+    if (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) > limit) {
+        *error = path + ": " + tooLarge;
+        return false;
+    }
+    content->clear();
+    if (S_ISREG(st.st_mode)) content->reserve(std::size_t(st.st_size));
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *error = path + ": " + std::strerror(errno);
+            return false;
+        }
+        if (n == 0) break;
+        content->append(chunk, std::size_t(n));
+        if (content->size() > limit) {
+            *error = path + ": " + tooLarge;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Writes into a new file beside `path` and renames it over `path` only when
+// every byte has reached the disk.
+bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error)
+{
+    std::string temp;
+    int raw = -1;
+    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
+        temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (raw < 0 && errno != EEXIST) break;
+    }
+    if (raw < 0) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    Fd fd(raw);
+    auto fail = [&](int code) {
+        *error = path + ": " + std::strerror(code);
+        ::unlink(temp.c_str());
+        return false;
+    };
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd.Get(), data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(errno);
+        }
+        done += std::size_t(n);
+    }
+    if (::fsync(fd.Get()) != 0 && errno != EINVAL) return fail(errno);
+    if (!fd.Close()) return fail(errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) return fail(errno);
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string BaseName(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+ConvertResult ConvertImageFile(const std::string& in, const std::string& out,
+                               const ConvertOptions& options)
+{
+    ConvertResult result;
+    result.input = FormatForPath(in);
+    result.output = FormatForPath(out);
+    result.first = options.offset;
+
+    if (SameFile(in, out)) {
+        result.error = out + ": is the input file; choose another output name";
+        return result;
+    }
+
+    std::string content;
+    const bool raw = result.input == ImageFormat::Raw;
+    const std::string tooLarge = raw ? "the file is larger than the 16 MiB buffer"
+                                     : "the file is too large for an image file (over 512 MiB)";
+    if (!ReadWholeFile(in, raw ? kImageCapacity : kMaxTextFile, tooLarge, &content, &result.error))
+        return result;
+
+    std::vector<std::uint8_t> buffer(kImageCapacity, options.fill);
+    const ImageReadResult read = ReadTextImage(result.input, content, buffer.data(), kImageCapacity);
+    if (!read.ok) {
+        result.error = in + ": " + read.error;
+        return result;
+    }
+    content = std::string();
+    result.lowest = read.lowest;
+    result.length = read.length;
+    result.dataBytes = read.bytes;
+    if (read.bytes == 0) {
+        result.error = in + ": holds no data";
+        return result;
+    }
+    if (options.offset >= read.length) {
+        result.error = "offset " + Hex6(options.offset) + " is past the image, which ends at " +
+                       Hex6(read.length - 1);
+        return result;
+    }
+
+    result.written = read.length - options.offset;
+    TextImageOptions text;
+    text.header = BaseName(out);
+    const std::string image = WriteTextImage(result.output, buffer.data() + options.offset,
+                                             result.written, options.offset, text);
+    if (!WriteFileAtomically(out, image, &result.error)) {
+        result.written = 0;
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+std::string DescribeConversion(const ConvertResult& result)
+{
+    const std::uint32_t last = result.first + (result.written ? result.written - 1 : 0);
+    return Hex6(result.first) + "-" + Hex6(last) + ", " + std::to_string(result.written) + " bytes";
+}
+
+std::string DefaultBinPath(std::string_view in)
+{
+    const std::size_t slash = in.find_last_of('/');
+    const std::size_t dot = in.find_last_of('.');
+    std::string_view stem = in;
+    // A dot that starts the name (".hidden") is not an extension.
+    if (dot != std::string_view::npos && dot > 0 &&
+        (slash == std::string_view::npos || (dot > slash + 1)))
+        stem = in.substr(0, dot);
+    return std::string(stem) + ".bin";
+}
+
+bool ParseImageNumber(std::string_view text, std::uint32_t max, std::uint32_t* value)
+{
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H')) {
+        base = 16;
+        text.remove_suffix(1);
+    }
+    if (text.empty()) return false;
+    std::uint64_t n = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return false;
+        n = n * base + unsigned(digit);
+        if (n > max) return false;
+    }
+    *value = std::uint32_t(n);
+    return true;
+}
+
+}  // namespace vexo
