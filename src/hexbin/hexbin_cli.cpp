@@ -1,0 +1,72 @@
+#include "hexbin/hexbin_cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+#include <string>
+
+#include "rom/image_convert.h"
+
+namespace vexo {
+
+int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err)
+{
+    CLI::App app{
+        "Converts an Intel HEX or S-record file into a raw binary image (or between raw, "
+        "Intel HEX and S-record, as the file extensions say). Without arguments it opens "
+        "a window.",
+        "vexo-hexbin"};
+    std::string in;
+    std::string output;
+    std::string fillText = "0xFF";
+    std::string offsetText = "0";
+    app.add_option("IN", in, "input file: .hex .ihx .ihex (Intel HEX), .s19 .s28 .s37 .srec .mot "
+                             "(S-record), anything else raw")
+        ->required();
+    app.add_option("OUT", output, "output file (default: IN with the extension .bin)");
+    app.add_option("--fill", fillText, "byte for the gaps between records (default 0xFF)");
+    app.add_option("--offset", offsetText,
+                   "first address of the output; bytes below it are dropped (default 0)");
+    app.footer("Numbers: decimal, 0x1F00 or 1F00h.\n"
+               "Exit status: 0 converted, 1 the conversion failed, 2 usage error.");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success&) {
+        out << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        err << "vexo-hexbin: " << e.what() << " (see vexo-hexbin --help)\n";
+        return 2;
+    }
+
+    ConvertOptions options;
+    std::uint32_t fill = 0;
+    if (!ParseImageNumber(fillText, 0xFF, &fill)) {
+        err << "vexo-hexbin: --fill: " << fillText << " is not a byte (0 to 0xFF)\n";
+        return 2;
+    }
+    options.fill = std::uint8_t(fill);
+    if (!ParseImageNumber(offsetText, kImageCapacity - 1, &options.offset)) {
+        err << "vexo-hexbin: --offset: " << offsetText
+            << " is not an address in the 16 MiB buffer (0 to 0xFFFFFF)\n";
+        return 2;
+    }
+    if (output.empty()) {
+        output = DefaultBinPath(in);
+        if (output == in) {
+            err << "vexo-hexbin: " << in << " already ends in .bin; name the output file\n";
+            return 2;
+        }
+    }
+
+    const ConvertResult result = ConvertImageFile(in, output, options);
+    if (!result.ok) {
+        err << "vexo-hexbin: " << result.error << "\n";
+        return 1;
+    }
+    out << in << " -> " << output << ": " << DescribeConversion(result) << "\n";
+    return 0;
+}
+
+}  // namespace vexo
