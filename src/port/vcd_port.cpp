@@ -1,0 +1,138 @@
+#include "port/vcd_port.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+namespace vexo {
+
+namespace {
+
+constexpr int kSignals = 15;
+constexpr const char* kNames[kSignals] = {"D0", "D1", "D2", "D3", "D4", "D5", "D6", "D7",
+                                          "C0", "C1", "C2", "C3", "C4", "S6", "S7"};
+constexpr int kControlShift = 8;
+constexpr std::uint32_t kControlMask = 0x1Fu << kControlShift;
+constexpr int kStatusShift = 13;  // S6 is bit 13, S7 bit 14
+constexpr std::uint32_t kStatusMask = 0x3u << kStatusShift;
+constexpr std::size_t kFlushAt = 1u << 20;
+
+char Id(int signal) { return char('!' + signal); }
+
+}  // namespace
+
+VcdPort::VcdPort(std::unique_ptr<IPort> inner, std::FILE* file)
+    : m_inner(std::move(inner)), m_file(file)
+{
+    m_buffer.reserve(kFlushAt + 256);
+    m_buffer +=
+        "$comment Vexo Writer port traffic: one access per microsecond; register bits, "
+        "not pin levels $end\n"
+        "$version vexo $end\n"
+        "$timescale 1us $end\n"
+        "$scope module lpt $end\n";
+    for (int i = 0; i < kSignals; ++i) {
+        m_buffer += "$var wire 1 ";
+        m_buffer += Id(i);
+        m_buffer += ' ';
+        m_buffer += kNames[i];
+        m_buffer += " $end\n";
+    }
+    m_buffer += "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";
+    for (int i = 0; i < kSignals; ++i) {
+        m_buffer += '0';
+        m_buffer += Id(i);
+        m_buffer += '\n';
+    }
+    m_buffer += "$end\n";
+}
+
+VcdPort::~VcdPort()
+{
+    std::string ignored;
+    (void)Finish(&ignored);  // a destructor has nobody to tell
+}
+
+std::uint8_t VcdPort::In(std::uint16_t address)
+{
+    const std::uint8_t value = m_inner->In(address);
+    std::uint32_t next = m_state;
+    if (address == kStatusPort)
+        next = (next & ~kStatusMask) | (std::uint32_t(value >> 6) << kStatusShift);
+    Access(next);
+    return value;
+}
+
+void VcdPort::Out(std::uint16_t address, std::uint8_t value)
+{
+    m_inner->Out(address, value);
+    std::uint32_t next = m_state;
+    if (address == kDataPort)
+        next = (next & ~0xFFu) | value;
+    else if (address == kControlPort)
+        next = (next & ~kControlMask) | (std::uint32_t(value & 0x1F) << kControlShift);
+    Access(next);
+}
+
+void VcdPort::Access(std::uint32_t next)
+{
+    ++m_time;
+    if (!m_file) return;
+    std::uint32_t changed = next ^ m_state;
+    m_state = next;
+    if (changed == 0) return;
+    char stamp[24];
+    stamp[0] = '#';
+    char* end = std::to_chars(stamp + 1, stamp + sizeof stamp - 1, m_time).ptr;
+    *end++ = '\n';
+    m_buffer.append(stamp, end);
+    while (changed) {
+        const int i = __builtin_ctz(changed);
+        changed &= changed - 1;
+        m_buffer += char('0' + ((next >> i) & 1u));
+        m_buffer += Id(i);
+        m_buffer += '\n';
+    }
+    if (m_buffer.size() >= kFlushAt) Flush();
+}
+
+void VcdPort::Flush()
+{
+    if (m_buffer.empty()) return;
+    if (m_errno == 0 && std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
+        m_errno = errno ? errno : EIO;
+    m_buffer.clear();
+}
+
+bool VcdPort::Finish(std::string* error)
+{
+    if (!m_file) {
+        *error = "the capture was already finished";
+        return false;
+    }
+    m_buffer += '#';
+    m_buffer += std::to_string(m_time + 1);
+    m_buffer += '\n';
+    Flush();
+    if (std::fflush(m_file) != 0 && m_errno == 0) m_errno = errno ? errno : EIO;
+    if (std::fclose(m_file) != 0 && m_errno == 0) m_errno = errno ? errno : EIO;
+    m_file = nullptr;
+    if (m_errno != 0) {
+        *error = std::string("writing the capture failed: ") + std::strerror(m_errno);
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort> inner, const std::string& path,
+                                     std::string* error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        *error = path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    return std::make_unique<VcdPort>(std::move(inner), file);
+}
+
+}  // namespace vexo
