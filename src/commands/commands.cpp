@@ -19,6 +19,10 @@ bool CRom::ReadRom()
     m_nLength = 0x7FFF;
     std::fill_n(m_Buffer.get(), m_nLength + 1, std::uint8_t(0xFF));
     ReadAll();
+    if (m_bModuleLost) {
+        m_ui.RomMessageBox("ROM not found");
+        return false;
+    }
     m_ui.RomMessageBox("Reading OK");
     return true;
 }

@@ -176,6 +176,10 @@ bool CRom::WriteFileAtomically(const std::string& name, std::uint32_t bytes)
 bool CRom::SaveBuffer()
 {
     ReadAll();
+    if (m_bModuleLost) {
+        m_ui.RomMessageBox("Save Failed !!");
+        return false;
+    }
     if (m_nLength == 0) {
         m_ui.AppMessageBox("Failed. File is empty!!");
         return false;

@@ -42,7 +42,9 @@ void CRom::RunBlankCheck()
         ShiftAddress(address);
         SetControlBit3();
         ++m_nHexCount;
-        if (ReadByte() != 0xFF) {
+        std::uint8_t value;
+        // A module that stops answering fails the check like a programmed byte.
+        if (!ReadPassByte(value) || value != 0xFF) {
             m_bError = 1;
             m_ui.FlushHexCount();
             m_ui.RomMessageBox("Error Occured");
@@ -76,7 +78,8 @@ void CRom::VerifyAll()
         ShiftAddress(address);
         VerifyReadSetup();
         Delay(10);
-        if (ReadByte() != m_Buffer[address]) {
+        std::uint8_t value;
+        if (!ReadPassByte(value) || value != m_Buffer[address]) {
             m_bError = 1;
             return false;
         }
@@ -90,12 +93,14 @@ void CRom::VerifyAll()
 void CRom::ReadAll()
 {
     m_nHexCount = 0;
+    m_bModuleLost = false;
     CInfoPanel& panel = m_ui.InfoPanel();
     ForEachAddress(m_nDevice, [this, &panel](std::uint32_t address) {
         ResetLines();
         ShiftAddress(address);
         SetControlBit3();
-        const std::uint8_t value = ReadByte();
+        std::uint8_t value;
+        if (!ReadPassByte(value)) m_bModuleLost = true;
         m_Buffer[address] = value;
         if (value == 0xFF && m_bEndFound == 0) {
             panel.m_nEndAddr = std::int32_t(address);
@@ -107,7 +112,8 @@ void CRom::ReadAll()
         return true;
     });
     m_bEndFound = 0;
-    m_bImageLoaded = true;
+    // What was read while the module was gone is no image of the chip.
+    m_bImageLoaded = !m_bModuleLost;
     m_ui.FlushHexCount();
 }
 

@@ -77,6 +77,7 @@ public:
     const DeviceInfo& Device() const { return kDevices[m_nDevice]; }
     std::uint32_t DeviceSize() const { return Device().Size(); }
     bool ImageLoaded() const { return m_bImageLoaded; }
+    bool ModuleLost() const { return m_bModuleLost; }
     IUiServices& Ui() { return m_ui; }
 
     // Fields in the order the device object has always declared them.
@@ -104,7 +105,16 @@ private:
     std::uint8_t ReadStatus()
     {
         g_byStatus = m_port.In(kStatusPort);
+        m_byStatusSeen &= g_byStatus;
         return g_byStatus;
+    }
+    // Reads one byte for a pass; false when the module stopped answering on
+    // any of its samples (status bit 7 low).
+    bool ReadPassByte(std::uint8_t& value)
+    {
+        m_byStatusSeen = 0xFF;
+        value = ReadByte();
+        return (m_byStatusSeen & 0x80) != 0;
     }
     bool ModuleCheck();
     void VerifyReadSetup();
@@ -116,6 +126,9 @@ private:
     // True while the buffer holds an image: a loaded non-empty file or a
     // completed device read. Cleared by the buffer reset.
     bool m_bImageLoaded = false;
+    // Set by a read pass during which the module stopped answering.
+    bool m_bModuleLost = false;
+    std::uint8_t m_byStatusSeen = 0xFF;
 };
 
 }  // namespace vexo

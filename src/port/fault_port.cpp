@@ -1,0 +1,118 @@
+#include "port/fault_port.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+namespace vexo {
+namespace {
+
+template <typename T>
+bool ParseNumber(std::string_view text, T& out)
+{
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool ParseProbability(std::string_view text, double& out)
+{
+    const std::string copy(text);
+    char* end = nullptr;
+    out = std::strtod(copy.c_str(), &end);
+    return !copy.empty() && end == copy.c_str() + copy.size() && std::isfinite(out) && out >= 0 &&
+           out <= 1;
+}
+
+}  // namespace
+
+bool ParseFaultDescription(const std::string& text, FaultConfig* config, std::string* reason)
+{
+    FaultConfig parsed;
+    auto fail = [reason](std::string why) {
+        if (reason) *reason = std::move(why);
+        return false;
+    };
+    if (text.empty()) return fail("empty fault description");
+    std::string_view rest = text;
+    for (bool more = true; more;) {
+        const auto comma = rest.find(',');
+        more = comma != std::string_view::npos;
+        const std::string_view item = rest.substr(0, comma);
+        if (more) rest.remove_prefix(comma + 1);
+        const auto eq = item.find('=');
+        if (eq == std::string_view::npos) return fail("fault '" + std::string(item) + "' needs key=value");
+        const std::string_view key = item.substr(0, eq);
+        const std::string_view value = item.substr(eq + 1);
+        const std::string bad = "bad value for fault " + std::string(key) + ": '" + std::string(value) + "'";
+        if (key == "seed") {
+            if (!ParseNumber(value, parsed.seed)) return fail(bad);
+        } else if (key == "flip") {
+            if (!ParseProbability(value, parsed.flipProbability)) return fail(bad + " (a probability 0..1)");
+        } else if (key == "mask") {
+            unsigned mask = 0;
+            if (!ParseNumber(value, mask) || mask == 0 || mask > 0xFF) return fail(bad + " (bits 0x01..0xFF)");
+            parsed.flipMask = std::uint8_t(mask);
+        } else if (key == "stuck") {
+            unsigned bit = 0, level = 0;
+            const auto colon = value.find(':');
+            if (colon == std::string_view::npos || !ParseNumber(value.substr(0, colon), bit) ||
+                !ParseNumber(value.substr(colon + 1), level) || bit > 7 || level > 1)
+                return fail(bad + " (BIT:VALUE, e.g. 6:1)");
+            parsed.stuckMask = std::uint8_t(parsed.stuckMask | (1u << bit));
+            parsed.stuckValue = std::uint8_t((parsed.stuckValue & ~(1u << bit)) | (level << bit));
+        } else if (key == "unplug") {
+            std::uint64_t after = 0;
+            if (!ParseNumber(value, after)) return fail(bad + " (a number of port accesses)");
+            parsed.unplugAfter = after;
+        } else {
+            return fail("unknown fault '" + std::string(key) + "' (seed, flip, mask, stuck, unplug)");
+        }
+    }
+    if (config) *config = parsed;
+    return true;
+}
+
+FaultPort::FaultPort(std::unique_ptr<IPort> inner, const FaultConfig& config)
+    : m_inner(std::move(inner)), m_config(config), m_state(config.seed)
+{
+    // Chance() compares 64 random bits with this.
+    const double scaled = std::ldexp(config.flipProbability, 64);
+    m_threshold = scaled >= 18446744073709551615.0 ? ~std::uint64_t(0) : std::uint64_t(scaled);
+}
+
+bool FaultPort::Chance()
+{
+    std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return (z ^ (z >> 31)) < m_threshold;
+}
+
+std::uint8_t FaultPort::In(std::uint16_t address)
+{
+    if (Unplugged()) {
+        ++m_accesses;
+        return 0x7F;
+    }
+    ++m_accesses;
+    std::uint8_t value = m_inner->In(address);
+    if (m_threshold != 0)
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if ((m_config.flipMask >> bit) & 1u && Chance()) value ^= std::uint8_t(1u << bit);
+    return std::uint8_t((value & ~m_config.stuckMask) | m_config.stuckValue);
+}
+
+void FaultPort::Out(std::uint16_t address, std::uint8_t value)
+{
+    const bool gone = Unplugged();
+    ++m_accesses;
+    if (!gone) m_inner->Out(address, value);
+}
+
+}  // namespace vexo
