@@ -1,6 +1,11 @@
 #include "cli/run.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 
 #include <memory>
 #include <string>
@@ -9,6 +14,7 @@
 #include "cli/cli_ui.h"
 #include "cli/steps.h"
 #include "port/port_open.h"
+#include "port/trace_file.h"
 #include "rom/catalogue.h"
 #include "rom/rom.h"
 
@@ -90,7 +96,12 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::vector<std::string> words;
     if (!options.device.empty()) words.insert(words.end(), {"device", options.device});
     if (!options.speed.empty()) words.insert(words.end(), {"speed", options.speed});
-    for (const std::string& w : app.remaining()) words.push_back(w);
+    const std::vector<std::string> rest = app.remaining();
+    if (!rest.empty() && rest.front().size() > 1 && rest.front()[0] == '-') {
+        UsageError(err, "unknown option '" + rest.front() + "'");
+        return kExitUsage;
+    }
+    words.insert(words.end(), rest.begin(), rest.end());
 
     std::vector<Step> steps;
     std::string reason;
@@ -103,6 +114,17 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         return kExitUsage;
     }
 
+    // The trace file is checked before the port opens (a chip file may be
+    // created then), so that a bad one is a usage error that changed nothing.
+    if (!options.trace.empty()) {
+        const int fd = ::open(options.trace.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            UsageError(err, "--trace " + options.trace + ": " + std::strerror(errno));
+            return kExitUsage;
+        }
+        ::close(fd);
+    }
+
     PortOptions portOptions;
     portOptions.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
     OpenedPort opened = OpenPort(options.port, portOptions);
@@ -111,12 +133,14 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::fflush(err);
 
     std::unique_ptr<IPort> port = std::move(opened.port);
+    TraceFilePort* trace = nullptr;
     if (!options.trace.empty()) {
         port = MakeTraceFile(std::move(port), options.trace, &reason);
         if (!port) {
-            UsageError(err, "--trace " + options.trace + ": " + reason);
-            return kExitUsage;
+            std::fprintf(err, "vexo: %s\n", reason.c_str());
+            return kExitFailed;
         }
+        trace = dynamic_cast<TraceFilePort*>(port.get());
     }
 
     CliUi ui(out, err, showProgress);
@@ -131,6 +155,13 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         ui.AttachRom(nullptr);
     }
     ui.EndPass();
+    // A trace that lost lines fails the run (the trace port names the reason
+    // when it closes); so do messages that never reached standard output.
+    if (trace && !trace->Flush()) succeeded = false;
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        std::fprintf(err, "vexo: cannot write the messages to standard output: %s\n", std::strerror(errno));
+        succeeded = false;
+    }
     return succeeded ? kExitOk : kExitFailed;
 }
 

@@ -1,0 +1,98 @@
+// vexo's pieces in-process: the progress line, the host's bookkeeping, and
+// the port step's panel rule on a simulated module.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cli/cli_ui.h"
+#include "cli/steps.h"
+#include "port/sim_module.h"
+#include "rom/rom.h"
+#include "rom/shadows.h"
+
+namespace vexo::cli {
+namespace {
+
+TEST(FormatProgress, ShowsBarPercentRateAndTimeLeft)
+{
+    EXPECT_EQ(FormatProgress(0x40000, 0x80000, 2.0 * 1024 * 1024),
+              "[############------------]  50%  2.0 MiB/s  0:00 left");
+    EXPECT_EQ(FormatProgress(0x1000, 0x80000, 1024.0), "[------------------------]   0%  1.0 KiB/s  8:28 left");
+    EXPECT_EQ(FormatProgress(10, 100, 0.0), "[##----------------------]  10%  0 B/s  -:-- left");
+    // A count past the total (a nested pass) stays at a full bar.
+    EXPECT_EQ(FormatProgress(200, 100, 50.0).substr(0, 31), "[########################] 100%");
+}
+
+// Message boxes land in a memory stream.
+class Captured {
+public:
+    Captured() : m_file(open_memstream(&m_data, &m_size)) {}
+    ~Captured()
+    {
+        std::fclose(m_file);
+        std::free(m_data);
+    }
+    std::FILE* File() { return m_file; }
+    std::string Text()
+    {
+        std::fflush(m_file);
+        return std::string(m_data, m_size);
+    }
+
+private:
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::FILE* m_file;
+};
+
+TEST(CliUi, KeepsTheHexCountAndAnswersTheChooserOnce)
+{
+    Captured out;
+    CliUi ui(out.File(), stderr, false);
+    EXPECT_EQ(ui.HexCountText(), CliUi::kInitialHexCount);
+    ui.SetHexCountText("Hex Count: 0x7ffff");
+    EXPECT_EQ(ui.HexCountText(), "Hex Count: 0x7ffff");
+
+    ui.SetFileToOpen("image.bin");
+    EXPECT_EQ(ui.ChooseFileToOpen(), "image.bin");
+    EXPECT_EQ(ui.ChooseFileToOpen(), std::nullopt);
+
+    ui.RomMessageBox("EPROM writing failure !!! \twriting terminated !!!");
+    ui.AppMessageBox("Faild File Loading...");
+    EXPECT_EQ(out.Text(), "EPROM writing failure !!! \twriting terminated !!!\nFaild File Loading...\n");
+}
+
+TEST(PortStep, ARefusedPortLeavesThePanelOnThePortInUse)
+{
+    ResetShadows();
+    SimModule module(0x8000);
+    Captured out;
+    CliUi ui(out.File(), stderr, false);
+    CRom rom(module, ui);
+    Session session{rom, ui, out.File()};
+
+    std::vector<Step> steps;
+    std::string reason;
+    ASSERT_TRUE(ParseSteps({"port", "1", "port", "3", "port", "2"}, &steps, &reason)) << reason;
+    EXPECT_TRUE(RunSteps(session, {steps[0]}));
+    EXPECT_FALSE(RunSteps(session, {steps[1]}));
+    EXPECT_FALSE(RunSteps(session, {steps[2]}));
+    EXPECT_EQ(ui.InfoPanel().m_strPort, "LPT1 Port");
+    EXPECT_EQ(rom.m_nPort, 0);
+    EXPECT_EQ(rom.m_bError, 0);
+    EXPECT_EQ(out.Text(), "Module found!!\nModule Not found!!\nModule Not found!!\n");
+}
+
+TEST(ParseSteps, TheFirstDeviceDecidesTheChipSize)
+{
+    std::vector<Step> steps;
+    std::string reason;
+    ASSERT_TRUE(ParseSteps({"blank", "device", "27c020", "device", "27C040"}, &steps, &reason));
+    EXPECT_EQ(FirstDevice(steps), 3);
+    ASSERT_TRUE(ParseSteps({"blank"}, &steps, &reason));
+    EXPECT_EQ(FirstDevice(steps), 0);
+}
+
+}  // namespace
+}  // namespace vexo::cli

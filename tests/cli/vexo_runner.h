@@ -1,0 +1,117 @@
+// Runs the built vexo binary and collects what it printed and its exit code.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace vexo::test {
+
+struct VexoResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+
+    // Standard output as lines, without their line breaks.
+    std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+};
+
+inline std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline std::string RandomImage(std::size_t size, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string bytes(size, '\0');
+    for (char& b : bytes) b = char(gen());
+    return bytes;
+}
+
+// A scratch folder per test, and a way to run vexo in it.
+class VexoTest : public ::testing::Test {
+protected:
+    VexoTest()
+    {
+        char pattern[] = "/tmp/vexo-cli-XXXXXX";
+        m_dir = ::mkdtemp(pattern);
+    }
+    ~VexoTest() override
+    {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir, ec))
+            if (entry.is_directory(ec))
+                std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                             std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(m_dir, ec);
+    }
+
+    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+
+    // Runs vexo with `args` in `cwd` (the scratch folder when empty), standard
+    // input from /dev/null and both outputs captured in files.
+    VexoResult Vexo(const std::vector<std::string>& args, const std::string& cwd = {}) const
+    {
+        const std::string outPath = m_dir + "/.stdout", errPath = m_dir + "/.stderr";
+        std::vector<std::string> words{VEXO_BINARY};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string dir = cwd.empty() ? m_dir : cwd;
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+
+        VexoResult result;
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
+            return result;
+        }
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.out = Slurp(outPath);
+        result.err = Slurp(errPath);
+        return result;
+    }
+
+    std::string m_dir;
+};
+
+}  // namespace vexo::test
