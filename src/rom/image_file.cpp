@@ -1,4 +1,5 @@
-// Open BIN File and Save Buffer: raw images, file offset = device address.
+// Open BIN File and Save Buffer. Raw images: file offset = device address;
+// HEX and S-record files are read by their extension.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "rom/image_formats.h"
 #include "rom/info_panel.h"
 #include "rom/rom.h"
 
@@ -18,6 +20,11 @@ namespace {
 constexpr const char* kLoadFailed = "Faild File Loading...";
 constexpr const char* kTooLarge =
     "File too large: the buffer holds at most 16 MiB (16777216 bytes). Nothing was loaded.";
+
+// A HEX or S-record file of a full 16 MiB image is under 48 MiB.
+constexpr off_t kMaxTextImage = 64 * 1024 * 1024;
+constexpr const char* kTextTooLarge =
+    "File too large: a HEX or S-record image file may be at most 64 MiB. Nothing was loaded.";
 
 std::string BaseName(const std::string& path)
 {
@@ -111,17 +118,38 @@ bool CRom::LoadFile()
         m_ui.AppMessageBox(kLoadFailed);
         return false;
     }
-    if (st.st_size > off_t(kBufferSize)) {
-        m_ui.AppMessageBox(kTooLarge);
-        return false;
+    const ImageFormat format = FormatForPath(*chosen);
+    if (format == ImageFormat::Raw) {
+        if (st.st_size > off_t(kBufferSize)) {
+            m_ui.AppMessageBox(kTooLarge);
+            return false;
+        }
+        const auto size = std::size_t(st.st_size);
+        if (!ReadAllBytes(file.get(), m_Buffer.get(), size)) {
+            ClearBuffer();
+            m_ui.AppMessageBox(kLoadFailed);
+            return false;
+        }
+        m_nLength = std::int32_t(size);
+    } else {
+        // HEX and S-record text: every byte at its address, gaps as reset.
+        if (st.st_size > kMaxTextImage) {
+            m_ui.AppMessageBox(kTextTooLarge);
+            return false;
+        }
+        std::string text(std::size_t(st.st_size), '\0');
+        if (!ReadAllBytes(file.get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size())) {
+            m_ui.AppMessageBox(kLoadFailed);
+            return false;
+        }
+        const ImageReadResult result = ReadTextImage(format, text, m_Buffer.get(), kBufferSize);
+        if (!result.ok) {
+            m_ui.AppMessageBox(panel.m_strFileName + ": " + result.error);
+            return false;
+        }
+        m_nLength = std::int32_t(result.length);
     }
-    const auto size = std::size_t(st.st_size);
-    if (!ReadAllBytes(file.get(), m_Buffer.get(), size)) {
-        ClearBuffer();
-        m_ui.AppMessageBox(kLoadFailed);
-        return false;
-    }
-    m_nLength = std::int32_t(size);
+    const auto size = std::size_t(m_nLength);
 
     const void* firstErased = std::memchr(m_Buffer.get(), 0xFF, size);
     if (firstErased) {

@@ -170,3 +170,39 @@ TEST_F(ImageFiles, SaveReplacesAnExistingFileThroughItsLink)
 
 }  // namespace
 }  // namespace vexo::test
+
+namespace vexo::test {
+namespace {
+
+TEST_F(ImageFiles, HexAndSRecordFilesLoadByExtension)
+{
+    // Two bytes at 0x10 and one at 0x20; the gaps stay erased.
+    const std::string hex = ":02001000AA55EF\n:0100200001DE\n:00000001FF\n";
+    std::ofstream(dir.File("image.HEX")) << hex;
+    ASSERT_TRUE(Load(dir.File("image.HEX")));
+    EXPECT_TRUE(ui->Take().empty());
+    EXPECT_EQ(rom->m_nLength, 0x21);
+    EXPECT_EQ(rom->m_Buffer[0x10], 0xAA);
+    EXPECT_EQ(rom->m_Buffer[0x11], 0x55);
+    EXPECT_EQ(rom->m_Buffer[0x20], 0x01);
+    EXPECT_EQ(rom->m_Buffer[0x12], 0xFF);
+    EXPECT_EQ(ui->panel.m_strEndAddr, "00000");
+    EXPECT_TRUE(rom->ImageLoaded());
+
+    std::ofstream(dir.File("image.s19")) << "S10500001234B4\nS9030000FC\n";
+    ASSERT_TRUE(Load(dir.File("image.s19")));
+    EXPECT_EQ(rom->m_nLength, 2);
+    EXPECT_EQ(rom->m_Buffer[0], 0x12);
+    EXPECT_EQ(rom->m_Buffer[1], 0x34);
+
+    // A damaged record names its line and loads nothing.
+    std::ofstream(dir.File("bad.hex")) << ":02001000AA55EF\n:0100200001DF\n:00000001FF\n";
+    EXPECT_FALSE(Load(dir.File("bad.hex")));
+    const Messages messages = ui->Take();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("bad.hex: line 2:", 0), 0u) << messages[0];
+    ExpectResetBuffer(*rom);
+}
+
+}  // namespace
+}  // namespace vexo::test
