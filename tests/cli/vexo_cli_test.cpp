@@ -214,6 +214,10 @@ TEST_F(VexoTest, SaveFailuresAreReported)
         EXPECT_EQ(r.code, 1) << target;
         EXPECT_EQ(r.Lines(), Lines{"Save Failed !!"}) << target;
     }
+}
+
+TEST_F(VexoTest, SaveIntoALockedFolderFails)
+{
     if (::geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind root";
     ::mkdir(Path("locked").c_str(), 0555);
     const VexoResult r = Vexo({"save", Path("locked/out.bin")});
