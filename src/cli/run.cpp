@@ -13,6 +13,7 @@
 
 #include "cli/cli_ui.h"
 #include "cli/steps.h"
+#include "port/fault_port.h"
 #include "port/port_open.h"
 #include "port/trace_file.h"
 #include "rom/catalogue.h"
@@ -27,6 +28,7 @@ struct Options {
     std::string trace;
     std::string device;
     std::string speed;
+    std::string fault;
 };
 
 constexpr const char* kPortHelp =
@@ -74,6 +76,9 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     app.add_option("--port", options.port, "the port, see Ports below (default sim)")->type_name("PORT");
     app.add_option("--trace", options.trace, "write every port access to FILE (\"W 37A 04\")")
         ->type_name("FILE");
+    CLI::Option* faultOption = app.add_option("--fault", options.fault,
+                   "inject seeded faults into the port (seed=N,flip=P,mask=0xNN,stuck=BIT:VALUE,unplug=N)")
+        ->type_name("FAULTS");
     app.add_option("--device", options.device, "same as a first step 'device NAME'")->type_name("NAME");
     app.add_option("--speed", options.speed, "same as a first step 'speed NAME'")->type_name("NAME");
     // The first word that is not an option starts the steps; the step table
@@ -114,6 +119,13 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         return kExitUsage;
     }
 
+    FaultConfig fault;
+    const bool faulty = faultOption->count() > 0;
+    if (faulty && !ParseFaultDescription(options.fault, &fault, &reason)) {
+        UsageError(err, "--fault " + options.fault + ": " + reason);
+        return kExitUsage;
+    }
+
     // The trace file is checked before the port opens (a chip file may be
     // created then), so that a bad one is a usage error that changed nothing.
     if (!options.trace.empty()) {
@@ -133,6 +145,10 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::fflush(err);
 
     std::unique_ptr<IPort> port = std::move(opened.port);
+    if (faulty) {
+        port = std::make_unique<FaultPort>(std::move(port), fault);
+        std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());
+    }
     TraceFilePort* trace = nullptr;
     if (!options.trace.empty()) {
         port = MakeTraceFile(std::move(port), options.trace, &reason);

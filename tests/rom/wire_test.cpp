@@ -21,9 +21,10 @@ TEST(ModuleCheck, FirstConstructionWritesControlThenDataThenReadsStatus)
         EXPECT_EQ(port.Log(), expected);
         const bool present = status & 0x80;
         EXPECT_EQ(ui.messages.size(), present ? 0u : 1u) << int(status);
-        if (!present)
+        if (!present) {
             EXPECT_EQ(ui.messages[0],
                       "Programming Module not found ! Please check connection of power Adapter.");
+        }
         EXPECT_EQ(g_byStatus, status);
     }
 }

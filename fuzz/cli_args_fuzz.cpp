@@ -1,0 +1,21 @@
+// vexo's step words (NUL-separated in the input): they parse, or the usage
+// error says why. Nothing runs.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/steps.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::vector<std::string> words(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) words.emplace_back();
+        else words.back().push_back(char(data[i]));
+    }
+    std::vector<vexo::cli::Step> steps;
+    std::string reason;
+    const bool ok = vexo::cli::ParseSteps(words, &steps, &reason);
+    if (!ok && reason.empty()) std::abort();
+    return 0;
+}

@@ -1,0 +1,6 @@
+#include "text_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    return FuzzTextImage(vexo::ImageFormat::IntelHex, data, size);
+}
