@@ -1,0 +1,79 @@
+// The main window: the menu, the About and ROM writer tool bars, the status
+// bar with the Hex Count pane, the buffer view, and the command table.
+#pragma once
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QMap>
+
+class QAction;
+class QLabel;
+class QToolBar;
+class QStatusBar;
+
+namespace vexo::gui {
+
+class CVexoWriterApp;
+class CModelessDialog;
+
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CVexoWriterApp& app);
+    ~CMainFrame() override;
+
+    // The action of a command id (menu item and button share it); null if none.
+    QAction* Action(int id) const { return m_actions.value(id, nullptr); }
+    QList<int> CommandIds() const { return m_actions.keys(); }
+
+    // Docks `bar` on the row of `neighbour`, directly after it.
+    void DockBarBeside(QToolBar* bar, QToolBar* neighbour);
+
+    // Marks the caption when the simulated module is in use.
+    void SetSimulated(bool simulated);
+
+    QIcon m_hBigIcon;
+    QStatusBar* m_wndStatus = nullptr;
+    QToolBar* m_wndRomBar = nullptr;
+    QToolBar* m_wndAboutBar = nullptr;
+    QLabel* m_pMessagePane = nullptr;   // pane 0, "Ready" when idle
+    QLabel* m_pHexCountPane = nullptr;  // pane 1, indicator 101
+    QLabel* m_pLockPanes[3] = {};       // CAP, NUM, SCRL
+
+    // --- the command handlers ---
+    void OnOpenBin();
+    void OnSaveBuffer();
+    void OnEditBuffer();
+    void OnDosShell();
+    void OnLptPort();
+    void OnDeviceType();
+    void OnHexBin();
+    void OnReadRom();
+    void OnViewRomBar();
+    void OnBlankCheck();
+    void OnWriteRom();
+    void OnVerify();
+    void OnAutoWrite();
+    void OnChangeSpeed();
+    void OnQuit();
+    void OnClearWindow();
+    void OnInfoDialog();
+    void OnFilePrint();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* MakeAction(int id, const QString& text);
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    void UpdateLockPanes();
+    void ShowDialog(CModelessDialog* dialog);
+
+    CVexoWriterApp& m_app;
+    QMap<int, QAction*> m_actions;
+};
+
+}  // namespace vexo::gui

@@ -1,0 +1,18 @@
+// The two outside programs of the ROM writer bar. Both start detached, with
+// an argument list and no shell; a program that cannot be started is not
+// reported.
+#pragma once
+
+#include <QString>
+
+namespace vexo::gui {
+
+// Dos Shell: x-terminal-emulator, else $TERMINAL, else xterm.
+QString TerminalProgram();
+void StartTerminal();
+
+// HEX-->BIN: vexo-hexbin next to this program, else from PATH.
+QString HexBinProgram();
+void StartHexBin();
+
+}  // namespace vexo::gui

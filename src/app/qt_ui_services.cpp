@@ -1,0 +1,112 @@
+#include "app/qt_ui_services.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+
+#include "app/command_ids.h"
+
+namespace vexo::gui {
+namespace {
+
+// The pane follows the count at most this often while a pass runs.
+constexpr qint64 kFrameMs = 16;
+// The clock is read once per this many counted bytes.
+constexpr unsigned kCallsPerClockCheck = 64;
+
+QString FromCore(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+}  // namespace
+
+CQtUiServices::CQtUiServices() { m_sinceRefresh.start(); }
+
+QString CQtUiServices::BoxTitle() { return FromCore(kAppTitle); }
+
+void CQtUiServices::ShowMessage(std::string_view text, bool owned)
+{
+    FlushHexCount();
+    const QString message = FromCore(text);
+    if (m_pAnswerer) {
+        m_pAnswerer->Message(message, owned);
+        return;
+    }
+    // Application-modal either way: while a box is open no other command can
+    // start. The application-wide box carries the warning icon it always had.
+    QMessageBox box(owned ? QMessageBox::Warning : QMessageBox::NoIcon, BoxTitle(), message,
+                    QMessageBox::Ok, owned ? m_pMainWindow.data() : nullptr);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+void CQtUiServices::RomMessageBox(std::string_view text) { ShowMessage(text, false); }
+
+void CQtUiServices::AppMessageBox(std::string_view text) { ShowMessage(text, true); }
+
+bool CQtUiServices::AskYesNo(const QString& text)
+{
+    if (m_pAnswerer) return m_pAnswerer->Question(text);
+    QMessageBox box(QMessageBox::NoIcon, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                    m_pMainWindow.data());
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CQtUiServices::SetHexCountText(std::string_view text)
+{
+    m_strHexCount.assign(text.data(), text.size());
+    m_bHexCountDirty = true;
+    if (++m_nCallsSinceCheck < kCallsPerClockCheck) return;
+    m_nCallsSinceCheck = 0;
+    if (m_sinceRefresh.elapsed() < kFrameMs) return;
+    RefreshPane();
+    // Let the window system be served (paints, exposes, the window manager's
+    // ping) while operator input waits until the command returns.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_sinceRefresh.restart();
+}
+
+void CQtUiServices::FlushHexCount()
+{
+    m_nCallsSinceCheck = 0;
+    if (m_bHexCountDirty) RefreshPane();
+    m_sinceRefresh.restart();
+}
+
+void CQtUiServices::RefreshPane()
+{
+    m_bHexCountDirty = false;
+    if (!m_pHexCountPane) return;
+    m_pHexCountPane->setText(QString::fromLatin1(m_strHexCount.data(), qsizetype(m_strHexCount.size())));
+    m_pHexCountPane->repaint();
+    ++m_nPaneRefreshes;
+}
+
+CInfoPanel& CQtUiServices::InfoPanel() { return m_pInfoPanel ? *m_pInfoPanel : m_spareInfoPanel; }
+
+std::optional<std::string> CQtUiServices::ChooseFileToOpen()
+{
+    QString path;
+    if (m_pAnswerer) {
+        std::optional<QString> chosen = m_pAnswerer->ChooseFile();
+        if (!chosen) return std::nullopt;
+        path = *chosen;
+    } else {
+        const QStringList filters{QStringLiteral("Bin File(*.bin)"), QStringLiteral("All File (*.*)")};
+        path = QFileDialog::getOpenFileName(m_pMainWindow, QString(), QString(),
+                                            filters.join(QStringLiteral(";;")));
+        if (path.isEmpty()) return std::nullopt;
+    }
+    // The chosen folder becomes the current one: a save name typed later
+    // lands next to the image that was loaded.
+    const QFileInfo info(path);
+    QDir::setCurrent(info.absolutePath());
+    return std::string(QFile::encodeName(info.absoluteFilePath()).constData());
+}
+
+}  // namespace vexo::gui

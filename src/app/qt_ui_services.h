@@ -1,0 +1,76 @@
+// How the device object reaches the operator in the desktop program: message
+// boxes, the Hex Count pane, the information panel and the file chooser.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+#include "rom/info_panel.h"
+#include "rom/ui_services.h"
+
+
+namespace vexo::gui {
+
+// Answers the questions the program asks the operator, in place of the
+// operator: tests and unattended runs install one so that nothing blocks.
+class IUiAnswerer {
+public:
+    virtual ~IUiAnswerer() = default;
+    // A box with an OK button only; `owned` for the application-wide box.
+    virtual void Message(const QString& text, bool owned) = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool Question(const QString& text) = 0;
+    // The open-file chooser; empty for Cancel.
+    virtual std::optional<QString> ChooseFile() = 0;
+};
+
+class CQtUiServices final : public IUiServices {
+public:
+    CQtUiServices();
+
+    // --- IUiServices ---
+    void RomMessageBox(std::string_view text) override;
+    void AppMessageBox(std::string_view text) override;
+    void SetHexCountText(std::string_view text) override;
+    void FlushHexCount() override;
+    CInfoPanel& InfoPanel() override;
+    std::optional<std::string> ChooseFileToOpen() override;
+
+    // The exit confirmation and similar: Yes/No, owned by the main window.
+    bool AskYesNo(const QString& text);
+
+    void SetMainWindow(QWidget* window) { m_pMainWindow = window; }
+    void SetHexCountPane(QLabel* pane) { m_pHexCountPane = pane; }
+    void SetInfoPanel(CInfoPanel* panel) { m_pInfoPanel = panel; }
+    void SetAnswerer(IUiAnswerer* answerer) { m_pAnswerer = answerer; }
+
+    // The last text a pass published (shown or not yet).
+    const std::string& HexCountText() const { return m_strHexCount; }
+    // How often the pane was actually redrawn by the passes.
+    long PaneRefreshes() const { return m_nPaneRefreshes; }
+
+    static QString BoxTitle();
+
+private:
+    void ShowMessage(std::string_view text, bool owned);
+    void RefreshPane();
+
+    QPointer<QWidget> m_pMainWindow;
+    QPointer<QLabel> m_pHexCountPane;
+    CInfoPanel* m_pInfoPanel = nullptr;
+    CInfoPanel m_spareInfoPanel;  // until the information panel exists
+    IUiAnswerer* m_pAnswerer = nullptr;
+
+    std::string m_strHexCount;
+    bool m_bHexCountDirty = false;
+    unsigned m_nCallsSinceCheck = 0;
+    long m_nPaneRefreshes = 0;
+    QElapsedTimer m_sinceRefresh;
+};
+
+}  // namespace vexo::gui

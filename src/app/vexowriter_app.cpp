@@ -1,0 +1,227 @@
+#include "app/vexowriter_app.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+#include "app/about_dlg.h"
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "app/screenshots.h"
+#include "dialogs/info_dlg.h"
+#include "dialogs/settings_dialogs.h"
+#include "port/port_open.h"
+#include "rom/catalogue.h"
+#include "rom/rom.h"
+#include "view/vexowriter_view.h"
+
+namespace vexo::gui {
+namespace {
+
+const QString kPortKey = QStringLiteral("Settings/Port");
+
+QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+void PrintError(const QString& text)
+{
+    std::fprintf(stderr, "vexowriter: %s\n", text.toLocal8Bit().constData());
+}
+
+QSettings Profile() { return QSettings(Text(kCompanyKey), Text(kAppTitle)); }
+
+}  // namespace
+
+CVexoWriterApp::CVexoWriterApp() = default;
+
+CVexoWriterApp::~CVexoWriterApp()
+{
+    // The device object goes before the port it drives, the panel's
+    // dialog before the services that point at it.
+    m_pRom.reset();
+    m_ui.SetInfoPanel(nullptr);
+    m_ui.SetHexCountPane(nullptr);
+    m_ui.SetMainWindow(nullptr);
+    m_pMainFrame.reset();
+    m_pPort.reset();
+}
+
+QString CVexoWriterApp::DefaultPortText()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(folder);
+    return QStringLiteral("sim:chip=%1/chip.bin,size=27C040").arg(folder);
+}
+
+bool CVexoWriterApp::InitInstance(const QStringList& arguments)
+{
+    // The profile: the company key, and the application title under it.
+    QCoreApplication::setOrganizationName(Text(kCompanyKey));
+    QCoreApplication::setApplicationName(Text(kAppTitle));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Vexo Writer: loads, programs, verifies and reads UV-EPROMs (27C256 to "
+                       "27C040) through the programming module on the parallel port."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("The module's port: sim[:chip=FILE,size=DEVICE,module=absent,pulses=N], "
+                       "ppdev[:/dev/parportN], direct[:0x378] or none. Kept for the next start; "
+                       "without it and without a kept one, a simulated module with a chip file in "
+                       "the user's data folder."),
+        QStringLiteral("SPEC"));
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"), QStringLiteral("Write every port access to FILE, one line each."),
+        QStringLiteral("FILE"));
+    QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot-dir"),
+        QStringLiteral("Save pictures of every window into DIR and quit."), QStringLiteral("DIR"));
+    screenshotOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({portOption, traceOption, screenshotOption});
+
+    m_nStartFailureCode = 2;
+    if (!parser.parse(arguments)) {
+        PrintError(parser.errorText() + QStringLiteral(" (see --help)"));
+        return false;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        m_nStartFailureCode = 0;
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        PrintError(QStringLiteral("unexpected argument '%1' (see --help)")
+                       .arg(parser.positionalArguments().first()));
+        return false;
+    }
+
+    QString portText;
+    const bool portGiven = parser.isSet(portOption);
+    if (portGiven) {
+        portText = parser.value(portOption);
+        std::string why;
+        if (!ParsePortDescription(portText.toStdString(), &why)) {
+            PrintError(QStringLiteral("--port %1: %2").arg(portText, Text(why)));
+            return false;
+        }
+    } else {
+        portText = Profile().value(kPortKey).toString();
+        std::string why;
+        if (portText.isEmpty() || !ParsePortDescription(portText.toStdString(), &why))
+            portText = DefaultPortText();
+    }
+    m_strScreenshotDir = parser.value(screenshotOption);
+    if (!m_strScreenshotDir.isEmpty()) {
+        // Nobody is there to answer: every box is answered at once.
+        m_pOwnAnswerer = std::make_unique<CQuietAnswerer>();
+        m_ui.SetAnswerer(m_pOwnAnswerer.get());
+    }
+
+    // The main window with its view, bars and status bar, shown and painted.
+    m_pMainFrame = std::make_unique<CMainFrame>(*this);
+    m_ui.SetMainWindow(m_pMainFrame.get());
+    m_ui.SetHexCountPane(m_pMainFrame->m_pHexCountPane);
+    m_pMainFrame->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+    // The port, then the device object: its module check may speak now, over
+    // the visible main window.
+    OpenPort(portText, parser.value(traceOption));
+    m_strPortText = portText;
+    m_pMainFrame->SetSimulated(m_bSimulated);
+    m_pRom = std::make_unique<CRom>(*m_pPort, m_ui);
+
+    CreateDialogs();
+    m_ui.SetInfoPanel(m_pInfoDlg);
+    m_pInfoDlg->show();
+    if (portGiven) Profile().setValue(kPortKey, portText);
+    m_nStartFailureCode = 0;
+    return true;
+}
+
+void CVexoWriterApp::OpenPort(const QString& portText, const QString& tracePath)
+{
+    PortOptions options;
+    // A new simulated chip is big enough for every device type.
+    options.defaultChipSize = kDevices[kDeviceCount - 1].Size();
+    OpenedPort opened = vexo::OpenPort(portText.toStdString(), options);
+    m_pPort = std::move(opened.port);
+    m_bSimulated = opened.simulated;
+    m_strPortDescription = Text(opened.description);
+    // The program carries on with the disconnected port.
+    if (!opened.error.empty()) m_ui.AppMessageBox(opened.error);
+
+    if (tracePath.isEmpty()) return;
+    std::string error;
+    std::unique_ptr<IPort> traced = MakeTraceFile(std::move(m_pPort), tracePath.toStdString(), &error);
+    if (traced) {
+        m_pPort = std::move(traced);
+        return;
+    }
+    m_ui.AppMessageBox(error);
+    // The failed wrapper took the port with it: open it again, untraced.
+    OpenedPort again = vexo::OpenPort(portText.toStdString(), options);
+    m_pPort = std::move(again.port);
+    m_bSimulated = again.simulated;
+}
+
+void CVexoWriterApp::CreateDialogs()
+{
+    QWidget* owner = m_pMainFrame.get();
+    m_pBlankCheckDlg = new CBlankCheckDlg(*this, owner);
+    m_pCountDlg = new CCountDlg(*this, owner);
+    m_pDeviceTypeDlg = new CDeviceTypeDlg(*this, owner);
+    m_pDip256Dlg = new CDipSwitchDlg(*this, owner, 0);
+    m_pDip512Dlg = new CDipSwitchDlg(*this, owner, 1);
+    m_pDip010Dlg = new CDipSwitchDlg(*this, owner, 2);
+    m_pDip020Dlg = new CDipSwitchDlg(*this, owner, 3);
+    m_pDip040Dlg = new CDipSwitchDlg(*this, owner, 4);
+    m_pProgressDlg = new CProgressDlg(*this, owner);
+    m_pSpeedDlg = new CSpeedDlg(*this, owner);
+    m_pPortDlg = new CPortDlg(*this, owner);
+    m_pFileNameDlg = new CFileNameDlg(*this, owner);
+    m_pInfoDlg = new CInfoDlg(*this, owner);
+}
+
+CDipSwitchDlg* CVexoWriterApp::DipDialog(int index) const
+{
+    CDipSwitchDlg* const dialogs[kDeviceCount] = {m_pDip256Dlg, m_pDip512Dlg, m_pDip010Dlg,
+                                                  m_pDip020Dlg, m_pDip040Dlg};
+    return index >= 0 && index < kDeviceCount ? dialogs[index] : nullptr;
+}
+
+QList<CModelessDialog*> CVexoWriterApp::Dialogs() const
+{
+    return {m_pBlankCheckDlg, m_pCountDlg,    m_pDeviceTypeDlg, m_pDip256Dlg, m_pDip512Dlg,
+            m_pDip010Dlg,     m_pDip020Dlg,   m_pDip040Dlg,     m_pProgressDlg, m_pSpeedDlg,
+            m_pPortDlg,       m_pFileNameDlg, m_pInfoDlg};
+}
+
+void CVexoWriterApp::OnAppAbout()
+{
+    CAboutDlg about(m_pMainFrame.get());
+    about.exec();
+}
+
+void CVexoWriterApp::OnMainFrameClosed()
+{
+    m_bQuit = true;
+    for (CModelessDialog* dialog : Dialogs())
+        if (dialog) dialog->hide();
+    QCoreApplication::exit(0);
+}
+
+int CVexoWriterApp::ExitInstance(int exitCode)
+{
+    if (m_pRom) {
+        m_pRom->Reset();
+        m_pRom.reset();
+    }
+    return exitCode;
+}
+
+}  // namespace vexo::gui

@@ -1,0 +1,120 @@
+// The application object: owns the device object and the main window, holds
+// the view and the thirteen modeless dialogs, and runs start-up and shut-down.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+#include "app/qt_ui_services.h"
+
+namespace vexo {
+class CRom;
+class IPort;
+}  // namespace vexo
+
+namespace vexo::gui {
+
+class CMainFrame;
+class CVexoWriterView;
+class CBlankCheckDlg;
+class CCountDlg;
+class CDeviceTypeDlg;
+class CDipSwitchDlg;
+class CProgressDlg;
+class CSpeedDlg;
+class CPortDlg;
+class CFileNameDlg;
+class CInfoDlg;
+class CModelessDialog;
+
+class CVexoWriterApp final : public QObject {
+    Q_OBJECT
+public:
+    CVexoWriterApp();
+    ~CVexoWriterApp() override;
+    CVexoWriterApp(const CVexoWriterApp&) = delete;
+    CVexoWriterApp& operator=(const CVexoWriterApp&) = delete;
+
+    // Start-up. `arguments` as QCoreApplication::arguments() gives them.
+    // False when the program cannot start (the reason went to stderr, or
+    // help was asked for).
+    bool InitInstance(const QStringList& arguments);
+    // Shut-down: resets and deletes the device object. Returns `exitCode`.
+    int ExitInstance(int exitCode = 0);
+
+    // --- the members every handler reaches ---
+    std::unique_ptr<CRom> m_pRom;
+    CVexoWriterView* m_pView = nullptr;  // set by the view itself
+    CBlankCheckDlg* m_pBlankCheckDlg = nullptr;
+    CCountDlg* m_pCountDlg = nullptr;
+    CDeviceTypeDlg* m_pDeviceTypeDlg = nullptr;
+    CDipSwitchDlg* m_pDip256Dlg = nullptr;
+    CDipSwitchDlg* m_pDip512Dlg = nullptr;
+    CDipSwitchDlg* m_pDip010Dlg = nullptr;
+    CDipSwitchDlg* m_pDip020Dlg = nullptr;
+    CDipSwitchDlg* m_pDip040Dlg = nullptr;
+    CProgressDlg* m_pProgressDlg = nullptr;
+    CSpeedDlg* m_pSpeedDlg = nullptr;
+    CPortDlg* m_pPortDlg = nullptr;
+    CFileNameDlg* m_pFileNameDlg = nullptr;
+    CInfoDlg* m_pInfoDlg = nullptr;
+
+    CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    CQtUiServices& Ui() { return m_ui; }
+    IPort* Port() const { return m_pPort.get(); }
+    const QString& PortText() const { return m_strPortText; }
+    const QString& PortDescription() const { return m_strPortDescription; }
+    bool IsSimulated() const { return m_bSimulated; }
+    // Exit code for main() when InitInstance returned false.
+    int StartFailureCode() const { return m_nStartFailureCode; }
+    // Where --screenshot-dir asked the pictures to go; empty normally.
+    const QString& ScreenshotDir() const { return m_strScreenshotDir; }
+
+    // The DIP-switch dialog of device `index` (0..4).
+    CDipSwitchDlg* DipDialog(int index) const;
+    // All thirteen dialogs in creation order.
+    QList<CModelessDialog*> Dialogs() const;
+
+    // While a command runs, closing the main window is refused.
+    bool IsCommandRunning() const { return m_nCommandDepth > 0; }
+    class CommandScope {
+    public:
+        explicit CommandScope(CVexoWriterApp& app) : m_app(app) { ++m_app.m_nCommandDepth; }
+        ~CommandScope() { --m_app.m_nCommandDepth; }
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+
+    private:
+        CVexoWriterApp& m_app;
+    };
+
+    // 57664: the About box, modal.
+    void OnAppAbout();
+    // The main window has gone: hide the dialogs and end the event loop.
+    void OnMainFrameClosed();
+    bool HasQuit() const { return m_bQuit; }
+
+    // The port description used when neither --port nor the settings name one.
+    static QString DefaultPortText();
+
+private:
+    void CreateDialogs();
+    void OpenPort(const QString& portText, const QString& tracePath);
+
+    CQtUiServices m_ui;
+    std::unique_ptr<IUiAnswerer> m_pOwnAnswerer;
+    std::unique_ptr<IPort> m_pPort;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+    QString m_strPortText;
+    QString m_strPortDescription;
+    QString m_strScreenshotDir;
+    bool m_bSimulated = false;
+    bool m_bQuit = false;
+    int m_nCommandDepth = 0;
+    int m_nStartFailureCode = 1;
+};
+
+}  // namespace vexo::gui

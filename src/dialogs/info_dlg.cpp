@@ -1,0 +1,56 @@
+#include "dialogs/info_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "dialogs/settings_dialogs.h"
+
+namespace vexo::gui {
+
+CInfoDlg::CInfoDlg(CVexoWriterApp& app, QWidget* parent)
+    : CModelessDialog(app, parent, QStringLiteral("Information Dialog"))
+{
+    static const char* const kLabels[6] = {"Port Type",     "File Name",           "Device Type",
+                                           "Program Speed", "Buffer Start Address", "Buffer end Address"};
+    auto* group = new QGroupBox(QStringLiteral("ROM Data Information"));
+    auto* grid = new QGridLayout(group);
+    for (int row = 0; row < 6; ++row) {
+        grid->addWidget(new QLabel(QString::fromLatin1(kLabels[row])), row, 0);
+        m_pEdit[row] = new QLineEdit;
+        m_pEdit[row]->setAlignment(Qt::AlignRight);
+        grid->addWidget(m_pEdit[row], row, 1);
+    }
+    grid->setColumnStretch(1, 1);
+
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(group, 1);
+    QDialogButtonBox* buttons = MakeOkCancel();
+    buttons->setCenterButtons(true);
+    column->addWidget(buttons);
+
+    adjustSize();
+    setFixedSize(size().expandedTo(DialogUnits(193, 165)));
+    // The framework's initialisation: fields into the controls, then centre.
+    UpdateData(false);
+    CentreOverOwner();
+}
+
+void CInfoDlg::Push() { UpdateData(false); }
+
+void CInfoDlg::DoDataExchange(bool bSaveAndValidate)
+{
+    std::string* fields[6] = {&m_strPort,  &m_strFileName,  &m_strDevice,
+                              &m_strSpeed, &m_strStartAddr, &m_strEndAddr};
+    for (int i = 0; i < 6; ++i) {
+        if (bSaveAndValidate)
+            *fields[i] = ToCore(m_pEdit[i]->text());
+        else
+            m_pEdit[i]->setText(FromCore(*fields[i]));
+    }
+}
+
+}  // namespace vexo::gui
