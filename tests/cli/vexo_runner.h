@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +82,11 @@ protected:
     {
         const std::string outPath = m_dir + "/.stdout", errPath = m_dir + "/.stderr";
         std::vector<std::string> words{VEXO_BINARY};
+        // VEXO_VALGRIND=1: every run under memcheck; an error or a definite
+        // leak turns into exit status 99, which no test expects.
+        if (const char* v = std::getenv("VEXO_VALGRIND"); v && *v && *v != '0')
+            words.insert(words.begin(), {"/usr/bin/valgrind", "--quiet", "--error-exitcode=99",
+                                         "--leak-check=full", "--errors-for-leak-kinds=definite"});
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& w : words) argv.push_back(w.data());
