@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cstdio>
 
@@ -212,7 +213,10 @@ void CVexoWriterApp::OnMainFrameClosed()
     m_bQuit = true;
     for (CModelessDialog* dialog : Dialogs())
         if (dialog) dialog->hide();
-    QCoreApplication::exit(0);
+    // Ends the running event loop. With none running (the window closed
+    // before the loop started), exit() would instead make every later loop,
+    // the boxes of shut-down included, return at once.
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 int CVexoWriterApp::ExitInstance(int exitCode)

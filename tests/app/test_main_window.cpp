@@ -1,0 +1,322 @@
+// The main window: start-up, the command table, the bars and menus, the Hex
+// Count pane, exit, and the About box.
+#include <QApplication>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolTip>
+
+#include "app/about_dlg.h"
+#include "app/command_ids.h"
+#include "dialogs/info_dlg.h"
+#include "dialogs/settings_dialogs.h"
+#include "gui_harness.h"
+#include "view/vexowriter_view.h"
+
+using namespace vexo::gui;
+using vexo::gui::test::GuiHarness;
+
+namespace {
+
+QStringList PanelTexts(const CInfoDlg* panel)
+{
+    QStringList out;
+    for (QLineEdit* edit : panel->m_pEdit) out << edit->text();
+    return out;
+}
+
+QStringList MenuItems(QMenu* menu)
+{
+    QStringList out;
+    for (QAction* a : menu->actions()) out << a->text();
+    return out;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpShowsWindowPanelAndHiddenDialogs();
+    void startUpWithoutModuleWarnsAtStartAndExit();
+    void badPortDescriptionStopsStartUp();
+    void commandTableTextsAndEnabling();
+    void buttonsWithoutStringShowNoTooltip();
+    void barsMenusAndDocking();
+    void romBarCheckMarkFollowsTheBar();
+    void hexCountPaneShowsTheLastCountThrottled();
+    void exitAsksAndHonoursNo();
+    void closeIsRefusedWhileACommandRuns();
+    void aboutBoxIsModalWithItsTexts();
+};
+
+void MainWindowTest::startUpShowsWindowPanelAndHiddenDialogs()
+{
+    GuiHarness gui;
+    QVERIFY(gui.started);
+    CMainFrame* frame = gui.Frame();
+    QVERIFY(frame->isVisible());
+    QVERIFY(frame->windowTitle().startsWith(QStringLiteral("Vexo Writer 1.1")));
+    QVERIFY(frame->windowTitle().contains(QStringLiteral("simulated")));
+    QCOMPARE(gui.answerer.messages, QStringList());  // the module answered
+
+    QCOMPARE(frame->m_pMessagePane->text(), QStringLiteral("Ready"));
+    QCOMPARE(frame->m_pHexCountPane->text(), QStringLiteral("Hex Counter :                "));
+    // The pane is as wide as its string, blanks included.
+    QVERIFY(frame->m_pHexCountPane->width() >=
+            frame->m_pHexCountPane->fontMetrics().horizontalAdvance(QStringLiteral("Hex Counter :                ")));
+
+    const QList<CModelessDialog*> dialogs = gui.app->Dialogs();
+    QCOMPARE(dialogs.size(), 13);
+    for (CModelessDialog* d : dialogs) {
+        QVERIFY(d);
+        QCOMPARE(d->parentWidget(), frame);
+        QCOMPARE(d->isVisible(), d == gui.app->m_pInfoDlg);
+    }
+    QCOMPARE(PanelTexts(gui.app->m_pInfoDlg),
+             (QStringList{"LPT1 Port", "default.bin", "27C256", "Normal", "000000H", "007FFFH"}));
+    QCOMPARE(gui.app->m_pInfoDlg->windowTitle(), QStringLiteral("Information Dialog"));
+    QVERIFY(gui.app->m_pView);
+    QCOMPARE(gui.app->m_pView, frame->centralWidget());
+}
+
+void MainWindowTest::startUpWithoutModuleWarnsAtStartAndExit()
+{
+    const QString missing =
+        QStringLiteral("Programming Module not found ! Please check connection of power Adapter.");
+    auto gui = std::make_unique<GuiHarness>(QStringLiteral("module=absent"));
+    QVERIFY(gui->started);
+    QCOMPARE(gui->answerer.Take(), QStringList{missing});
+    QVERIFY(gui->app->m_pInfoDlg->isVisible());
+    gui->app->ExitInstance();
+    QCOMPARE(gui->answerer.Take(), QStringList{missing});
+    QVERIFY(!gui->app->m_pRom);
+}
+
+void MainWindowTest::badPortDescriptionStopsStartUp()
+{
+    vexo::ResetShadows();
+    CVexoWriterApp app;
+    test::RecordingAnswerer answerer;
+    app.Ui().SetAnswerer(&answerer);
+    QVERIFY(!app.InitInstance({QStringLiteral("vexowriter"), QStringLiteral("--port"), QStringLiteral("sim:colour=red")}));
+    QVERIFY(!app.m_pRom);
+    QVERIFY(!app.MainFrame());
+    QVERIFY(!app.m_pInfoDlg);
+    QCOMPARE(answerer.messages, QStringList());
+    QCOMPARE(app.StartFailureCode(), 2);
+    QCOMPARE(app.ExitInstance(3), 3);
+}
+
+void MainWindowTest::commandTableTextsAndEnabling()
+{
+    GuiHarness gui;
+    CMainFrame* frame = gui.Frame();
+    const QList<int> expected{32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778, 32779, 32780, 32781,
+                              32782, 32783, 32784, 32785, 32786, 32787, 57607, 57664, 59392, 59393};
+    QCOMPARE(frame->CommandIds(), expected);
+    for (int id : expected) {
+        QAction* action = frame->Action(id);
+        QVERIFY2(action, qPrintable(QString::number(id)));
+        QCOMPARE(action->data().toInt(), id);
+        QVERIFY(action->isEnabled());
+        const CommandText* text = FindCommandText(id);
+        QVERIFY(text);
+        QCOMPARE(action->statusTip(), QString::fromUtf8(text->prompt.data(), text->prompt.size()));
+        if (!text->toolTip.empty())
+            QCOMPARE(action->toolTip(), QString::fromUtf8(text->toolTip.data(), text->toolTip.size()));
+    }
+    QCOMPARE(frame->Action(ID_DOS_SHELL)->toolTip(), QStringLiteral(" Dos Shell"));
+    QCOMPARE(frame->Action(ID_OPEN_BIN)->statusTip(), QStringLiteral("Open BIN files on the buffer"));
+    QCOMPARE(frame->Action(ID_HEX_BIN)->toolTip(), QStringLiteral("HEX-->BIN"));
+    QCOMPARE(frame->Action(ID_LPT_PORT)->statusTip(),
+             QStringLiteral("Select the printer port number to use, up to NO. 3 are selectable"));
+    for (int id : {ID_QUIT, ID_VIEW_ROM_BAR, ID_CLEAR_WINDOW, ID_INFO_DIALOG, ID_APP_ABOUT})
+        QCOMPARE(frame->Action(id)->statusTip(), QString());
+    QCOMPARE(frame->Action(ID_FILE_PRINT)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+
+    // Hovering a button puts its prompt in the message pane; leaving it, "Ready" again.
+    QWidget* button = frame->m_wndRomBar->widgetForAction(frame->Action(ID_VERIFY));
+    QStatusTipEvent tip(frame->Action(ID_VERIFY)->statusTip());
+    QApplication::sendEvent(button, &tip);
+    QCOMPARE(frame->statusBar()->currentMessage(),
+             QStringLiteral("Compare and check device contents with buffer contents"));
+    QStatusTipEvent none{QString()};
+    QApplication::sendEvent(button, &none);
+    QCOMPARE(frame->statusBar()->currentMessage(), QString());
+    QCOMPARE(frame->m_pMessagePane->text(), QStringLiteral("Ready"));
+}
+
+void MainWindowTest::buttonsWithoutStringShowNoTooltip()
+{
+    GuiHarness gui;
+    CMainFrame* frame = gui.Frame();
+    const auto tooltipShown = [](QWidget* w) {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), w->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(w, &help);
+        const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QToolTip::hideText();
+        return shown;
+    };
+    QCOMPARE(tooltipShown(frame->m_wndRomBar->widgetForAction(frame->Action(ID_QUIT))), QString());
+    QCOMPARE(tooltipShown(frame->m_wndAboutBar->widgetForAction(frame->Action(ID_APP_ABOUT))), QString());
+    QCOMPARE(tooltipShown(frame->m_wndRomBar->widgetForAction(frame->Action(ID_DOS_SHELL))),
+             QStringLiteral(" Dos Shell"));
+}
+
+void MainWindowTest::barsMenusAndDocking()
+{
+    GuiHarness gui;
+    CMainFrame* frame = gui.Frame();
+    QToolBar* rom = frame->m_wndRomBar;
+    QToolBar* about = frame->m_wndAboutBar;
+
+    QCOMPARE(rom->windowTitle(), QStringLiteral("ROM Writer Function Tool"));
+    QCOMPARE(rom->iconSize(), QSize(32, 31));
+    QCOMPARE(about->iconSize(), QSize(33, 31));
+    QCOMPARE(about->actions(), QList<QAction*>{frame->Action(ID_APP_ABOUT)});
+    const QList<QAction*> items = rom->actions();
+    QCOMPARE(items.size(), 27);
+    for (int i = 0; i < items.size(); ++i) {
+        QCOMPARE(items[i]->isSeparator(), i % 2 == 1);
+        if (i % 2 == 0) QCOMPARE(items[i]->data().toInt(), int(kRomBarButtons[std::size_t(i / 2)]));
+    }
+
+    // DockBarBeside: the ROM bar sits on the About bar's row, right after it.
+    QCOMPARE(frame->toolBarArea(about), Qt::TopToolBarArea);
+    QCOMPARE(frame->toolBarArea(rom), Qt::TopToolBarArea);
+    QVERIFY(!frame->toolBarBreak(rom));
+    QCOMPARE(rom->geometry().top(), about->geometry().top());
+    QVERIFY(rom->geometry().left() > about->geometry().right());
+
+    const QList<QAction*> menus = frame->menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QStringLiteral("View(&V)"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("Function"));
+    QCOMPARE(MenuItems(menus[0]->menu()), (QStringList{"View About Tool(&T)", "Status Tool Bar(&S)",
+                                                       "ROM Writer Tool Bar", "Exit"}));
+    QCOMPARE(MenuItems(menus[1]->menu()), (QStringList{"Clear Window", "Information Dialog"}));
+    // The menu's Exit is the Quit button's command.
+    QCOMPARE(menus[0]->menu()->actions()[3], frame->Action(ID_QUIT));
+
+    // "View About Tool" hides the one-button bar, never the ROM writer bar.
+    frame->Action(ID_VIEW_TOOLBAR)->trigger();
+    QVERIFY(!about->isVisible());
+    QVERIFY(rom->isVisible());
+    frame->Action(ID_VIEW_TOOLBAR)->trigger();
+    QVERIFY(about->isVisible());
+    frame->Action(ID_VIEW_STATUS_BAR)->trigger();
+    QVERIFY(!frame->statusBar()->isVisible());
+    frame->Action(ID_VIEW_STATUS_BAR)->trigger();
+    QVERIFY(frame->statusBar()->isVisible());
+}
+
+void MainWindowTest::romBarCheckMarkFollowsTheBar()
+{
+    GuiHarness gui;
+    CMainFrame* frame = gui.Frame();
+    QAction* toggle = frame->Action(ID_VIEW_ROM_BAR);
+    QVERIFY(toggle->isCheckable());
+    QVERIFY(toggle->isChecked());
+    toggle->trigger();
+    QVERIFY(!frame->m_wndRomBar->isVisible());
+    QVERIFY(!toggle->isChecked());
+    toggle->trigger();
+    QVERIFY(frame->m_wndRomBar->isVisible());
+    QVERIFY(toggle->isChecked());
+    // Hidden some other way (a floating bar's own close): the mark follows.
+    frame->m_wndRomBar->hide();
+    QVERIFY(!toggle->isChecked());
+    frame->m_wndRomBar->show();
+    QVERIFY(toggle->isChecked());
+}
+
+void MainWindowTest::hexCountPaneShowsTheLastCountThrottled()
+{
+    GuiHarness gui;
+    // A blank check of a blank 27C040: 0x80000 counted bytes.
+    gui.Rom().m_nDevice = 4;
+    gui.ClickButton(ID_BLANK_CHECK);
+    GuiHarness::Click(gui.app->m_pBlankCheckDlg->OkButton());
+    QCOMPARE(gui.answerer.Take(), QStringList{"EPROM Checking OK !!!"});
+    QCOMPARE(gui.Frame()->m_pHexCountPane->text(), QStringLiteral("Hex Count: 0x80000"));
+    // The screen follows at most once per frame, not once per byte.
+    const long refreshes = gui.app->Ui().PaneRefreshes();
+    QVERIFY(refreshes >= 1);
+    QVERIFY2(refreshes < 0x80000 / 64, qPrintable(QString::number(refreshes)));
+
+    // A blank check that fails at address 0 leaves the pane as it was.
+    gui.Sim()->SetChipByte(0, 0x00);
+    gui.ClickButton(ID_BLANK_CHECK);
+    GuiHarness::Click(gui.app->m_pBlankCheckDlg->OkButton());
+    QCOMPARE(gui.answerer.Take(), (QStringList{"Error Occured", "Blank Check Failure !!"}));
+    QCOMPARE(gui.Frame()->m_pHexCountPane->text(), QStringLiteral("Hex Count: 0x80000"));
+}
+
+void MainWindowTest::exitAsksAndHonoursNo()
+{
+    GuiHarness gui;
+    CMainFrame* frame = gui.Frame();
+    gui.answerer.answers = {false};
+    gui.ClickButton(ID_QUIT);
+    QCOMPARE(gui.answerer.questions, QStringList{QStringLiteral("종료하시겠습니까?")});
+    QVERIFY(frame->isVisible());
+    QVERIFY(!gui.app->HasQuit());
+    QVERIFY(gui.app->m_pInfoDlg->isVisible());
+
+    gui.answerer.answers = {true};
+    frame->Action(ID_QUIT)->trigger();  // the View menu's Exit
+    QCOMPARE(gui.answerer.questions.size(), 2);
+    QVERIFY(!frame->isVisible());
+    QVERIFY(gui.app->HasQuit());
+    QVERIFY(!gui.app->m_pInfoDlg->isVisible());
+    QCOMPARE(gui.answerer.messages, QStringList());  // no further question
+}
+
+void MainWindowTest::closeIsRefusedWhileACommandRuns()
+{
+    GuiHarness gui;
+    {
+        CVexoWriterApp::CommandScope running(*gui.app);
+        QVERIFY(!gui.Frame()->close());
+        QVERIFY(gui.Frame()->isVisible());
+    }
+    // The ordinary close asks nothing.
+    QVERIFY(gui.Frame()->close());
+    QVERIFY(gui.app->HasQuit());
+    QCOMPARE(gui.answerer.questions, QStringList());
+}
+
+void MainWindowTest::aboutBoxIsModalWithItsTexts()
+{
+    GuiHarness gui;
+    QString title;
+    QStringList labels;
+    bool modal = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        if (!about) return;
+        poll.stop();
+        modal = about->isModal();
+        title = about->windowTitle();
+        for (QLabel* l : about->findChildren<QLabel*>()) labels << l->text();
+        QCOMPARE(about->m_pOkButton->text(), QStringLiteral("확인"));
+        QTest::mouseClick(about->m_pOkButton, Qt::LeftButton);
+    });
+    poll.start(5);
+    gui.ClickButton(ID_APP_ABOUT);
+    QVERIFY(modal);
+    QCOMPARE(title, QStringLiteral("VexoWriter 정보"));
+    QVERIFY(labels.contains(QStringLiteral("Vexo Writer - 1.0")));
+    QCOMPARE(labels.size(), 2);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"
