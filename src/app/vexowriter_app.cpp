@@ -139,7 +139,8 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     CreateDialogs();
     m_ui.SetInfoPanel(m_pInfoDlg);
     m_pInfoDlg->show();
-    if (portGiven) Profile().setValue(kPortKey, portText);
+    // Kept for the next start: a port given here that opened.
+    if (portGiven && m_bPortOpened) Profile().setValue(kPortKey, portText);
     m_nStartFailureCode = 0;
     return true;
 }
@@ -153,6 +154,7 @@ void CVexoWriterApp::OpenPort(const QString& portText, const QString& tracePath)
     m_pPort = std::move(opened.port);
     m_bSimulated = opened.simulated;
     m_strPortDescription = Text(opened.description);
+    m_bPortOpened = opened.error.empty();
     // The program carries on with the disconnected port.
     if (!opened.error.empty()) m_ui.AppMessageBox(opened.error);
 

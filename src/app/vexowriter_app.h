@@ -112,6 +112,7 @@ private:
     QString m_strPortDescription;
     QString m_strScreenshotDir;
     bool m_bSimulated = false;
+    bool m_bPortOpened = false;
     bool m_bQuit = false;
     int m_nCommandDepth = 0;
     int m_nStartFailureCode = 1;

@@ -1,6 +1,9 @@
 // The main window: start-up, the command table, the bars and menus, the Hex
 // Count pane, exit, and the About box.
 #include <QApplication>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +56,10 @@ private slots:
     void exitAsksAndHonoursNo();
     void closeIsRefusedWhileACommandRuns();
     void aboutBoxIsModalWithItsTexts();
+    void portIsKeptForTheNextStart();
+    void portOpenFailureIsShownAndTheProgramCarriesOn();
+    void traceWritesEveryPortAccess();
+    void outsideProgramsStartDetached();
 };
 
 void MainWindowTest::startUpShowsWindowPanelAndHiddenDialogs()
@@ -316,6 +323,114 @@ void MainWindowTest::aboutBoxIsModalWithItsTexts()
     QCOMPARE(title, QStringLiteral("VexoWriter 정보"));
     QVERIFY(labels.contains(QStringLiteral("Vexo Writer - 1.0")));
     QCOMPARE(labels.size(), 2);
+}
+
+void MainWindowTest::portIsKeptForTheNextStart()
+{
+    QTemporaryDir dir;
+    const QString port = QStringLiteral("sim:chip=%1/kept.bin,size=27C512").arg(dir.path());
+    {
+        vexo::ResetShadows();
+        CVexoWriterApp app;
+        test::RecordingAnswerer answerer;
+        app.Ui().SetAnswerer(&answerer);
+        QVERIFY(app.InitInstance({QStringLiteral("vexowriter"), QStringLiteral("--port"), port}));
+        app.ExitInstance();
+    }
+    vexo::ResetShadows();
+    CVexoWriterApp app;
+    test::RecordingAnswerer answerer;
+    app.Ui().SetAnswerer(&answerer);
+    QVERIFY(app.InitInstance({QStringLiteral("vexowriter")}));
+    QCOMPARE(app.PortText(), port);
+    QVERIFY(app.IsSimulated());
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("kept.bin"))).size(), qint64(0x10000));
+    app.ExitInstance();
+    QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Vexo Writer1"))
+        .remove(QStringLiteral("Settings/Port"));
+    // Nothing kept: the simulated module with its chip in the data folder.
+    QVERIFY(CVexoWriterApp::DefaultPortText().startsWith(QStringLiteral("sim:chip=")));
+    QVERIFY(CVexoWriterApp::DefaultPortText().endsWith(QStringLiteral("/chip.bin,size=27C040")));
+}
+
+void MainWindowTest::portOpenFailureIsShownAndTheProgramCarriesOn()
+{
+    vexo::ResetShadows();
+    CVexoWriterApp app;
+    test::RecordingAnswerer answerer;
+    app.Ui().SetAnswerer(&answerer);
+    QVERIFY(app.InitInstance({QStringLiteral("vexowriter"), QStringLiteral("--port"),
+                              QStringLiteral("ppdev:/nonexistent/parport9")}));
+    // The reason, then the disconnected port's missing module.
+    QCOMPARE(answerer.messages.size(), 2);
+    QVERIFY2(answerer.messages[0].contains(QStringLiteral("/nonexistent/parport9")), qPrintable(answerer.messages[0]));
+    QVERIFY(answerer.messages[1].startsWith(QStringLiteral("Programming Module not found")));
+    QVERIFY(app.m_pRom);
+    QVERIFY(app.m_pInfoDlg->isVisible());
+    QVERIFY(!app.MainFrame()->windowTitle().contains(QStringLiteral("simulated")));
+    app.ExitInstance();
+    // A port that failed to open is not kept.
+    QVERIFY(!QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Vexo Writer1"))
+                 .value(QStringLiteral("Settings/Port")).toString().startsWith(QStringLiteral("ppdev")));
+}
+
+void MainWindowTest::traceWritesEveryPortAccess()
+{
+    QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("port.trace"));
+    {
+        GuiHarness gui(QString(), {QStringLiteral("--trace"), trace});
+        QVERIFY(gui.started);
+        QCOMPARE(gui.answerer.messages, QStringList());
+    }
+    QFile file(trace);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    // Start-up's module check: control 0x04, data 0x00, one status read.
+    QVERIFY(lines.size() > 3);
+    QCOMPARE(lines[0], QByteArray("W 37A 04"));
+    QCOMPARE(lines[1], QByteArray("W 378 00"));
+    QVERIFY(lines[2].startsWith("R 379"));
+
+    // A trace file that cannot be made is reported; the port still works.
+    GuiHarness gui(QString(), {QStringLiteral("--trace"), dir.filePath(QStringLiteral("no/such/folder/t"))});
+    QVERIFY(gui.started);
+    QCOMPARE(gui.answerer.messages.size(), 1);
+    QVERIFY(gui.answerer.messages[0].contains(QStringLiteral("no/such/folder")));
+    QVERIFY(gui.Sim());
+}
+
+void MainWindowTest::outsideProgramsStartDetached()
+{
+    QTemporaryDir bin;
+    const auto script = [&bin](const QString& name) {
+        QFile f(bin.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("#!/bin/sh\necho \"$#\" > \"%1.started\"\n").arg(bin.filePath(name)).toUtf8());
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    };
+    script(QStringLiteral("x-terminal-emulator"));
+    script(QStringLiteral("vexo-hexbin"));
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit());
+    GuiHarness gui;
+    gui.ClickButton(ID_DOS_SHELL);
+    gui.ClickButton(ID_HEX_BIN);
+    QTRY_VERIFY(QFile::exists(bin.filePath(QStringLiteral("x-terminal-emulator.started"))));
+    QTRY_VERIFY(QFile::exists(bin.filePath(QStringLiteral("vexo-hexbin.started"))));
+    QFile args(bin.filePath(QStringLiteral("vexo-hexbin.started")));
+    QVERIFY(args.open(QIODevice::ReadOnly));
+    QCOMPARE(args.readAll().trimmed(), QByteArray("0"));  // no arguments
+
+    // Nothing to start: nothing is said.
+    QFile::remove(bin.filePath(QStringLiteral("x-terminal-emulator")));
+    QFile::remove(bin.filePath(QStringLiteral("vexo-hexbin")));
+    qputenv("TERMINAL", "");
+    gui.ClickButton(ID_DOS_SHELL);
+    gui.ClickButton(ID_HEX_BIN);
+    qputenv("PATH", oldPath);
+    QCOMPARE(gui.answerer.messages, QStringList());
 }
 
 QTEST_MAIN(MainWindowTest)
