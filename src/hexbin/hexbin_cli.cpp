@@ -22,18 +22,23 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
     std::string offsetText = "0";
     app.add_option("IN", in, "input file: .hex .ihx .ihex (Intel HEX), .s19 .s28 .s37 .srec .mot "
                              "(S-record), anything else raw")
-        ->required();
-    app.add_option("OUT", output, "output file (default: IN with the extension .bin)");
-    app.add_option("--fill", fillText, "byte for the gaps between records (default 0xFF)");
+        ->required()
+        ->type_name("FILE");
+    app.add_option("OUT", output, "output file (default: IN with the extension .bin)")
+        ->type_name("FILE");
+    app.add_option("--fill", fillText, "byte for the gaps between records (default 0xFF)")
+        ->type_name("BYTE");
     app.add_option("--offset", offsetText,
-                   "first address of the output; bytes below it are dropped (default 0)");
+                   "first address of the output; bytes below it are dropped (default 0)")
+        ->type_name("ADDRESS");
     app.footer("Numbers: decimal, 0x1F00 or 1F00h.\n"
                "Exit status: 0 converted, 1 the conversion failed, 2 usage error.");
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success&) {
-        out << app.help();
+        const std::string help = app.help();
+        out << help << (help.empty() || help.back() != '\n' ? "\n" : "");
         return 0;
     } catch (const CLI::ParseError& e) {
         err << "vexo-hexbin: " << e.what() << " (see vexo-hexbin --help)\n";

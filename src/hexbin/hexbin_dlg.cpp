@@ -58,11 +58,19 @@ CHexBinDlg::CHexBinDlg(QWidget* parent) : QDialog(parent)
     outputRow->addWidget(m_pOutput, 1);
     outputRow->addWidget(browseOutput);
 
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
+    const int numberWidth = m_pFill->fontMetrics().horizontalAdvance("0xFFFFFF") * 2;
+    m_pFill->setMaximumWidth(numberWidth);
+    m_pOffset->setMaximumWidth(numberWidth);
     auto* form = new QFormLayout;
-    form->addRow(tr("&Input file:"), inputRow);
-    form->addRow(tr("&Output file:"), outputRow);
-    form->addRow(tr("&Fill byte for gaps:"), m_pFill);
-    form->addRow(tr("&Start offset:"), m_pOffset);
+    form->addRow(label(tr("&Input file:"), m_pInput), inputRow);
+    form->addRow(label(tr("&Output file:"), m_pOutput), outputRow);
+    form->addRow(label(tr("&Fill byte for gaps:"), m_pFill), m_pFill);
+    form->addRow(label(tr("&Start offset:"), m_pOffset), m_pOffset);
 
     m_pResult = new QLabel(this);
     m_pResult->setObjectName("result");

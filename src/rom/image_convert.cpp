@@ -193,7 +193,8 @@ ConvertResult ConvertImageFile(const std::string& in, const std::string& out,
 std::string DescribeConversion(const ConvertResult& result)
 {
     const std::uint32_t last = result.first + (result.written ? result.written - 1 : 0);
-    return Hex6(result.first) + "-" + Hex6(last) + ", " + std::to_string(result.written) + " bytes";
+    return Hex6(result.first) + "-" + Hex6(last) + ", " + std::to_string(result.written) +
+           (result.written == 1 ? " byte" : " bytes");
 }
 
 std::string DefaultBinPath(std::string_view in)
