@@ -62,12 +62,14 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     // The profile: the company key, and the application title under it.
     QCoreApplication::setOrganizationName(Text(kCompanyKey));
     QCoreApplication::setApplicationName(Text(kAppTitle));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Vexo Writer: loads, programs, verifies and reads UV-EPROMs (27C256 to "
                        "27C040) through the programming module on the parallel port."));
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
         QStringLiteral("The module's port: sim[:chip=FILE,size=DEVICE,module=absent,pulses=N], "
@@ -89,8 +91,11 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
         PrintError(parser.errorText() + QStringLiteral(" (see --help)"));
         return false;
     }
-    if (parser.isSet(help)) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+    if (parser.isSet(help) || parser.isSet(version)) {
+        const QString text = parser.isSet(help)
+                                 ? parser.helpText()
+                                 : QStringLiteral("vexowriter %1\n").arg(QCoreApplication::applicationVersion());
+        std::fputs(text.toLocal8Bit().constData(), stdout);
         m_nStartFailureCode = 0;
         return false;
     }
