@@ -2,6 +2,9 @@
 #include <QApplication>
 #include <QProxyStyle>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "app/screenshots.h"
 #include "app/vexowriter_app.h"
 #include "res/pictures.h"
@@ -23,6 +26,21 @@ public:
 
 int main(int argc, char* argv[])
 {
+    // Help and version are answered before any display is needed. (Other
+    // options wait for the application object, which takes its own, such as
+    // -platform, out of the list first.)
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList early{"-h", "--help", "-?", "--help-all", "-v", "--version"};
+    if (std::any_of(arguments.begin() + 1, arguments.end(), [&](const QString& a) { return early.contains(a); })) {
+        vexo::gui::CVexoWriterApp::StartOptions options;
+        QString output;
+        const int code = vexo::gui::CVexoWriterApp::ParseCommandLine(arguments, &options, &output);
+        if (code >= 0) {
+            std::fputs(output.toLocal8Bit().constData(), code == 0 ? stdout : stderr);
+            return code;
+        }
+    }
     QApplication qapp(argc, argv);
     QApplication::setStyle(new PlainButtonsStyle);
     // The program ends when the main window goes, whatever else is open.

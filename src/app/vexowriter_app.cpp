@@ -24,13 +24,9 @@ namespace vexo::gui {
 namespace {
 
 const QString kPortKey = QStringLiteral("Settings/Port");
+const QString kVersion = QStringLiteral("1.0.0.1");
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-
-void PrintError(const QString& text)
-{
-    std::fprintf(stderr, "vexowriter: %s\n", text.toLocal8Bit().constData());
-}
 
 QSettings Profile() { return QSettings(Text(kCompanyKey), Text(kAppTitle)); }
 
@@ -57,13 +53,9 @@ QString CVexoWriterApp::DefaultPortText()
     return QStringLiteral("sim:chip=%1/chip.bin,size=27C040").arg(folder);
 }
 
-bool CVexoWriterApp::InitInstance(const QStringList& arguments)
+int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions* options,
+                                     QString* output)
 {
-    // The profile: the company key, and the application title under it.
-    QCoreApplication::setOrganizationName(Text(kCompanyKey));
-    QCoreApplication::setApplicationName(Text(kAppTitle));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
-
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Vexo Writer: loads, programs, verifies and reads UV-EPROMs (27C256 to "
@@ -86,41 +78,61 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     screenshotOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({portOption, traceOption, screenshotOption});
 
-    m_nStartFailureCode = 2;
     if (!parser.parse(arguments)) {
-        PrintError(parser.errorText() + QStringLiteral(" (see --help)"));
-        return false;
+        *output = QStringLiteral("vexowriter: %1 (see --help)\n").arg(parser.errorText());
+        return 2;
     }
-    if (parser.isSet(help) || parser.isSet(version)) {
-        const QString text = parser.isSet(help)
-                                 ? parser.helpText()
-                                 : QStringLiteral("vexowriter %1\n").arg(QCoreApplication::applicationVersion());
-        std::fputs(text.toLocal8Bit().constData(), stdout);
-        m_nStartFailureCode = 0;
-        return false;
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        *output = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("vexowriter"));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        *output = QStringLiteral("vexowriter %1\n").arg(kVersion);
+        return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        PrintError(QStringLiteral("unexpected argument '%1' (see --help)")
-                       .arg(parser.positionalArguments().first()));
+        *output = QStringLiteral("vexowriter: unexpected argument '%1' (see --help)\n")
+                      .arg(parser.positionalArguments().first());
+        return 2;
+    }
+    options->portGiven = parser.isSet(portOption);
+    options->port = parser.value(portOption);
+    options->trace = parser.value(traceOption);
+    options->screenshotDir = parser.value(screenshotOption);
+    if (options->portGiven) {
+        std::string why;
+        if (!ParsePortDescription(options->port.toStdString(), &why)) {
+            *output = QStringLiteral("vexowriter: --port %1: %2\n").arg(options->port, Text(why));
+            return 2;
+        }
+    }
+    return -1;
+}
+
+bool CVexoWriterApp::InitInstance(const QStringList& arguments)
+{
+    // The profile: the company key, and the application title under it.
+    QCoreApplication::setOrganizationName(Text(kCompanyKey));
+    QCoreApplication::setApplicationName(Text(kAppTitle));
+    QCoreApplication::setApplicationVersion(kVersion);
+
+    StartOptions options;
+    QString output;
+    m_nStartFailureCode = ParseCommandLine(arguments, &options, &output);
+    if (m_nStartFailureCode >= 0) {
+        std::fputs(output.toLocal8Bit().constData(), m_nStartFailureCode == 0 ? stdout : stderr);
         return false;
     }
 
-    QString portText;
-    const bool portGiven = parser.isSet(portOption);
-    if (portGiven) {
-        portText = parser.value(portOption);
-        std::string why;
-        if (!ParsePortDescription(portText.toStdString(), &why)) {
-            PrintError(QStringLiteral("--port %1: %2").arg(portText, Text(why)));
-            return false;
-        }
-    } else {
+    QString portText = options.port;
+    const bool portGiven = options.portGiven;
+    if (!portGiven) {
         portText = Profile().value(kPortKey).toString();
         std::string why;
         if (portText.isEmpty() || !ParsePortDescription(portText.toStdString(), &why))
             portText = DefaultPortText();
     }
-    m_strScreenshotDir = parser.value(screenshotOption);
+    m_strScreenshotDir = options.screenshotDir;
     if (!m_strScreenshotDir.isEmpty()) {
         // Nobody is there to answer: every box is answered at once.
         m_pOwnAnswerer = std::make_unique<CQuietAnswerer>();
@@ -136,7 +148,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
 
     // The port, then the device object: its module check may speak now, over
     // the visible main window.
-    OpenPort(portText, parser.value(traceOption));
+    OpenPort(portText, options.trace);
     m_strPortText = portText;
     m_pMainFrame->SetSimulated(m_bSimulated);
     m_pRom = std::make_unique<CRom>(*m_pPort, m_ui);

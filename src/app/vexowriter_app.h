@@ -38,6 +38,17 @@ public:
     CVexoWriterApp(const CVexoWriterApp&) = delete;
     CVexoWriterApp& operator=(const CVexoWriterApp&) = delete;
 
+    struct StartOptions {
+        bool portGiven = false;
+        QString port;
+        QString trace;
+        QString screenshotDir;
+    };
+    // Reads the command line; needs no application object. -1: start with
+    // `options`; otherwise the exit code, and `output` the text to print
+    // (help or version on stdout for 0, the error on stderr otherwise).
+    static int ParseCommandLine(const QStringList& arguments, StartOptions* options, QString* output);
+
     // Start-up. `arguments` as QCoreApplication::arguments() gives them.
     // False when the program cannot start (the reason went to stderr, or
     // help was asked for).
