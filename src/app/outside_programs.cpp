@@ -36,8 +36,13 @@ void StartTerminal() { StartDetached(TerminalProgram()); }
 QString HexBinProgram()
 {
     const QString name = QStringLiteral("vexo-hexbin");
-    const QFileInfo beside(QDir(QCoreApplication::applicationDirPath()).filePath(name));
-    if (beside.isFile() && beside.isExecutable()) return beside.absoluteFilePath();
+    // Installed, both programs share a folder; in the build tree the
+    // converter is built in the sibling folder hexbin/.
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString& candidate : {here.filePath(name), here.filePath(QStringLiteral("../hexbin/") + name)}) {
+        const QFileInfo file(candidate);
+        if (file.isFile() && file.isExecutable()) return file.absoluteFilePath();
+    }
     const QString found = QStandardPaths::findExecutable(name);
     return found.isEmpty() ? name : found;
 }

@@ -11,7 +11,8 @@ namespace vexo::gui {
 QString TerminalProgram();
 void StartTerminal();
 
-// HEX-->BIN: vexo-hexbin next to this program, else from PATH.
+// HEX-->BIN: vexo-hexbin next to this program (or in the build tree's
+// hexbin/ folder beside it), else from PATH.
 QString HexBinProgram();
 void StartHexBin();
 
