@@ -15,7 +15,6 @@
 #include "cli/steps.h"
 #include "port/fault_port.h"
 #include "port/port_open.h"
-#include "port/trace_file.h"
 #include "rom/catalogue.h"
 #include "rom/rom.h"
 
@@ -29,6 +28,7 @@ struct Options {
     std::string device;
     std::string speed;
     std::string fault;
+    std::string vcd;
 };
 
 constexpr const char* kPortHelp =
@@ -76,6 +76,9 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     app.add_option("--port", options.port, "the port, see Ports below (default sim)")->type_name("PORT");
     app.add_option("--trace", options.trace, "write every port access to FILE (\"W 37A 04\")")
         ->type_name("FILE");
+    app.add_option("--vcd", options.vcd,
+                   "write the port traffic to FILE as a value change dump (GTKWave, PulseView)")
+        ->type_name("FILE");
     CLI::Option* faultOption = app.add_option("--fault", options.fault,
                    "inject seeded faults into the port (seed=N,flip=P,mask=0xNN,stuck=BIT:VALUE,unplug=N)")
         ->type_name("FAULTS");
@@ -119,44 +122,43 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         return kExitUsage;
     }
 
-    FaultConfig fault;
-    const bool faulty = faultOption->count() > 0;
-    if (faulty && !ParseFaultDescription(options.fault, &fault, &reason)) {
-        UsageError(err, "--fault " + options.fault + ": " + reason);
-        return kExitUsage;
+    PortWrapping wrapping;
+    if (faultOption->count() > 0) {
+        if (!ParseFaultDescription(options.fault, nullptr, &reason)) {
+            UsageError(err, "--fault " + options.fault + ": " + reason);
+            return kExitUsage;
+        }
+        wrapping.fault = options.fault;
     }
 
-    // The trace file is checked before the port opens (a chip file may be
-    // created then), so that a bad one is a usage error that changed nothing.
-    if (!options.trace.empty()) {
-        const int fd = ::open(options.trace.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // The capture and trace files are checked before the port opens (a chip
+    // file may be created then), so that a bad one is a usage error that
+    // changed nothing.
+    for (const auto& [flag, path] : {std::pair{"--trace", &options.trace}, std::pair{"--vcd", &options.vcd}}) {
+        if (path->empty()) continue;
+        const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0) {
-            UsageError(err, "--trace " + options.trace + ": " + std::strerror(errno));
+            UsageError(err, std::string(flag) + " " + *path + ": " + std::strerror(errno));
             return kExitUsage;
         }
         ::close(fd);
     }
+    wrapping.vcdPath = options.vcd;
+    wrapping.tracePath = options.trace;
 
     PortOptions portOptions;
     portOptions.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
     OpenedPort opened = OpenPort(options.port, portOptions);
     std::fprintf(err, "port: %s\n", opened.description.c_str());
     if (!opened.error.empty()) std::fprintf(err, "vexo: %s\n", opened.error.c_str());
+    if (!options.fault.empty()) std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());
     std::fflush(err);
 
     std::unique_ptr<IPort> port = std::move(opened.port);
-    if (faulty) {
-        port = std::make_unique<FaultPort>(std::move(port), fault);
-        std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());
-    }
-    TraceFilePort* trace = nullptr;
-    if (!options.trace.empty()) {
-        port = MakeTraceFile(std::move(port), options.trace, &reason);
-        if (!port) {
-            std::fprintf(err, "vexo: %s\n", reason.c_str());
-            return kExitFailed;
-        }
-        trace = dynamic_cast<TraceFilePort*>(port.get());
+    const WrappedPort wrapped = WrapPort(port, wrapping);
+    if (!wrapped.errors.empty()) {
+        for (const auto& e : wrapped.errors) std::fprintf(err, "vexo: %s\n", e.c_str());
+        return kExitFailed;
     }
 
     CliUi ui(out, err, showProgress);
@@ -164,16 +166,20 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     {
         CRom rom(*port, ui);  // the power-on module check, as at start-up
         ui.AttachRom(&rom);
-        Session session{rom, ui, out};
+        Session session{rom, ui, out, err};
         succeeded = RunSteps(session, steps);
         ui.EndPass();
         rom.Reset();  // the exit-time reset, after a failed step too
         ui.AttachRom(nullptr);
     }
     ui.EndPass();
-    // A trace that lost lines fails the run (the trace port names the reason
-    // when it closes); so do messages that never reached standard output.
-    if (trace && !trace->Flush()) succeeded = false;
+    // A trace or capture that lost lines fails the run; so do messages that
+    // never reached standard output.
+    std::vector<std::string> fileErrors;
+    if (!FinishWrappedPort(wrapped, &fileErrors)) {
+        for (const auto& e : fileErrors) std::fprintf(err, "vexo: %s\n", e.c_str());
+        succeeded = false;
+    }
     if (std::fflush(out) != 0 || std::ferror(out)) {
         std::fprintf(err, "vexo: cannot write the messages to standard output: %s\n", std::strerror(errno));
         succeeded = false;

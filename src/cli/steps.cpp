@@ -5,6 +5,8 @@
 
 #include "cli/cli_ui.h"
 #include "rom/catalogue.h"
+#include "rom/checksum.h"
+#include "rom/image_convert.h"
 #include "rom/rom.h"
 
 namespace vexo::cli {
@@ -123,6 +125,45 @@ bool RunStatus(Session& s, const Step&)
     return true;
 }
 
+// --- image tools ---
+
+bool RunChecksum(Session& s, const Step&)
+{
+    s.ui.EndPass();
+    const std::string line = FormatChecksumLine(0, s.rom.m_Buffer.get(), s.rom.DeviceSize()) + "\n";
+    std::fwrite(line.data(), 1, line.size(), s.out);
+    std::fflush(s.out);
+    return true;
+}
+
+std::string CheckConvert(const Step& step)
+{
+    const auto fill = step.options.find("--fill");
+    std::uint32_t value = 0;
+    if (fill != step.options.end() && !ParseImageNumber(fill->second, 0xFF, &value))
+        return Cat({"--fill takes a byte, 0 to 0xFF, not '", fill->second, "'"});
+    return {};
+}
+
+bool RunConvert(Session& s, const Step& step)
+{
+    ConvertOptions options;
+    if (const auto fill = step.options.find("--fill"); fill != step.options.end()) {
+        std::uint32_t value = 0xFF;
+        ParseImageNumber(fill->second, 0xFF, &value);  // checked before the run
+        options.fill = std::uint8_t(value);
+    }
+    const ConvertResult result = ConvertImageFile(step.args[0], step.args[1], options);
+    if (!result.ok) {
+        std::fprintf(s.err, "vexo: convert: %s\n", result.error.c_str());
+        return false;
+    }
+    const std::string line = Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(result), "\n"});
+    std::fwrite(line.data(), 1, line.size(), s.out);
+    std::fflush(s.out);
+    return true;
+}
+
 std::vector<StepDef> MakeTable()
 {
     return {
@@ -138,6 +179,10 @@ std::vector<StepDef> MakeTable()
          RunDevice},
         {"speed", "NAME", "programming speed: normal, high or express", 1, {}, CheckSpeed, RunSpeed},
         {"status", "", "print the information panel and the Hex Count", 0, {}, NoCheck, RunStatus},
+        {"checksum", "", "print the byte sum and CRC-32 of the device's range of the buffer", 0, {},
+         NoCheck, RunChecksum},
+        {"convert", "IN OUT", "convert an image between raw, Intel HEX and S-record (by extension)", 2,
+         {{"--fill", "BYTE"}}, CheckConvert, RunConvert},
     };
 }
 

@@ -22,7 +22,8 @@ class CliUi;
 struct Session {
     CRom& rom;
     CliUi& ui;
-    std::FILE* out;  // where `status` prints
+    std::FILE* out;  // where `status` and `checksum` print
+    std::FILE* err;  // where a failed conversion says why
 };
 
 struct StepDef;

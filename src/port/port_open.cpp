@@ -3,9 +3,11 @@
 #include <charconv>
 #include <string_view>
 
+#include "port/fault_port.h"
 #include "port/hardware_ports.h"
 #include "port/sim_module.h"
 #include "port/trace_file.h"
+#include "port/vcd_port.h"
 #include "rom/catalogue.h"
 
 namespace vexo {
@@ -224,13 +226,60 @@ OpenedPort OpenPort(const std::string& text, const PortOptions& options)
     return opened;
 }
 
-std::unique_ptr<IPort> MakeTraceFile(std::unique_ptr<IPort> inner, const std::string& path,
+std::unique_ptr<IPort> MakeTraceFile(std::unique_ptr<IPort>&& inner, const std::string& path,
                                      std::string* error)
 {
     std::string why;
     auto port = TraceFilePort::Create(std::move(inner), path, &why);
     if (error) *error = why;
     return port;
+}
+
+WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
+{
+    WrappedPort wrapped;
+    if (!wrapping.fault.empty()) {
+        FaultConfig config;
+        std::string why;
+        if (ParseFaultDescription(wrapping.fault, &config, &why))
+            port = std::make_unique<FaultPort>(std::move(port), config);
+        else
+            wrapped.errors.push_back("--fault " + wrapping.fault + ": " + why);
+    }
+    if (!wrapping.vcdPath.empty()) {
+        std::string why;
+        if (auto vcd = MakeVcdFile(std::move(port), wrapping.vcdPath, &why)) {
+            wrapped.vcd = vcd.get();
+            port = std::move(vcd);
+        } else {
+            wrapped.errors.push_back("cannot create capture file " + why);
+        }
+    }
+    if (!wrapping.tracePath.empty()) {
+        std::string why;
+        if (auto trace = TraceFilePort::Create(std::move(port), wrapping.tracePath, &why)) {
+            wrapped.trace = trace.get();
+            port = std::move(trace);
+        } else {
+            wrapped.errors.push_back(why);
+        }
+    }
+    return wrapped;
+}
+
+bool FinishWrappedPort(const WrappedPort& wrapped, std::vector<std::string>* errors)
+{
+    bool ok = true;
+    if (wrapped.trace && !wrapped.trace->Flush()) {
+        ok = false;
+        if (errors) errors->push_back(wrapped.trace->Error());
+    }
+    std::string why;
+    if (wrapped.vcd && !wrapped.vcd->Finish(&why)) {
+        ok = false;
+        if (errors) errors->push_back(why);
+    }
+    return ok;
 }
 
 }  // namespace vexo

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "port/port.h"
 
@@ -37,8 +38,34 @@ OpenedPort OpenPort(const std::string& text, const PortOptions& options = {});
 
 // Wraps `inner` so that every access is written to `path`, one line each
 // ("W 37A 04", "R 379 80"). Returns null with `error` set when the file
-// cannot be created.
-std::unique_ptr<IPort> MakeTraceFile(std::unique_ptr<IPort> inner, const std::string& path,
+// cannot be created; `inner` is then left with the caller.
+std::unique_ptr<IPort> MakeTraceFile(std::unique_ptr<IPort>&& inner, const std::string& path,
                                      std::string* error);
+
+class TraceFilePort;
+class VcdPort;
+
+// What may be wrapped around an opened port, each optional: injected faults
+// (--fault), a value change dump (--vcd) and a trace (--trace).
+struct PortWrapping {
+    std::string fault;  // a fault description, checked with ParseFaultDescription
+    std::string vcdPath;
+    std::string tracePath;
+};
+
+struct WrappedPort {
+    VcdPort* vcd = nullptr;        // owned by the port chain
+    TraceFilePort* trace = nullptr;
+    std::vector<std::string> errors;  // wrappers left out, and why
+};
+
+// Wraps `port` in place: the faults next to the module, then the capture and
+// the trace, which so record what the program sees. A wrapper whose file
+// cannot be created is left out and named in `errors`; the port stays usable.
+WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping);
+
+// Completes the capture and trace files. False, with the reasons in
+// `errors`, when any of their writes failed.
+bool FinishWrappedPort(const WrappedPort& wrapped, std::vector<std::string>* errors);
 
 }  // namespace vexo

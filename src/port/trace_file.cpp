@@ -9,7 +9,7 @@
 
 namespace vexo {
 
-std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort> inner,
+std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort>&& inner,
                                                      const std::string& path, std::string* error)
 {
     if (!inner) {
@@ -40,7 +40,7 @@ TraceFilePort::~TraceFilePort()
         m_error = "cannot write trace file " + m_path + ": " + std::strerror(errno);
     // Nobody is left to ask for Error(); a trace that lost lines must not
     // pass for a complete one.
-    if (!m_error.empty()) std::fprintf(stderr, "vexo: %s\n", m_error.c_str());
+    if (!m_error.empty() && !m_reported) std::fprintf(stderr, "vexo: %s\n", m_error.c_str());
 }
 
 bool TraceFilePort::Flush()

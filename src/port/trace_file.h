@@ -13,8 +13,9 @@ namespace vexo {
 
 class TraceFilePort final : public IPort {
 public:
-    // Creates (or truncates) `path`. Null with `error` when it cannot.
-    static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort> inner,
+    // Creates (or truncates) `path`. Null with `error` when it cannot; `inner`
+    // is then left with the caller.
+    static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort>&& inner,
                                                  const std::string& path, std::string* error);
     ~TraceFilePort() override;
     TraceFilePort(const TraceFilePort&) = delete;
@@ -27,7 +28,12 @@ public:
     // traffic itself carries on, only the trace stops.
     bool Flush();
     // Empty while every write has succeeded; else the file and the reason.
-    const std::string& Error() const { return m_error; }
+    // Whoever asks takes over telling the operator.
+    const std::string& Error() const
+    {
+        m_reported = !m_error.empty();
+        return m_error;
+    }
     IPort& Inner() { return *m_inner; }
 
 private:
@@ -59,6 +65,7 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
     std::string m_error;
+    mutable bool m_reported = false;
 };
 
 }  // namespace vexo

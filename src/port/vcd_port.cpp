@@ -124,7 +124,7 @@ bool VcdPort::Finish(std::string* error)
     return true;
 }
 
-std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort> inner, const std::string& path,
+std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, const std::string& path,
                                      std::string* error)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -55,8 +55,8 @@ private:
 };
 
 // Opens `path` for writing and wraps `inner`. Null with `error` set ("PATH:
-// reason") when the file cannot be created; `inner` is then destroyed.
-std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort> inner, const std::string& path,
+// reason") when the file cannot be created; `inner` is then left with the caller.
+std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, const std::string& path,
                                      std::string* error);
 
 }  // namespace vexo
