@@ -46,6 +46,7 @@ int main(int argc, char* argv[])
     // The program ends when the main window goes, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(vexo::gui::PictureIcon(vexo::gui::Picture::AppIcon));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vexowriter"));
 
     vexo::gui::CVexoWriterApp app;
     if (!app.InitInstance(QCoreApplication::arguments()))

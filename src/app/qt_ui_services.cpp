@@ -97,7 +97,9 @@ std::optional<std::string> CQtUiServices::ChooseFileToOpen()
         if (!chosen) return std::nullopt;
         path = *chosen;
     } else {
-        const QStringList filters{QStringLiteral("Bin File(*.bin)"), QStringLiteral("All File (*.*)")};
+        const QStringList filters{
+            QStringLiteral("Bin File(*.bin)"), QStringLiteral("All File (*.*)"),
+            QStringLiteral("HEX and S-record files (*.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot)")};
         path = QFileDialog::getOpenFileName(m_pMainWindow, QString(), QString(),
                                             filters.join(QStringLiteral(";;")));
         if (path.isEmpty()) return std::nullopt;

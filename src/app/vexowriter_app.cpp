@@ -15,6 +15,7 @@
 #include "app/screenshots.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/settings_dialogs.h"
+#include "port/fault_port.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
 #include "rom/rom.h"
@@ -76,7 +77,16 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
         QStringLiteral("screenshot-dir"),
         QStringLiteral("Save pictures of every window into DIR and quit."), QStringLiteral("DIR"));
     screenshotOption.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({portOption, traceOption, screenshotOption});
+    const QCommandLineOption vcdOption(
+        QStringLiteral("vcd"),
+        QStringLiteral("Write the port traffic to FILE as a value change dump (GTKWave, PulseView)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"),
+        QStringLiteral("Inject seeded faults into the port: seed=N, flip=P, mask=0xNN, stuck=BIT:VALUE, "
+                       "unplug=N, joined by commas."),
+        QStringLiteral("FAULTS"));
+    parser.addOptions({portOption, traceOption, vcdOption, faultOption, screenshotOption});
 
     if (!parser.parse(arguments)) {
         *output = QStringLiteral("vexowriter: %1 (see --help)\n").arg(parser.errorText());
@@ -98,6 +108,15 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
     options->portGiven = parser.isSet(portOption);
     options->port = parser.value(portOption);
     options->trace = parser.value(traceOption);
+    options->vcd = parser.value(vcdOption);
+    options->fault = parser.value(faultOption);
+    if (parser.isSet(faultOption)) {
+        std::string why;
+        if (!ParseFaultDescription(options->fault.toStdString(), nullptr, &why)) {
+            *output = QStringLiteral("vexowriter: --fault %1: %2\n").arg(options->fault, Text(why));
+            return 2;
+        }
+    }
     options->screenshotDir = parser.value(screenshotOption);
     if (options->portGiven) {
         std::string why;
@@ -148,7 +167,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
 
     // The port, then the device object: its module check may speak now, over
     // the visible main window.
-    OpenPort(portText, options.trace);
+    OpenPort(portText, options);
     m_strPortText = portText;
     m_pMainFrame->SetSimulated(m_bSimulated);
     m_pRom = std::make_unique<CRom>(*m_pPort, m_ui);
@@ -162,7 +181,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     return true;
 }
 
-void CVexoWriterApp::OpenPort(const QString& portText, const QString& tracePath)
+void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start)
 {
     PortOptions options;
     // A new simulated chip is big enough for every device type.
@@ -175,18 +194,14 @@ void CVexoWriterApp::OpenPort(const QString& portText, const QString& tracePath)
     // The program carries on with the disconnected port.
     if (!opened.error.empty()) m_ui.AppMessageBox(opened.error);
 
-    if (tracePath.isEmpty()) return;
-    std::string error;
-    std::unique_ptr<IPort> traced = MakeTraceFile(std::move(m_pPort), tracePath.toStdString(), &error);
-    if (traced) {
-        m_pPort = std::move(traced);
-        return;
-    }
-    m_ui.AppMessageBox(error);
-    // The failed wrapper took the port with it: open it again, untraced.
-    OpenedPort again = vexo::OpenPort(portText.toStdString(), options);
-    m_pPort = std::move(again.port);
-    m_bSimulated = again.simulated;
+    // Faults, capture and trace around it; one that cannot be made is told
+    // and left out.
+    PortWrapping wrapping;
+    wrapping.fault = start.fault.toStdString();
+    wrapping.vcdPath = start.vcd.toStdString();
+    wrapping.tracePath = start.trace.toStdString();
+    m_wrapped = WrapPort(m_pPort, wrapping);
+    for (const std::string& error : m_wrapped.errors) m_ui.AppMessageBox(error);
 }
 
 void CVexoWriterApp::CreateDialogs()
@@ -244,6 +259,11 @@ int CVexoWriterApp::ExitInstance(int exitCode)
         m_pRom->Reset();
         m_pRom.reset();
     }
+    // A capture or trace that lost data must not pass for a complete one.
+    std::vector<std::string> errors;
+    if (!FinishWrappedPort(m_wrapped, &errors))
+        for (const std::string& error : errors) std::fprintf(stderr, "vexowriter: %s\n", error.c_str());
+    m_wrapped = {};
     return exitCode;
 }
 

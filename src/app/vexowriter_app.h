@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/qt_ui_services.h"
+#include "port/port_open.h"
 
 namespace vexo {
 class CRom;
@@ -42,6 +43,8 @@ public:
         bool portGiven = false;
         QString port;
         QString trace;
+        QString vcd;
+        QString fault;
         QString screenshotDir;
     };
     // Reads the command line; needs no application object. -1: start with
@@ -113,7 +116,7 @@ public:
 
 private:
     void CreateDialogs();
-    void OpenPort(const QString& portText, const QString& tracePath);
+    void OpenPort(const QString& portText, const StartOptions& start);
 
     CQtUiServices m_ui;
     std::unique_ptr<IUiAnswerer> m_pOwnAnswerer;
@@ -124,6 +127,7 @@ private:
     QString m_strScreenshotDir;
     bool m_bSimulated = false;
     bool m_bPortOpened = false;
+    WrappedPort m_wrapped;  // faults, capture and trace around m_pPort
     bool m_bQuit = false;
     int m_nCommandDepth = 0;
     int m_nStartFailureCode = 1;

@@ -59,6 +59,7 @@ private slots:
     void portIsKeptForTheNextStart();
     void portOpenFailureIsShownAndTheProgramCarriesOn();
     void traceWritesEveryPortAccess();
+    void faultsAndWireCapture();
     void outsideProgramsStartDetached();
 };
 
@@ -398,6 +399,31 @@ void MainWindowTest::traceWritesEveryPortAccess()
     QCOMPARE(gui.answerer.messages.size(), 1);
     QVERIFY(gui.answerer.messages[0].contains(QStringLiteral("no/such/folder")));
     QVERIFY(gui.Sim());
+}
+
+void MainWindowTest::faultsAndWireCapture()
+{
+    QTemporaryDir dir;
+    const QString vcd = dir.filePath(QStringLiteral("wire.vcd"));
+    {
+        // The presence line held low: the module check fails at start, and
+        // so does every command.
+        GuiHarness gui(QString(), {QStringLiteral("--fault"), QStringLiteral("stuck=7:0"), QStringLiteral("--vcd"), vcd});
+        QVERIFY(gui.started);
+        QCOMPARE(gui.answerer.Take(),
+                 QStringList{QStringLiteral("Programming Module not found ! Please check connection of power Adapter.")});
+        QVERIFY(!gui.Rom().BlankCheck());
+        QCOMPARE(gui.answerer.Take().last(), QStringLiteral("Blank Check Failure !!"));
+    }
+    QFile file(vcd);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY(text.contains("$timescale 1us $end"));
+    QVERIFY(text.contains("$var wire 1 / S7 $end"));
+
+    // A fault description that does not parse stops start-up.
+    GuiHarness bad(QString(), {QStringLiteral("--fault"), QStringLiteral("flip=2")});
+    QVERIFY(!bad.started);
 }
 
 void MainWindowTest::outsideProgramsStartDetached()
