@@ -1,5 +1,7 @@
 #include "rom/image_convert.h"
 
+#include "rom/file_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,28 +24,6 @@ std::string Hex6(std::uint32_t value)
     std::snprintf(text, sizeof text, "0x%06X", unsigned(value));
     return text;
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    // Closes now; false (errno set) when the close reports an error.
-    bool Close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::string& tooLarge,
                    std::string* content, std::string* error)
@@ -86,39 +66,12 @@ bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::stri
     return true;
 }
 
-// Writes into a new file beside `path` and renames it over `path` only when
-// every byte has reached the disk.
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error)
 {
-    std::string temp;
-    int raw = -1;
-    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (raw < 0 && errno != EEXIST) break;
-    }
-    if (raw < 0) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    Fd fd(raw);
-    auto fail = [&](int code) {
+    if (const int code = ReplaceFile(path, data.data(), data.size()); code != 0) {
         *error = path + ": " + std::strerror(code);
-        ::unlink(temp.c_str());
         return false;
-    };
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd.Get(), data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno);
-        }
-        done += std::size_t(n);
     }
-    if (::fsync(fd.Get()) != 0 && errno != EINVAL) return fail(errno);
-    if (!fd.Close()) return fail(errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) return fail(errno);
     return true;
 }
 

@@ -6,10 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "rom/file_io.h"
 #include "rom/image_formats.h"
 #include "rom/info_panel.h"
 #include "rom/rom.h"
@@ -32,70 +32,6 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string DirName(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Owns a descriptor for the length of a scope.
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    // Closes now and reports whether the close succeeded.
-    bool Close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-// Reads exactly `size` bytes; false on an error or an early end.
-bool ReadAllBytes(int fd, std::uint8_t* out, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t got = ::read(fd, out, size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        out += got;
-        size -= std::size_t(got);
-    }
-    return true;
-}
-
-bool WriteAllBytes(int fd, const std::uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        data += put;
-        size -= std::size_t(put);
-    }
-    return true;
-}
-
-mode_t NewFileMode(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 }  // namespace
 
 bool CRom::LoadFile()
@@ -114,7 +50,7 @@ bool CRom::LoadFile()
     // Read-only: a write-protected image loads too.
     Fd file(::open(chosen->c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         m_ui.AppMessageBox(kLoadFailed);
         return false;
     }
@@ -125,7 +61,7 @@ bool CRom::LoadFile()
             return false;
         }
         const auto size = std::size_t(st.st_size);
-        if (!ReadAllBytes(file.get(), m_Buffer.get(), size)) {
+        if (!ReadAllBytes(file.Get(), m_Buffer.get(), size)) {
             ClearBuffer();
             m_ui.AppMessageBox(kLoadFailed);
             return false;
@@ -138,7 +74,7 @@ bool CRom::LoadFile()
             return false;
         }
         std::string text(std::size_t(st.st_size), '\0');
-        if (!ReadAllBytes(file.get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size())) {
+        if (!ReadAllBytes(file.Get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size())) {
             m_ui.AppMessageBox(kLoadFailed);
             return false;
         }
@@ -165,42 +101,6 @@ bool CRom::LoadFile()
     return true;
 }
 
-bool CRom::WriteFileAtomically(const std::string& name, std::uint32_t bytes)
-{
-    if (name.empty() || name.back() == '/') return false;
-
-    // An existing target is written where it really lives (through links).
-    std::string path = name;
-    struct stat st {};
-    if (::stat(name.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return false;
-        if (!S_ISREG(st.st_mode)) {
-            // A device or pipe is written in place: there is no file to replace.
-            Fd out(::open(name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-            return out.get() >= 0 && WriteAllBytes(out.get(), m_Buffer.get(), bytes) && out.Close();
-        }
-        if (char* real = ::realpath(name.c_str(), nullptr)) {
-            path = real;
-            std::free(real);
-        }
-    }
-
-    // Into a new file beside the target, renamed over it only when complete,
-    // so a failure leaves an existing file as it was.
-    const mode_t mode = NewFileMode(path);
-    std::string temp = DirName(path) + "/." + BaseName(path) + ".XXXXXX";
-    Fd file(::mkstemp(temp.data()));
-    if (file.get() < 0) return false;
-
-    const bool written = WriteAllBytes(file.get(), m_Buffer.get(), bytes) &&
-                         ::fchmod(file.get(), mode) == 0 && ::fsync(file.get()) == 0;
-    if (!file.Close() || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
 bool CRom::SaveBuffer()
 {
     ReadAll();
@@ -213,7 +113,7 @@ bool CRom::SaveBuffer()
         return false;
     }
     // The whole device: every bank the read just filled.
-    if (!WriteFileAtomically(m_strSaveName, DeviceSize())) {
+    if (ReplaceFile(m_strSaveName, m_Buffer.get(), DeviceSize()) != 0) {
         m_ui.RomMessageBox("Save Failed !!");
         return false;
     }

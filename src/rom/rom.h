@@ -119,7 +119,6 @@ private:
     bool ModuleCheck();
     void VerifyReadSetup();
     void ProgramPulse();
-    bool WriteFileAtomically(const std::string& path, std::uint32_t bytes);
 
     IPort& m_port;
     IUiServices& m_ui;

@@ -70,7 +70,7 @@ TEST(PortStep, ARefusedPortLeavesThePanelOnThePortInUse)
     Captured out;
     CliUi ui(out.File(), stderr, false);
     CRom rom(module, ui);
-    Session session{rom, ui, out.File()};
+    Session session{rom, ui, out.File(), stderr};
 
     std::vector<Step> steps;
     std::string reason;
