@@ -1,8 +1,10 @@
 #include "rom/image_formats.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 namespace vexo {
@@ -102,7 +104,7 @@ private:
 class Collector {
 public:
     explicit Collector(std::uint32_t capacity)
-        : m_capacity(capacity), m_written((std::size_t(capacity) + 63) / 64, 0)
+        : m_capacity(capacity), m_written((std::size_t(capacity) + kBlockBytes - 1) / kBlockBytes)
     {
     }
 
@@ -120,7 +122,9 @@ public:
         }
         auto start = std::uint32_t(address);
         for (std::uint32_t a = start; a < start + size; ++a) {
-            std::uint64_t& word = m_written[a / 64];
+            auto& block = m_written[a / kBlockBytes];
+            if (!block) block = std::make_unique<Block>();
+            std::uint64_t& word = (*block)[(a % kBlockBytes) / 64];
             std::uint64_t bit = std::uint64_t(1) << (a % 64);
             if (word & bit) {
                 char what[96];
@@ -166,8 +170,12 @@ private:
         return 0;
     }
 
+    // One bit per address, in blocks made when first written to, so that a
+    // small file costs little whatever the capacity.
+    static constexpr std::uint32_t kBlockBytes = 0x10000;
+    using Block = std::array<std::uint64_t, kBlockBytes / 64>;
     std::uint32_t m_capacity;
-    std::vector<std::uint64_t> m_written;  // one bit per address
+    std::vector<std::unique_ptr<Block>> m_written;
     Staged m_staged;
 };
 
