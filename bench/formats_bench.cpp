@@ -89,7 +89,7 @@ void BM_VcdCapture(benchmark::State& state)
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()) * 2);
     state.counters["ns/access"] = benchmark::Counter(
-        double(state.iterations()) * 2, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        double(state.iterations()) * 2 * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     if (!port->Finish(&error)) state.SkipWithError(error.c_str());
     ::unlink(path);
 }
