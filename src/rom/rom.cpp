@@ -40,7 +40,7 @@ void CRom::ResetLines()
     ClearControlBit1();
 }
 
-bool CRom::ModuleCheck()
+bool CRom::ModulePresent()
 {
     SetControlBit2();
     WriteData(g_byData & 0xFE);
@@ -50,16 +50,14 @@ bool CRom::ModuleCheck()
     return ((g_byStatus >> 7) & 1) != (g_byData & 1);
 }
 
-bool CRom::ModulePresent() { return ModuleCheck(); }
-
 void CRom::InitModule()
 {
-    if (!ModuleCheck()) m_ui.RomMessageBox(kModuleMissing);
+    if (!ModulePresent()) m_ui.RomMessageBox(kModuleMissing);
 }
 
 bool CRom::DetectModule()
 {
-    const bool found = ModuleCheck() && m_bError != 1;
+    const bool found = ModulePresent() && m_bError != 1;
     m_ui.RomMessageBox(found ? "Module found!!" : "Module Not found!!");
     return found;
 }

@@ -45,7 +45,7 @@ public:
     bool DetectModule();
     // Returns true when the port number was stored and a module answered.
     bool SelectPort(int number);
-    // The check alone, no message: true when a module answers.
+    // The module check alone, no message: true when a module answers.
     bool ModulePresent();
 
     // --- serial primitives ---
@@ -116,7 +116,6 @@ private:
         value = ReadByte();
         return (m_byStatusSeen & 0x80) != 0;
     }
-    bool ModuleCheck();
     void VerifyReadSetup();
     void ProgramPulse();
 
