@@ -11,7 +11,7 @@
 
 namespace {
 
-// Dialog buttons carry their words only, as on the desktop the program grew up on.
+// Dialog buttons carry their words only, no icons.
 class PlainButtonsStyle final : public QProxyStyle {
 public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,

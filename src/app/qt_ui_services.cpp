@@ -37,7 +37,7 @@ void CQtUiServices::ShowMessage(std::string_view text, bool owned)
         return;
     }
     // Application-modal either way: while a box is open no other command can
-    // start. The application-wide box carries the warning icon it always had.
+    // start. The application-wide box carries a warning icon.
     QMessageBox box(owned ? QMessageBox::Warning : QMessageBox::NoIcon, BoxTitle(), message,
                     QMessageBox::Ok, owned ? m_pMainWindow.data() : nullptr);
     box.setWindowModality(Qt::ApplicationModal);

@@ -51,8 +51,8 @@ QString Format(const char* format, unsigned value)
 QString DumpCharacter(std::uint8_t byte)
 {
     if (byte == 0x00 || byte == 0xFF) return QStringLiteral(".");
-    // The Western code page of the desktop the dump was made for: its
-    // printable 0x80..0x9F, Latin-1 elsewhere.
+    // Characters as code page 1252 shows them: its printable 0x80..0x9F,
+    // Latin-1 elsewhere.
     static constexpr char16_t kHigh[32] = {
         0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
