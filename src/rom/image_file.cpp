@@ -78,7 +78,8 @@ bool CRom::LoadFile()
             m_ui.AppMessageBox(kLoadFailed);
             return false;
         }
-        const ImageReadResult result = ReadTextImage(format, text, m_Buffer.get(), kBufferSize);
+        // Gaps read as erased, whatever an earlier read left above the reset range.
+        const ImageReadResult result = ReadTextImage(format, text, m_Buffer.get(), kBufferSize, 0xFF);
         if (!result.ok) {
             m_ui.AppMessageBox(panel.m_strFileName + ": " + result.error);
             return false;

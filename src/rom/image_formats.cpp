@@ -103,8 +103,8 @@ private:
 // the first fault in file order is the one reported.
 class Collector {
 public:
-    explicit Collector(std::uint32_t capacity)
-        : m_capacity(capacity), m_written((std::size_t(capacity) + kBlockBytes - 1) / kBlockBytes)
+    Collector(std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
+        : m_gapFill(gapFill), m_capacity(capacity), m_written((std::size_t(capacity) + kBlockBytes - 1) / kBlockBytes)
     {
     }
 
@@ -148,10 +148,12 @@ public:
         std::uint32_t lowest = UINT32_MAX;
         std::uint32_t end = 0;
         for (const Chunk& c : m_staged.chunks) {
-            std::memcpy(buffer + c.address, m_staged.bytes.data() + c.offset, c.size);
             lowest = std::min(lowest, c.address);
             end = std::max(end, c.address + c.size);
         }
+        if (m_gapFill) std::memset(buffer, *m_gapFill, end);
+        for (const Chunk& c : m_staged.chunks)
+            std::memcpy(buffer + c.address, m_staged.bytes.data() + c.offset, c.size);
         result.length = end;
         result.lowest = lowest;
         result.bytes = std::uint32_t(m_staged.bytes.size());
@@ -173,6 +175,7 @@ private:
     // One bit per address, in blocks made when first written to, so that a
     // small file costs little whatever the capacity.
     static constexpr std::uint32_t kBlockBytes = 0x10000;
+    std::optional<std::uint8_t> m_gapFill;  // set: addresses below the end no record gave
     using Block = std::array<std::uint64_t, kBlockBytes / 64>;
     std::uint32_t m_capacity;
     std::vector<std::unique_ptr<Block>> m_written;
@@ -186,9 +189,10 @@ ImageReadResult Failure(std::string error)
     return result;
 }
 
-ImageReadResult ReadIntelHex(std::string_view text, std::uint8_t* buffer, std::uint32_t capacity)
+ImageReadResult ReadIntelHex(std::string_view text, std::uint8_t* buffer, std::uint32_t capacity,
+                             std::optional<std::uint8_t> gapFill)
 {
-    Collector collector(capacity);
+    Collector collector(capacity, gapFill);
     LineReader lines(text);
     std::string_view line;
     std::vector<std::uint8_t> rec;
@@ -272,9 +276,10 @@ ImageReadResult ReadIntelHex(std::string_view text, std::uint8_t* buffer, std::u
     return collector.Commit(buffer);
 }
 
-ImageReadResult ReadSRecord(std::string_view text, std::uint8_t* buffer, std::uint32_t capacity)
+ImageReadResult ReadSRecord(std::string_view text, std::uint8_t* buffer, std::uint32_t capacity,
+                            std::optional<std::uint8_t> gapFill)
 {
-    Collector collector(capacity);
+    Collector collector(capacity, gapFill);
     LineReader lines(text);
     std::string_view line;
     std::vector<std::uint8_t> rec;
@@ -486,12 +491,14 @@ std::string_view FormatName(ImageFormat format)
     return "raw binary";
 }
 
-ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                              std::uint32_t capacity)
+namespace {
+
+ImageReadResult ReadImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                          std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
 {
     switch (format) {
-    case ImageFormat::IntelHex: return ReadIntelHex(text, buffer, capacity);
-    case ImageFormat::SRecord: return ReadSRecord(text, buffer, capacity);
+    case ImageFormat::IntelHex: return ReadIntelHex(text, buffer, capacity, gapFill);
+    case ImageFormat::SRecord: return ReadSRecord(text, buffer, capacity, gapFill);
     case ImageFormat::Raw: break;
     }
     if (text.size() > capacity) return Failure("the file is larger than " + SizeText(capacity));
@@ -501,6 +508,20 @@ ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::ui
     result.length = std::uint32_t(text.size());
     result.bytes = result.length;
     return result;
+}
+
+}  // namespace
+
+ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                              std::uint32_t capacity)
+{
+    return ReadImage(format, text, buffer, capacity, std::nullopt);
+}
+
+ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                              std::uint32_t capacity, std::uint8_t gapFill)
+{
+    return ReadImage(format, text, buffer, capacity, gapFill);
 }
 
 std::string WriteTextImage(ImageFormat format, const std::uint8_t* data, std::uint32_t size,

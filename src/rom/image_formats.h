@@ -40,6 +40,11 @@ struct ImageReadResult {
 // Raw: the text's bytes from address 0; longer than `capacity` is an error.
 ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
                               std::uint32_t capacity);
+// The same, but on success every address below `length` that no record gave
+// is set to `gapFill` first (the loader's erased gaps). On an error nothing
+// is written either.
+ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                              std::uint32_t capacity, std::uint8_t gapFill);
 
 // Formats `data` (starting at address `base`) as Intel HEX or S-record text.
 // 16 data bytes per record, upper-case digits, LF line ends. Intel HEX

@@ -189,6 +189,17 @@ TEST_F(ImageFiles, HexAndSRecordFilesLoadByExtension)
     EXPECT_EQ(ui->panel.m_strEndAddr, "00000");
     EXPECT_TRUE(rom->ImageLoaded());
 
+    // Gaps above the reset range read as erased too, not as what an earlier
+    // device read left there; a damaged file changes nothing.
+    rom->m_Buffer[0x9000] = 0x12;
+    rom->m_Buffer[0xA001] = 0x34;
+    std::ofstream(dir.File("far.hex")) << ":01A00000AAB5\n:00000001FF\n";
+    ASSERT_TRUE(Load(dir.File("far.hex")));
+    EXPECT_EQ(rom->m_nLength, 0xA001);
+    EXPECT_EQ(rom->m_Buffer[0x9000], 0xFF);
+    EXPECT_EQ(rom->m_Buffer[0xA000], 0xAA);
+    EXPECT_EQ(rom->m_Buffer[0xA001], 0x34);  // past the image: untouched
+
     std::ofstream(dir.File("image.s19")) << "S10500001234B4\nS9030000FC\n";
     ASSERT_TRUE(Load(dir.File("image.s19")));
     EXPECT_EQ(rom->m_nLength, 2);
