@@ -136,7 +136,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     // changed nothing.
     for (const auto& [flag, path] : {std::pair{"--trace", &options.trace}, std::pair{"--vcd", &options.vcd}}) {
         if (path->empty()) continue;
-        const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
         if (fd < 0) {
             UsageError(err, std::string(flag) + " " + *path + ": " + std::strerror(errno));
             return kExitUsage;

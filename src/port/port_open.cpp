@@ -270,7 +270,7 @@ WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
 bool FinishWrappedPort(const WrappedPort& wrapped, std::vector<std::string>* errors)
 {
     bool ok = true;
-    if (wrapped.trace && !wrapped.trace->Flush()) {
+    if (wrapped.trace && !wrapped.trace->Close()) {
         ok = false;
         if (errors) errors->push_back(wrapped.trace->Error());
     }

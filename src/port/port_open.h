@@ -64,8 +64,8 @@ struct WrappedPort {
 // cannot be created is left out and named in `errors`; the port stays usable.
 WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping);
 
-// Completes the capture and trace files. False, with the reasons in
-// `errors`, when any of their writes failed.
+// Completes and closes the capture and trace files. False, with the reasons
+// in `errors`, when any of their writes failed.
 bool FinishWrappedPort(const WrappedPort& wrapped, std::vector<std::string>* errors);
 
 }  // namespace vexo

@@ -35,19 +35,29 @@ TraceFilePort::TraceFilePort(std::unique_ptr<IPort> inner, int fd, std::string p
 
 TraceFilePort::~TraceFilePort()
 {
-    Flush();
-    if (close(m_fd) != 0 && m_error.empty())
-        m_error = "cannot write trace file " + m_path + ": " + std::strerror(errno);
+    Close();
     // Nobody is left to ask for Error(); a trace that lost lines must not
     // pass for a complete one.
     if (!m_error.empty() && !m_reported) std::fprintf(stderr, "vexo: %s\n", m_error.c_str());
 }
 
+bool TraceFilePort::Close()
+{
+    Flush();
+    if (m_fd >= 0) {
+        if ((fsync(m_fd) != 0 && errno != EINVAL) || close(m_fd) != 0) {
+            if (m_error.empty()) m_error = "cannot write trace file " + m_path + ": " + std::strerror(errno);
+        }
+        m_fd = -1;
+    }
+    return m_error.empty();
+}
+
 bool TraceFilePort::Flush()
 {
-    if (!m_error.empty()) {
+    if (!m_error.empty() || m_fd < 0) {
         m_used = 0;
-        return false;
+        return m_error.empty();
     }
     std::size_t done = 0;
     while (done < m_used) {

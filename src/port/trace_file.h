@@ -27,6 +27,9 @@ public:
     // Writes out what is buffered. False once any write has failed; the
     // traffic itself carries on, only the trace stops.
     bool Flush();
+    // Writes out the rest and closes the file: false when any line was lost.
+    // Accesses afterwards reach the wrapped port only.
+    bool Close();
     // Empty while every write has succeeded; else the file and the reason.
     // Whoever asks takes over telling the operator.
     const std::string& Error() const

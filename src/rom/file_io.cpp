@@ -88,11 +88,17 @@ int ReplaceFile(const std::string& name, const void* data, std::size_t size)
     if (::stat(name.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return EISDIR;
         if (!S_ISREG(st.st_mode)) {
-            // A device or pipe: there is no file to replace.
-            Fd out(::open(name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-            if (out.Get() < 0 || !WriteAllBytes(out.Get(), data, size) || !out.Close()) return errno;
+            // A device or pipe: there is no file to replace. A pipe nobody
+            // reads is refused rather than waited for.
+            Fd out(::open(name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK));
+            if (out.Get() < 0) return errno;
+            const int flags = ::fcntl(out.Get(), F_GETFL);
+            if (flags < 0 || ::fcntl(out.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
+            if (!WriteAllBytes(out.Get(), data, size) || !out.Close()) return errno;
             return 0;
         }
+        // A write-protected file stays as it is, as if it were written in place.
+        if (::access(name.c_str(), W_OK) != 0) return errno;
         mode = st.st_mode & 07777;
         if (char* real = ::realpath(name.c_str(), nullptr)) {
             path = real;
@@ -109,8 +115,14 @@ int ReplaceFile(const std::string& name, const void* data, std::size_t size)
         error = errno;
     if (!file.Close() && error == 0) error = errno;
     if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) ::unlink(temp.c_str());
-    return error;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return error;
+    }
+    // The new name itself must survive a power loss too.
+    Fd folder(::open(DirName(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() < 0 || (::fsync(folder.Get()) != 0 && errno != EINVAL)) return errno;
+    return 0;
 }
 
 }  // namespace vexo

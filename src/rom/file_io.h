@@ -31,8 +31,9 @@ bool WriteAllBytes(int fd, const void* data, std::size_t size);
 // Puts `size` bytes into the file `name`. A regular file is written beside
 // the target and renamed over it only once every byte is on the disk, so a
 // failure leaves an existing file as it was; an existing target keeps its
-// permissions and is replaced where it really lives (through links). A
-// device or pipe is written in place. Returns 0, or the errno of the failure.
+// permissions and is replaced where it really lives (through links), and a
+// write-protected one is refused. A device or pipe is written in place (a
+// pipe without a reader is refused). Returns 0, or the errno of the failure.
 int ReplaceFile(const std::string& name, const void* data, std::size_t size);
 
 }  // namespace vexo

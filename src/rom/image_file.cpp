@@ -47,8 +47,9 @@ bool CRom::LoadFile()
         return false;
     }
 
-    // Read-only: a write-protected image loads too.
-    Fd file(::open(chosen->c_str(), O_RDONLY | O_CLOEXEC));
+    // Read-only: a write-protected image loads too. Without waiting: a pipe
+    // must not hang the program before it is refused below.
+    Fd file(::open(chosen->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         m_ui.AppMessageBox(kLoadFailed);

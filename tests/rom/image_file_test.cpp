@@ -217,3 +217,32 @@ TEST_F(ImageFiles, HexAndSRecordFilesLoadByExtension)
 
 }  // namespace
 }  // namespace vexo::test
+
+namespace vexo::test {
+namespace {
+
+TEST_F(ImageFiles, PipesAreRefusedWithoutWaiting)
+{
+    const std::string fifo = dir.File("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(Load(fifo));  // nobody writes: refused, not waited for
+    EXPECT_EQ(ui->Take(), Messages{"Faild File Loading..."});
+
+    rom->m_strSaveName = fifo;  // nobody reads
+    EXPECT_FALSE(rom->SaveBuffer());
+    EXPECT_EQ(ui->Take(), Messages{"Save Failed !!"});
+}
+
+TEST_F(ImageFiles, AWriteProtectedFileIsNotReplaced)
+{
+    if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind root";
+    const std::string locked = dir.Write("locked.bin", {1, 2, 3});
+    ::chmod(locked.c_str(), 0444);
+    rom->m_strSaveName = locked;
+    EXPECT_FALSE(rom->SaveBuffer());
+    EXPECT_EQ(ui->Take(), Messages{"Save Failed !!"});
+    EXPECT_EQ(ReadFileBytes(locked), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace vexo::test
