@@ -97,11 +97,15 @@ std::optional<std::string> CQtUiServices::ChooseFileToOpen()
         if (!chosen) return std::nullopt;
         path = *chosen;
     } else {
+        // Each entry: the text shown, then the patterns. "All File (*.*)"
+        // means every file, names without a dot too.
         const QStringList filters{
-            QStringLiteral("Bin File(*.bin)"), QStringLiteral("All File (*.*)"),
-            QStringLiteral("HEX and S-record files (*.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot)")};
+            QStringLiteral("Bin File(*.bin) (*.bin)"), QStringLiteral("All File (*.*) (*)"),
+            QStringLiteral("HEX and S-record files (*.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot) "
+                           "(*.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot)")};
         path = QFileDialog::getOpenFileName(m_pMainWindow, QString(), QString(),
-                                            filters.join(QStringLiteral(";;")));
+                                            filters.join(QStringLiteral(";;")), nullptr,
+                                            QFileDialog::HideNameFilterDetails);
         if (path.isEmpty()) return std::nullopt;
     }
     // The chosen folder becomes the current one: a save name typed later
