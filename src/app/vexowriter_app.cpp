@@ -191,6 +191,7 @@ void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start
     m_bSimulated = opened.simulated;
     m_strPortDescription = Text(opened.description);
     m_bPortOpened = opened.error.empty();
+    m_portHealth = std::move(opened.health);
     // The program carries on with the disconnected port.
     if (!opened.error.empty()) m_ui.AppMessageBox(opened.error);
 
@@ -202,6 +203,15 @@ void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start
     wrapping.tracePath = start.trace.toStdString();
     m_wrapped = WrapPort(m_pPort, wrapping);
     for (const std::string& error : m_wrapped.errors) m_ui.AppMessageBox(error);
+}
+
+void CVexoWriterApp::CheckPortHealth()
+{
+    if (!m_portHealth || m_bPortFaultShown) return;
+    const std::string fault = m_portHealth();
+    if (fault.empty()) return;
+    m_bPortFaultShown = true;
+    m_ui.AppMessageBox(fault);
 }
 
 void CVexoWriterApp::CreateDialogs()

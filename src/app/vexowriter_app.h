@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 #include "app/qt_ui_services.h"
@@ -97,13 +98,20 @@ public:
     class CommandScope {
     public:
         explicit CommandScope(CVexoWriterApp& app) : m_app(app) { ++m_app.m_nCommandDepth; }
-        ~CommandScope() { --m_app.m_nCommandDepth; }
+        ~CommandScope()
+        {
+            if (--m_app.m_nCommandDepth == 0) m_app.CheckPortHealth();
+        }
         CommandScope(const CommandScope&) = delete;
         CommandScope& operator=(const CommandScope&) = delete;
 
     private:
         CVexoWriterApp& m_app;
     };
+
+    // After a command: tells the operator, once, that the port stopped
+    // working (the command's own boxes read as a missing module then).
+    void CheckPortHealth();
 
     // 57664: the About box, modal.
     void OnAppAbout();
@@ -128,6 +136,8 @@ private:
     bool m_bSimulated = false;
     bool m_bPortOpened = false;
     WrappedPort m_wrapped;  // faults, capture and trace around m_pPort
+    std::function<std::string()> m_portHealth;  // see OpenedPort::health
+    bool m_bPortFaultShown = false;
     bool m_bQuit = false;
     int m_nCommandDepth = 0;
     int m_nStartFailureCode = 1;

@@ -166,7 +166,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     {
         CRom rom(*port, ui);  // the power-on module check, as at start-up
         ui.AttachRom(&rom);
-        Session session{rom, ui, out, err};
+        Session session{rom, ui, out, err, opened.health};
         succeeded = RunSteps(session, steps);
         ui.EndPass();
         rom.Reset();  // the exit-time reset, after a failed step too

@@ -269,8 +269,18 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
 
 bool RunSteps(Session& session, const std::vector<Step>& steps)
 {
-    for (const Step& step : steps)
-        if (!step.def->run(session, step)) return false;
+    for (const Step& step : steps) {
+        const bool ok = step.def->run(session, step);
+        // A port that stopped working fails the step whatever it showed.
+        if (session.portHealth) {
+            if (const std::string fault = session.portHealth(); !fault.empty()) {
+                session.ui.EndPass();
+                std::fprintf(session.err, "vexo: %s\n", fault.c_str());
+                return false;
+            }
+        }
+        if (!ok) return false;
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -24,6 +25,8 @@ struct Session {
     CliUi& ui;
     std::FILE* out;  // where `status` and `checksum` print
     std::FILE* err;  // where a failed conversion says why
+    // Empty while the port works, else why it stopped (see OpenedPort).
+    std::function<std::string()> portHealth;
 };
 
 struct StepDef;

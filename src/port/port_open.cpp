@@ -1,6 +1,7 @@
 #include "port/port_open.h"
 
 #include <charconv>
+#include <cstring>
 #include <string_view>
 
 #include "port/fault_port.h"
@@ -208,6 +209,12 @@ OpenedPort OpenPort(const std::string& text, const PortOptions& options)
     case Backend::Ppdev:
         if (auto port = PpdevPort::Open(d.device, &error)) {
             opened.description = "ppdev " + d.device + " (control bit 4 is kept by the kernel)";
+            const PpdevPort* ppdev = port.get();  // lives as long as the port
+            opened.health = [ppdev, device = d.device]() -> std::string {
+                if (ppdev->Fault() == 0) return {};
+                return device + ": the port stopped answering (" + std::strerror(ppdev->Fault()) +
+                       "); the results since are not the module's";
+            };
             opened.port = std::move(port);
         }
         break;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,11 @@ struct OpenedPort {
     std::string description;      // for "port: ..." lines and captions
     std::string error;            // empty on success; else device, reason and fix
     bool simulated = false;
+    // Empty while the port works; once the system refused an access, the
+    // device and the reason. (The accesses themselves report nothing: a
+    // refused status read reads as a missing module.) Unset for ports that
+    // cannot fail this way.
+    std::function<std::string()> health;
 };
 
 // Checks the string's form only; false with a one-line reason when it is not

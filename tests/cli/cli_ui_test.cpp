@@ -70,7 +70,7 @@ TEST(PortStep, ARefusedPortLeavesThePanelOnThePortInUse)
     Captured out;
     CliUi ui(out.File(), stderr, false);
     CRom rom(module, ui);
-    Session session{rom, ui, out.File(), stderr};
+    Session session{rom, ui, out.File(), stderr, {}};
 
     std::vector<Step> steps;
     std::string reason;
@@ -82,6 +82,25 @@ TEST(PortStep, ARefusedPortLeavesThePanelOnThePortInUse)
     EXPECT_EQ(rom.m_nPort, 0);
     EXPECT_EQ(rom.m_bError, 0);
     EXPECT_EQ(out.Text(), "Module found!!\nModule Not found!!\nModule Not found!!\n");
+}
+
+TEST(RunSteps, APortThatStoppedWorkingFailsTheStepAndSaysWhy)
+{
+    ResetShadows();
+    SimModule module(0x8000);
+    Captured out, err;
+    CliUi ui(out.File(), err.File(), false);
+    CRom rom(module, ui);
+    std::string fault;
+    Session session{rom, ui, out.File(), err.File(), [&fault] { return fault; }};
+
+    std::vector<Step> steps;
+    std::string reason;
+    ASSERT_TRUE(ParseSteps({"status", "status"}, &steps, &reason)) << reason;
+    EXPECT_TRUE(RunSteps(session, steps));
+    fault = "/dev/parport0: the port stopped answering (No such device)";
+    EXPECT_FALSE(RunSteps(session, steps));
+    EXPECT_EQ(err.Text(), "vexo: /dev/parport0: the port stopped answering (No such device)\n");
 }
 
 TEST(ParseSteps, TheFirstDeviceDecidesTheChipSize)
