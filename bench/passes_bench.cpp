@@ -6,27 +6,14 @@
 #include <optional>
 
 #include "port/sim_module.h"
-#include "rom/info_panel.h"
+#include "quiet_ui.h"
 #include "rom/rom.h"
 
 namespace {
 
 using namespace vexo;
 
-// The cheapest host a pass can have: keeps the last Hex Count text.
-class QuietUi : public IUiServices {
-public:
-    void RomMessageBox(std::string_view) override {}
-    void AppMessageBox(std::string_view) override {}
-    void SetHexCountText(std::string_view text) override { m_length = text.copy(m_text, sizeof m_text); }
-    CInfoPanel& InfoPanel() override { return m_panel; }
-    std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
-
-private:
-    char m_text[32];
-    std::size_t m_length = 0;
-    CInfoPanel m_panel;
-};
+using bench::QuietUi;
 
 enum Pass { kBlank, kProgram, kVerify, kRead };
 

@@ -10,24 +10,14 @@
 #include "port/port_open.h"
 #include "port/recorder.h"
 #include "port/sim_module.h"
-#include "rom/info_panel.h"
+#include "quiet_ui.h"
 #include "rom/rom.h"
 
 namespace {
 
 using namespace vexo;
 
-class SilentUi : public IUiServices {
-public:
-    void RomMessageBox(std::string_view) override {}
-    void AppMessageBox(std::string_view) override {}
-    void SetHexCountText(std::string_view) override {}
-    CInfoPanel& InfoPanel() override { return m_panel; }
-    std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
-
-private:
-    CInfoPanel m_panel;
-};
+using bench::QuietUi;
 
 constexpr int k27C040 = 4;
 
@@ -38,7 +28,7 @@ std::vector<PortAccess> RecordTraffic(bool program, std::uint32_t bytes)
     ResetShadows();
     SimModule sim(0x80000);
     RecordingPort recorder(&sim);
-    SilentUi ui;
+    QuietUi ui;
     CRom rom(recorder, ui);
     rom.m_nDevice = k27C040;
     recorder.Clear();
@@ -117,7 +107,7 @@ struct RomOnSim {
         rom->m_nSpeed = 0;
     }
     SimModule sim;
-    SilentUi ui;
+    QuietUi ui;
     std::unique_ptr<CRom> rom;
 };
 

@@ -10,12 +10,6 @@
 namespace vexo {
 namespace {
 
-std::string BaseName(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string DirName(const std::string& path)
 {
     const auto slash = path.find_last_of('/');
@@ -31,6 +25,12 @@ mode_t NewFileMode()
 }
 
 }  // namespace
+
+std::string BaseName(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 Fd::~Fd()
 {

@@ -23,6 +23,9 @@ private:
     int m_fd;
 };
 
+// The last part of a path: "dir/image.bin" -> "image.bin".
+std::string BaseName(const std::string& path);
+
 // Exactly `size` bytes, retrying short transfers; false (errno set) on an
 // error, and for a read also on an early end.
 bool ReadAllBytes(int fd, void* out, std::size_t size);

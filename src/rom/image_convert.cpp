@@ -82,12 +82,6 @@ bool SameFile(const std::string& a, const std::string& b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::string BaseName(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 ConvertResult ConvertImageFile(const std::string& in, const std::string& out,

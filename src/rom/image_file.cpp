@@ -26,12 +26,6 @@ constexpr off_t kMaxTextImage = 64 * 1024 * 1024;
 constexpr const char* kTextTooLarge =
     "File too large: a HEX or S-record image file may be at most 64 MiB. Nothing was loaded.";
 
-std::string BaseName(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 bool CRom::LoadFile()
