@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/text.h"
 #include "cli/cli_ui.h"
 #include "rom/catalogue.h"
 #include "rom/checksum.h"
@@ -12,22 +13,7 @@
 namespace vexo::cli {
 namespace {
 
-// Joins pieces into one string (std::string's operator+ chains trip GCC 12's
-// -Wrestrict false positive).
-std::string Cat(std::initializer_list<std::string_view> parts)
-{
-    std::string out;
-    for (std::string_view p : parts) out.append(p);
-    return out;
-}
 
-bool SameText(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string NoCheck(const Step&) { return {}; }
 

@@ -1,8 +1,9 @@
 #include "port/fault_port.h"
 
-#include <charconv>
+#include "base/numbers.h"
+
 #include <cmath>
-#include <cstdlib>
+#include <limits>
 #include <string_view>
 
 namespace vexo {
@@ -11,22 +12,19 @@ namespace {
 template <typename T>
 bool ParseNumber(std::string_view text, T& out)
 {
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-        base = 16;
-    }
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
-    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+    const std::optional<std::uint64_t> n = ParseUnsigned(text, std::numeric_limits<T>::max());
+    if (n) out = T(*n);
+    return n.has_value();
 }
 
+// A probability, 0 to 1, as a plain decimal ("0.5", "1e-3"); no sign.
 bool ParseProbability(std::string_view text, double& out)
 {
-    const std::string copy(text);
-    char* end = nullptr;
-    out = std::strtod(copy.c_str(), &end);
-    return !copy.empty() && end == copy.c_str() + copy.size() && std::isfinite(out) && out >= 0 &&
-           out <= 1;
+    if (text.empty() || text.front() == '-') return false;
+    const std::optional<double> p = ParseDecimal(text);
+    if (!p || *p < 0 || *p > 1) return false;
+    out = *p == 0 ? 0.0 : *p;
+    return true;
 }
 
 }  // namespace

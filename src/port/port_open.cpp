@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/numbers.h"
 #include "port/fault_port.h"
 #include "port/hardware_ports.h"
 #include "port/sim_module.h"
@@ -23,17 +24,11 @@ struct Description {
     std::uint16_t base = 0x378;
 };
 
-// Decimal or 0x-prefixed hexadecimal, nothing else around it.
 bool ParseNumber(std::string_view text, std::uint64_t* value)
 {
-    int radix = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-        radix = 16;
-    }
-    if (text.empty()) return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value, radix);
-    return ec == std::errc() && end == text.data() + text.size();
+    const std::optional<std::uint64_t> n = ParseUnsigned(text);
+    if (n) *value = *n;
+    return n.has_value();
 }
 
 bool ParseSimKey(std::string_view key, std::string_view value, SimConfig* sim, std::string* why)

@@ -27,11 +27,12 @@
 #include <span>
 #include <string>
 
+#include "base/sizes.h"
 #include "port/port.h"
 
 namespace vexo {
 
-inline constexpr std::uint32_t kMaxChipSize = 16u * 1024u * 1024u;
+inline constexpr std::uint32_t kMaxChipSize = kBufferSize;
 
 struct SimConfig {
     std::string chipPath;     // empty: the chip lives in memory for the run

@@ -1,18 +1,10 @@
 #include "rom/catalogue.h"
 
-#include <algorithm>
-#include <cctype>
+#include "base/text.h"
 
 namespace vexo {
 namespace {
 
-bool SameText(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 template <typename Table>
 std::optional<int> Find(const Table& table, std::string_view name)

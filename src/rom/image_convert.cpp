@@ -1,6 +1,7 @@
 #include "rom/image_convert.h"
 
-#include "rom/file_io.h"
+#include "base/file_io.h"
+#include "base/numbers.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +17,7 @@ namespace vexo {
 namespace {
 
 // A text image of a full buffer at one byte per record stays well below this.
-constexpr std::uint64_t kMaxTextFile = 512ull * 1024 * 1024;
+constexpr std::uint64_t kMaxTextFile = kMaxInputFile;
 
 std::string Hex6(std::uint32_t value)
 {
@@ -158,26 +159,9 @@ std::string DefaultBinPath(std::string_view in)
 
 bool ParseImageNumber(std::string_view text, std::uint32_t max, std::uint32_t* value)
 {
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    } else if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H')) {
-        base = 16;
-        text.remove_suffix(1);
-    }
-    if (text.empty()) return false;
-    std::uint64_t n = 0;
-    for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return false;
-        n = n * base + unsigned(digit);
-        if (n > max) return false;
-    }
-    *value = std::uint32_t(n);
+    const std::optional<std::uint64_t> n = ParseAddress(text, max);
+    if (!n) return false;
+    *value = std::uint32_t(*n);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/sizes.h"
 #include "rom/image_formats.h"
 
 namespace vexo {
@@ -48,6 +49,6 @@ std::string DefaultBinPath(std::string_view in);
 // number or is greater than `max`.
 bool ParseImageNumber(std::string_view text, std::uint32_t max, std::uint32_t* value);
 
-inline constexpr std::uint32_t kImageCapacity = 16u * 1024u * 1024u;
+inline constexpr std::uint32_t kImageCapacity = kBufferSize;
 
 }  // namespace vexo

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "rom/file_io.h"
+#include "base/file_io.h"
 #include "rom/image_formats.h"
 #include "rom/info_panel.h"
 #include "rom/rom.h"

@@ -6,14 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "base/sizes.h"
 #include "port/port.h"
 #include "rom/catalogue.h"
 #include "rom/shadows.h"
 #include "rom/ui_services.h"
 
 namespace vexo {
-
-inline constexpr std::uint32_t kBufferSize = 16u * 1024u * 1024u;
 
 class CRom {
 public:

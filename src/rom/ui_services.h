@@ -23,6 +23,10 @@ public:
     virtual void SetHexCountText(std::string_view text) = 0;
     // A pass has ended (or is about to show a box): bring the screen up to date.
     virtual void FlushHexCount() {}
+    // Why the next box is shown, in one or more lines (where a verify failed,
+    // why a save failed). The GUI puts them in that box's details, the
+    // command line on standard error. The next box consumes them.
+    virtual void SetNextBoxDetails(std::string_view details) { static_cast<void>(details); }
     // The information panel's fields.
     virtual CInfoPanel& InfoPanel() = 0;
     // Open BIN File's chooser: the chosen path, or nothing on Cancel.

@@ -1,0 +1,32 @@
+// Small text helpers shared by every layer.
+#pragma once
+
+#include <algorithm>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace vexo {
+
+// ASCII case-insensitive equality ("27c256" names the 27C256).
+inline bool SameText(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+// Joins pieces into one string (chains of std::string's operator+ trip
+// GCC 12's -Wrestrict false positive).
+inline std::string Cat(std::initializer_list<std::string_view> parts)
+{
+    std::string out;
+    std::size_t size = 0;
+    for (std::string_view p : parts) size += p.size();
+    out.reserve(size);
+    for (std::string_view p : parts) out.append(p);
+    return out;
+}
+
+}  // namespace vexo
