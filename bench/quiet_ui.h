@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 
-#include "rom/info_panel.h"
 #include "rom/ui_services.h"
 
 namespace vexo::bench {
@@ -15,13 +14,11 @@ public:
     void RomMessageBox(std::string_view) override {}
     void AppMessageBox(std::string_view) override {}
     void SetHexCountText(std::string_view text) override { m_length = text.copy(m_text, sizeof m_text); }
-    CInfoPanel& InfoPanel() override { return m_panel; }
     std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
 
 private:
     char m_text[32];
     std::size_t m_length = 0;
-    CInfoPanel m_panel;
 };
 
 }  // namespace vexo::bench

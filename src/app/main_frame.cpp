@@ -21,6 +21,7 @@
 #include "dialogs/settings_dialogs.h"
 #include "res/pictures.h"
 #include "rom/rom.h"
+#include "session/session.h"
 #include "view/vexowriter_view.h"
 
 namespace vexo::gui {
@@ -56,7 +57,7 @@ void RunRomCommand(CVexoWriterApp& app, Operation operation)
     CVexoWriterApp::CommandScope running(app);
     // The command has told the operator how it went; its result is for callers
     // that have no boxes.
-    static_cast<void>(operation(*app.m_pRom));
+    static_cast<void>(operation(app.TheSession()));
 }
 
 }  // namespace
@@ -296,7 +297,7 @@ void CMainFrame::ShowDialog(CModelessDialog* dialog)
 
 void CMainFrame::OnOpenBin()
 {
-    RunRomCommand(m_app, [](CRom& rom) { return rom.LoadFile(); });
+    RunRomCommand(m_app, [](Session& s) { return s.OpenImage(); });
 }
 
 void CMainFrame::OnSaveBuffer() { ShowDialog(m_app.m_pFileNameDlg); }
@@ -316,7 +317,7 @@ void CMainFrame::OnHexBin() { StartHexBin(); }
 
 void CMainFrame::OnReadRom()
 {
-    RunRomCommand(m_app, [](CRom& rom) { return rom.ReadRom(); });
+    RunRomCommand(m_app, [](Session& s) { return s.ReadRom(); });
 }
 
 void CMainFrame::OnViewRomBar()
@@ -329,17 +330,17 @@ void CMainFrame::OnBlankCheck() { ShowDialog(m_app.m_pBlankCheckDlg); }
 
 void CMainFrame::OnWriteRom()
 {
-    RunRomCommand(m_app, [](CRom& rom) { return rom.WriteRom(); });
+    RunRomCommand(m_app, [](Session& s) { return s.WriteRom(); });
 }
 
 void CMainFrame::OnVerify()
 {
-    RunRomCommand(m_app, [](CRom& rom) { return rom.VerifyRom(); });
+    RunRomCommand(m_app, [](Session& s) { return s.Verify(); });
 }
 
 void CMainFrame::OnAutoWrite()
 {
-    RunRomCommand(m_app, [](CRom& rom) { return rom.AutoWrite(); });
+    RunRomCommand(m_app, [](Session& s) { return s.AutoWrite(); });
 }
 
 void CMainFrame::OnChangeSpeed() { ShowDialog(m_app.m_pSpeedDlg); }

@@ -87,8 +87,6 @@ void CQtUiServices::RefreshPane()
     ++m_nPaneRefreshes;
 }
 
-CInfoPanel& CQtUiServices::InfoPanel() { return m_pInfoPanel ? *m_pInfoPanel : m_spareInfoPanel; }
-
 std::optional<std::string> CQtUiServices::ChooseFileToOpen()
 {
     QString path;

@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 
-#include "rom/info_panel.h"
 #include "rom/ui_services.h"
 
 
@@ -38,7 +37,6 @@ public:
     void AppMessageBox(std::string_view text) override;
     void SetHexCountText(std::string_view text) override;
     void FlushHexCount() override;
-    CInfoPanel& InfoPanel() override;
     std::optional<std::string> ChooseFileToOpen() override;
 
     // The exit confirmation and similar: Yes/No, owned by the main window.
@@ -46,7 +44,6 @@ public:
 
     void SetMainWindow(QWidget* window) { m_pMainWindow = window; }
     void SetHexCountPane(QLabel* pane) { m_pHexCountPane = pane; }
-    void SetInfoPanel(CInfoPanel* panel) { m_pInfoPanel = panel; }
     void SetAnswerer(IUiAnswerer* answerer) { m_pAnswerer = answerer; }
 
     // The last text a pass published (shown or not yet).
@@ -62,8 +59,6 @@ private:
 
     QPointer<QWidget> m_pMainWindow;
     QPointer<QLabel> m_pHexCountPane;
-    CInfoPanel* m_pInfoPanel = nullptr;
-    CInfoPanel m_spareInfoPanel;  // until the information panel exists
     IUiAnswerer* m_pAnswerer = nullptr;
 
     std::string m_strHexCount;

@@ -19,6 +19,7 @@
 #include "port/port_open.h"
 #include "rom/catalogue.h"
 #include "rom/rom.h"
+#include "session/session.h"
 #include "view/vexowriter_view.h"
 
 namespace vexo::gui {
@@ -33,19 +34,19 @@ QSettings Profile() { return QSettings(Text(kCompanyKey), Text(kAppTitle)); }
 
 }  // namespace
 
-CVexoWriterApp::CVexoWriterApp() = default;
+CVexoWriterApp::CVexoWriterApp() : m_pSession(std::make_unique<Session>(m_ui)) {}
 
 CVexoWriterApp::~CVexoWriterApp()
 {
-    // The device object goes before the port it drives, the panel's
-    // dialog before the services that point at it.
-    m_pRom.reset();
-    m_ui.SetInfoPanel(nullptr);
+    // The window and the panel's dialog go before the session they show.
+    m_pRom = nullptr;
     m_ui.SetHexCountPane(nullptr);
     m_ui.SetMainWindow(nullptr);
     m_pMainFrame.reset();
-    m_pPort.reset();
+    m_pSession.reset();
 }
+
+IPort* CVexoWriterApp::Port() const { return m_pSession->PortInUse(); }
 
 QString CVexoWriterApp::DefaultPortText()
 {
@@ -170,10 +171,10 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     OpenPort(portText, options);
     m_strPortText = portText;
     m_pMainFrame->SetSimulated(m_bSimulated);
-    m_pRom = std::make_unique<CRom>(*m_pPort, m_ui);
+    m_pSession->Start();
+    m_pRom = &m_pSession->Rom();
 
     CreateDialogs();
-    m_ui.SetInfoPanel(m_pInfoDlg);
     m_pInfoDlg->show();
     // Kept for the next start: a port given here that opened.
     if (portGiven && m_bPortOpened) Profile().setValue(kPortKey, portText);
@@ -183,32 +184,27 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
 
 void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start)
 {
-    PortOptions options;
+    PortSetup setup;
+    setup.description = portText.toStdString();
+    setup.wrapping.fault = start.fault.toStdString();
+    setup.wrapping.vcdPath = start.vcd.toStdString();
+    setup.wrapping.tracePath = start.trace.toStdString();
     // A new simulated chip is big enough for every device type.
-    options.defaultChipSize = kDevices[kDeviceCount - 1].Size();
-    OpenedPort opened = vexo::OpenPort(portText.toStdString(), options);
-    m_pPort = std::move(opened.port);
-    m_bSimulated = opened.simulated;
-    m_strPortDescription = Text(opened.description);
-    m_bPortOpened = opened.error.empty();
-    m_portHealth = std::move(opened.health);
-    // The program carries on with the disconnected port.
-    if (!opened.error.empty()) m_ui.AppMessageBox(opened.error);
-
-    // Faults, capture and trace around it; one that cannot be made is told
-    // and left out.
-    PortWrapping wrapping;
-    wrapping.fault = start.fault.toStdString();
-    wrapping.vcdPath = start.vcd.toStdString();
-    wrapping.tracePath = start.trace.toStdString();
-    m_wrapped = WrapPort(m_pPort, wrapping);
-    for (const std::string& error : m_wrapped.errors) m_ui.AppMessageBox(error);
+    setup.defaultChipSize = kDevices[kDeviceCount - 1].Size();
+    const PortReport& port = m_pSession->OpenPort(setup);
+    m_bSimulated = port.simulated;
+    m_strPortDescription = Text(port.description);
+    m_bPortOpened = port.opened;
+    // The program carries on with the disconnected port, and without a
+    // wrapper whose file could not be made.
+    if (!port.openError.empty()) m_ui.AppMessageBox(port.openError);
+    for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
 }
 
 void CVexoWriterApp::CheckPortHealth()
 {
-    if (!m_portHealth || m_bPortFaultShown) return;
-    const std::string fault = m_portHealth();
+    if (m_bPortFaultShown) return;
+    const std::string fault = m_pSession->PortFault();
     if (fault.empty()) return;
     m_bPortFaultShown = true;
     m_ui.AppMessageBox(fault);
@@ -265,15 +261,15 @@ void CVexoWriterApp::OnMainFrameClosed()
 
 int CVexoWriterApp::ExitInstance(int exitCode)
 {
-    if (m_pRom) {
-        m_pRom->Reset();
-        m_pRom.reset();
+    // The exit-time reset; a capture or trace that lost data must not pass
+    // for a complete one.
+    const Status finished = m_pSession->Finish();
+    if (!finished) {
+        QString lines = Text(finished.message());
+        lines.replace(QLatin1Char('\n'), QStringLiteral("\nvexowriter: "));
+        std::fprintf(stderr, "vexowriter: %s\n", lines.toLocal8Bit().constData());
     }
-    // A capture or trace that lost data must not pass for a complete one.
-    std::vector<std::string> errors;
-    if (!FinishWrappedPort(m_wrapped, &errors))
-        for (const std::string& error : errors) std::fprintf(stderr, "vexowriter: %s\n", error.c_str());
-    m_wrapped = {};
+    m_pRom = nullptr;
     return exitCode;
 }
 

@@ -6,15 +6,14 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 
 #include "app/qt_ui_services.h"
-#include "port/port_open.h"
 
 namespace vexo {
 class CRom;
 class IPort;
+class Session;
 }  // namespace vexo
 
 namespace vexo::gui {
@@ -61,7 +60,9 @@ public:
     int ExitInstance(int exitCode = 0);
 
     // --- the members every handler reaches ---
-    std::unique_ptr<CRom> m_pRom;
+    // The operator's session: every action of the handlers below is one call.
+    Session& TheSession() { return *m_pSession; }
+    CRom* m_pRom = nullptr;  // the session's device object, once started
     CVexoWriterView* m_pView = nullptr;  // set by the view itself
     CBlankCheckDlg* m_pBlankCheckDlg = nullptr;
     CCountDlg* m_pCountDlg = nullptr;
@@ -79,7 +80,7 @@ public:
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     CQtUiServices& Ui() { return m_ui; }
-    IPort* Port() const { return m_pPort.get(); }
+    IPort* Port() const;
     const QString& PortText() const { return m_strPortText; }
     const QString& PortDescription() const { return m_strPortDescription; }
     bool IsSimulated() const { return m_bSimulated; }
@@ -128,15 +129,13 @@ private:
 
     CQtUiServices m_ui;
     std::unique_ptr<IUiAnswerer> m_pOwnAnswerer;
-    std::unique_ptr<IPort> m_pPort;
+    std::unique_ptr<Session> m_pSession;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     QString m_strPortText;
     QString m_strPortDescription;
     QString m_strScreenshotDir;
     bool m_bSimulated = false;
     bool m_bPortOpened = false;
-    WrappedPort m_wrapped;  // faults, capture and trace around m_pPort
-    std::function<std::string()> m_portHealth;  // see OpenedPort::health
     bool m_bPortFaultShown = false;
     bool m_bQuit = false;
     int m_nCommandDepth = 0;

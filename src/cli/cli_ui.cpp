@@ -56,13 +56,6 @@ CliUi::CliUi(std::FILE* out, std::FILE* err, bool showProgress)
     m_hexLength = kInitialHexCount.size();
 }
 
-std::optional<std::string> CliUi::ChooseFileToOpen()
-{
-    auto chosen = std::move(m_fileToOpen);
-    m_fileToOpen.reset();
-    return chosen;
-}
-
 void CliUi::EndPass()
 {
     if (m_barShown) {

@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "rom/info_panel.h"
 #include "rom/ui_services.h"
 
 namespace vexo {
@@ -43,13 +42,11 @@ public:
         if (m_showProgress && ++m_callsSinceTick >= kCallsPerTick) Tick();
     }
     void FlushHexCount() override { EndPass(); }
-    CInfoPanel& InfoPanel() override { return m_panel; }
-    std::optional<std::string> ChooseFileToOpen() override;
+    // A command line has no chooser: files come named with the `load` step.
+    std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
 
     // The device object whose size and count the bar shows (null: no bar).
     void AttachRom(const CRom* rom) { m_rom = rom; }
-    // The answer of the next file chooser; without one the chooser cancels.
-    void SetFileToOpen(std::string path) { m_fileToOpen = std::move(path); }
     // The Hex Count pane's text as it stands.
     std::string_view HexCountText() const { return {m_hexText, m_hexLength}; }
     // Takes the progress bar off the screen, if it is there.
@@ -66,8 +63,6 @@ private:
     std::FILE* m_err;
     bool m_showProgress;
     const CRom* m_rom = nullptr;
-    CInfoPanel m_panel;
-    std::optional<std::string> m_fileToOpen;
 
     char m_hexText[48];
     std::size_t m_hexLength = 0;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "port/port_open.h"
 #include "rom/catalogue.h"
 #include "rom/rom.h"
+#include "session/session.h"
 
 namespace vexo::cli {
 namespace {
@@ -61,6 +63,17 @@ public:
 void UsageError(std::FILE* err, const std::string& reason)
 {
     std::fprintf(err, "vexo: %s (see vexo --help)\n", reason.c_str());
+}
+
+// "vexo: " before every line of `text`.
+void PrintLines(std::FILE* err, const std::string& text)
+{
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::fprintf(err, "vexo: %.*s\n", int(end - start), text.data() + start);
+        start = end + 1;
+    }
 }
 
 }  // namespace
@@ -146,40 +159,41 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     wrapping.vcdPath = options.vcd;
     wrapping.tracePath = options.trace;
 
-    PortOptions portOptions;
-    portOptions.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
-    OpenedPort opened = OpenPort(options.port, portOptions);
-    std::fprintf(err, "port: %s\n", opened.description.c_str());
-    if (!opened.error.empty()) std::fprintf(err, "vexo: %s\n", opened.error.c_str());
-    if (!options.fault.empty()) std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());
-    std::fflush(err);
-
-    std::unique_ptr<IPort> port = std::move(opened.port);
-    const WrappedPort wrapped = WrapPort(port, wrapping);
-    if (!wrapped.errors.empty()) {
-        for (const auto& e : wrapped.errors) std::fprintf(err, "vexo: %s\n", e.c_str());
-        return kExitFailed;
-    }
+    PortSetup setup;
+    setup.description = options.port;
+    setup.wrapping = wrapping;
+    setup.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
 
     CliUi ui(out, err, showProgress);
     bool succeeded;
     {
-        CRom rom(*port, ui);  // the power-on module check, as at start-up
-        ui.AttachRom(&rom);
-        Session session{rom, ui, out, err, opened.health};
-        succeeded = RunSteps(session, steps);
+        Session session(ui);
+        const PortReport& port = session.OpenPort(setup);
+        std::fprintf(err, "port: %s\n", port.description.c_str());
+        if (!port.openError.empty()) std::fprintf(err, "vexo: %s\n", port.openError.c_str());
+        if (!options.fault.empty()) std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());
+        std::fflush(err);
+        if (!port.wrapErrors.empty()) {
+            for (const auto& e : port.wrapErrors) std::fprintf(err, "vexo: %s\n", e.c_str());
+            return kExitFailed;
+        }
+
+        session.Start();  // the power-on module check, as at start-up
+        ui.AttachRom(&session.Rom());
+        StepContext context{session, ui, out, err};
+        succeeded = RunSteps(context, steps);
         ui.EndPass();
-        rom.Reset();  // the exit-time reset, after a failed step too
+        // The exit-time reset, after a failed step too; then a trace or
+        // capture that lost lines fails the run.
+        const Status finished = session.Finish();
+        ui.EndPass();
         ui.AttachRom(nullptr);
+        if (!finished) {
+            PrintLines(err, finished.message());
+            succeeded = false;
+        }
     }
-    ui.EndPass();
-    // A trace or capture that lost lines fails the run; so do messages that
-    // never reached standard output.
-    std::vector<std::string> fileErrors;
-    if (!FinishWrappedPort(wrapped, &fileErrors)) {
-        for (const auto& e : fileErrors) std::fprintf(err, "vexo: %s\n", e.c_str());
-        succeeded = false;
-    }
+    // Messages that never reached standard output fail the run too.
     if (std::fflush(out) != 0 || std::ferror(out)) {
         std::fprintf(err, "vexo: cannot write the messages to standard output: %s\n", std::strerror(errno));
         succeeded = false;

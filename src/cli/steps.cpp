@@ -6,9 +6,9 @@
 #include "base/text.h"
 #include "cli/cli_ui.h"
 #include "rom/catalogue.h"
-#include "rom/checksum.h"
 #include "rom/image_convert.h"
 #include "rom/rom.h"
+#include "session/session.h"
 
 namespace vexo::cli {
 namespace {
@@ -17,7 +17,7 @@ namespace {
 
 std::string NoCheck(const Step&) { return {}; }
 
-// --- device and settings steps: the dialogs' OK handlers ---
+// --- settings: the dialogs' OK handlers ---
 
 std::string CheckDevice(const Step& step)
 {
@@ -25,13 +25,9 @@ std::string CheckDevice(const Step& step)
     return Cat({"unknown device '", step.args[0], "' (27C256, 27C512, 27C010, 27C020 or 27C040)"});
 }
 
-bool RunDevice(Session& s, const Step& step)
+bool RunDevice(StepContext& c, const Step& step)
 {
-    const int index = *FindDevice(step.args[0]);
-    s.rom.m_nDevice = std::int8_t(index);
-    CInfoPanel& panel = s.ui.InfoPanel();
-    panel.m_strDevice = std::string(kDevices[std::size_t(index)].name);
-    panel.Push();
+    c.session.SelectDevice(*FindDevice(step.args[0]));
     return true;
 }
 
@@ -41,13 +37,9 @@ std::string CheckSpeed(const Step& step)
     return Cat({"unknown speed '", step.args[0], "' (normal, high or express)"});
 }
 
-bool RunSpeed(Session& s, const Step& step)
+bool RunSpeed(StepContext& c, const Step& step)
 {
-    const int index = *FindSpeed(step.args[0]);
-    s.rom.m_nSpeed = std::int8_t(index);
-    CInfoPanel& panel = s.ui.InfoPanel();
-    panel.m_strSpeed = std::string(kSpeeds[std::size_t(index)].name);
-    panel.Push();
+    c.session.SelectSpeed(*FindSpeed(step.args[0]));
     return true;
 }
 
@@ -58,67 +50,40 @@ std::string CheckPort(const Step& step)
     return Cat({"port must be 1, 2 or 3 (LPT1..LPT3), not '", a, "'"});
 }
 
-bool RunPort(Session& s, const Step& step)
-{
-    const int number = step.args[0][0] - '0';
-    bool selected;
-    if (number == 1) {
-        selected = s.rom.SelectPort(1);
-    } else {
-        // The port dialog's way with LPT2 and LPT3: the flag makes the
-        // selection refuse, and is cleared again at once.
-        s.rom.m_bError = 1;
-        selected = s.rom.SelectPort(number);
-        s.rom.m_bError = 0;
-    }
-    // The panel names the port in use: a refused selection leaves it as it was.
-    CInfoPanel& panel = s.ui.InfoPanel();
-    panel.m_strPort = Cat({"LPT", std::to_string(s.rom.m_nPort + 1), " Port"});
-    panel.Push();
-    return selected;
-}
+bool RunPort(StepContext& c, const Step& step) { return c.session.SelectPort(step.args[0][0] - '0'); }
 
 // --- files ---
 
-bool RunLoad(Session& s, const Step& step)
-{
-    s.ui.SetFileToOpen(step.args[0]);
-    const bool loaded = s.rom.LoadFile();
-    s.ui.SetFileToOpen({});
-    return loaded;
-}
-
-bool RunSave(Session& s, const Step& step)
-{
-    s.rom.m_strSaveName = step.args[0];
-    return s.rom.SaveBuffer();
-}
+bool RunLoad(StepContext& c, const Step& step) { return c.session.OpenImage(step.args[0]); }
+bool RunSave(StepContext& c, const Step& step) { return c.session.SaveChip(step.args[0]); }
 
 // --- programming commands ---
 
-bool RunRead(Session& s, const Step&) { return s.rom.ReadRom(); }
-bool RunBlank(Session& s, const Step&) { return s.rom.BlankCheck(); }
-bool RunWrite(Session& s, const Step&) { return s.rom.WriteRom(); }
-bool RunVerify(Session& s, const Step&) { return s.rom.VerifyRom(); }
-bool RunAuto(Session& s, const Step&) { return s.rom.AutoWrite(); }
+bool RunRead(StepContext& c, const Step&) { return c.session.ReadRom(); }
+bool RunBlank(StepContext& c, const Step&) { return c.session.BlankCheck(); }
+bool RunWrite(StepContext& c, const Step&) { return c.session.WriteRom(); }
+bool RunVerify(StepContext& c, const Step&) { return c.session.Verify(); }
+bool RunAuto(StepContext& c, const Step&) { return c.session.AutoWrite(); }
 
-bool RunStatus(Session& s, const Step&)
+void Print(StepContext& c, std::string_view text)
 {
-    s.ui.EndPass();
-    const std::string text = StatusText(s);
-    std::fwrite(text.data(), 1, text.size(), s.out);
-    std::fflush(s.out);
+    c.ui.EndPass();
+    std::fwrite(text.data(), 1, text.size(), c.out);
+    std::fflush(c.out);
+}
+
+bool RunStatus(StepContext& c, const Step&)
+{
+    c.ui.EndPass();
+    Print(c, c.session.StatusText(c.ui.HexCountText()));
     return true;
 }
 
 // --- image tools ---
 
-bool RunChecksum(Session& s, const Step&)
+bool RunChecksum(StepContext& c, const Step&)
 {
-    s.ui.EndPass();
-    const std::string line = FormatChecksumLine(0, s.rom.m_Buffer.get(), s.rom.DeviceSize()) + "\n";
-    std::fwrite(line.data(), 1, line.size(), s.out);
-    std::fflush(s.out);
+    Print(c, c.session.ChecksumLine() + "\n");
     return true;
 }
 
@@ -131,7 +96,7 @@ std::string CheckConvert(const Step& step)
     return {};
 }
 
-bool RunConvert(Session& s, const Step& step)
+bool RunConvert(StepContext& c, const Step& step)
 {
     ConvertOptions options;
     if (const auto fill = step.options.find("--fill"); fill != step.options.end()) {
@@ -139,14 +104,12 @@ bool RunConvert(Session& s, const Step& step)
         ParseImageNumber(fill->second, 0xFF, &value);  // checked before the run
         options.fill = std::uint8_t(value);
     }
-    const ConvertResult result = ConvertImageFile(step.args[0], step.args[1], options);
+    const ConvertResult result = Session::Convert(step.args[0], step.args[1], options);
     if (!result.ok) {
-        std::fprintf(s.err, "vexo: convert: %s\n", result.error.c_str());
+        std::fprintf(c.err, "vexo: convert: %s\n", result.error.c_str());
         return false;
     }
-    const std::string line = Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(result), "\n"});
-    std::fwrite(line.data(), 1, line.size(), s.out);
-    std::fflush(s.out);
+    Print(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(result), "\n"}));
     return true;
 }
 
@@ -253,17 +216,15 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
     return true;
 }
 
-bool RunSteps(Session& session, const std::vector<Step>& steps)
+bool RunSteps(StepContext& context, const std::vector<Step>& steps)
 {
     for (const Step& step : steps) {
-        const bool ok = step.def->run(session, step);
+        const bool ok = step.def->run(context, step);
         // A port that stopped working fails the step whatever it showed.
-        if (session.portHealth) {
-            if (const std::string fault = session.portHealth(); !fault.empty()) {
-                session.ui.EndPass();
-                std::fprintf(session.err, "vexo: %s\n", fault.c_str());
-                return false;
-            }
+        if (const std::string fault = context.session.PortFault(); !fault.empty()) {
+            context.ui.EndPass();
+            std::fprintf(context.err, "vexo: %s\n", fault.c_str());
+            return false;
         }
         if (!ok) return false;
     }
@@ -288,23 +249,6 @@ std::string StepHelp()
         else head += "  ";
         text += Cat({head, def.help, "\n"});
     }
-    return text;
-}
-
-std::string StatusText(const Session& session)
-{
-    CInfoPanel& panel = session.ui.InfoPanel();
-    std::string text;
-    text += Cat({"Port Type: ", panel.m_strPort, "\n"});
-    text += Cat({"File Name: ", panel.m_strFileName, "\n"});
-    text += Cat({"Device Type: ", panel.m_strDevice, "\n"});
-    text += Cat({"Program Speed: ", panel.m_strSpeed, "\n"});
-    text += Cat({"Buffer Start Address: ", panel.m_strStartAddr, "\n"});
-    text += Cat({"Buffer end Address: ", panel.m_strEndAddr, "\n"});
-    std::string_view hex = session.ui.HexCountText();
-    while (!hex.empty() && (hex.back() == ' ' || hex.back() == '\n' || hex.back() == '\r'))
-        hex.remove_suffix(1);
-    text += Cat({hex, "\n"});
     return text;
 }
 

@@ -5,28 +5,25 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vexo {
-class CRom;
+class Session;
 }
 
 namespace vexo::cli {
 
 class CliUi;
 
-// What a step acts on: the one device object of the run and its host.
-struct Session {
-    CRom& rom;
+// What a step acts on: the operator's session of the run and its host.
+struct StepContext {
+    Session& session;
     CliUi& ui;
     std::FILE* out;  // where `status` and `checksum` print
     std::FILE* err;  // where a failed conversion says why
-    // Empty while the port works, else why it stopped (see OpenedPort).
-    std::function<std::string()> portHealth;
 };
 
 struct StepDef;
@@ -54,7 +51,7 @@ struct StepDef {
     // else the one-line reason of the usage error.
     std::string (*check)(const Step&);
     // Runs the step: true when it succeeded.
-    bool (*run)(Session&, const Step&);
+    bool (*run)(StepContext&, const Step&);
 };
 
 const std::vector<StepDef>& StepTable();
@@ -67,15 +64,12 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
 
 // Runs the steps in order and stops at the first that fails. True when all
 // succeeded.
-bool RunSteps(Session& session, const std::vector<Step>& steps);
+bool RunSteps(StepContext& context, const std::vector<Step>& steps);
 
 // The device index the run selects first: its first `device` step, else 0.
 int FirstDevice(const std::vector<Step>& steps);
 
 // "  load FILE        Open BIN File ..." lines for --help.
 std::string StepHelp();
-
-// The information panel's six lines and the Hex Count pane, as `status` prints them.
-std::string StatusText(const Session& session);
 
 }  // namespace vexo::cli

@@ -7,12 +7,14 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "app/vexowriter_app.h"
 #include "dialogs/settings_dialogs.h"
+#include "session/session.h"
 
 namespace vexo::gui {
 
 CInfoDlg::CInfoDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("Information Dialog"))
+    : CModelessDialog(app, parent, QStringLiteral("Information Dialog")), m_panel(app.TheSession().Panel())
 {
     static const char* const kLabels[6] = {"Port Type",     "File Name",           "Device Type",
                                            "Program Speed", "Buffer Start Address", "Buffer end Address"};
@@ -37,14 +39,15 @@ CInfoDlg::CInfoDlg(CVexoWriterApp& app, QWidget* parent)
     // The framework's initialisation: fields into the controls, then centre.
     UpdateData(false);
     CentreOverOwner();
+    m_nListener = m_panel.Listen([this](const CInfoPanel&) { UpdateData(false); });
 }
 
-void CInfoDlg::Push() { UpdateData(false); }
+CInfoDlg::~CInfoDlg() { m_panel.Forget(m_nListener); }
 
 void CInfoDlg::DoDataExchange(bool bSaveAndValidate)
 {
-    std::string* fields[6] = {&m_strPort,  &m_strFileName,  &m_strDevice,
-                              &m_strSpeed, &m_strStartAddr, &m_strEndAddr};
+    std::string* fields[6] = {&m_panel.m_strPort,  &m_panel.m_strFileName,  &m_panel.m_strDevice,
+                              &m_panel.m_strSpeed, &m_panel.m_strStartAddr, &m_panel.m_strEndAddr};
     for (int i = 0; i < 6; ++i) {
         if (bSaveAndValidate)
             *fields[i] = ToCore(m_pEdit[i]->text());

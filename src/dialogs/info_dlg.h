@@ -1,5 +1,6 @@
-// The information panel: port, file, device, speed and the buffer's start
-// and end addresses, as six lines of text that other parts write and push.
+// The information panel: a view of the session's panel model (port, file,
+// device, speed and the buffer's start and end addresses), following every
+// push.
 #pragma once
 
 #include "dialogs/modeless_dialog.h"
@@ -9,19 +10,24 @@ class QLineEdit;
 
 namespace vexo::gui {
 
-class CInfoDlg final : public CModelessDialog, public CInfoPanel {
+class CInfoDlg final : public CModelessDialog {
     Q_OBJECT
 public:
     CInfoDlg(CVexoWriterApp& app, QWidget* parent);
+    ~CInfoDlg() override;
 
-    // CInfoPanel: every field into its control.
-    void Push() override;
+    // The fields it shows.
+    CInfoPanel& Model() const { return m_panel; }
 
     // Port, file name, device, speed, start address, end address, top to bottom.
     QLineEdit* m_pEdit[6] = {};
 
 protected:
     void DoDataExchange(bool bSaveAndValidate) override;
+
+private:
+    CInfoPanel& m_panel;
+    int m_nListener = 0;
 };
 
 }  // namespace vexo::gui

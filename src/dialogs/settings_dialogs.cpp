@@ -15,6 +15,7 @@
 #include "res/pictures.h"
 #include "rom/catalogue.h"
 #include "rom/rom.h"
+#include "session/session.h"
 
 namespace vexo::gui {
 namespace {
@@ -68,7 +69,7 @@ void CBlankCheckDlg::OnOK()
     if (!m_app.m_pRom) return;
     CVexoWriterApp::CommandScope running(m_app);
     // The blank check reports its own outcome.
-    static_cast<void>(m_app.m_pRom->BlankCheck());
+    static_cast<void>(m_app.TheSession().BlankCheck());
 }
 
 // --- count display ---
@@ -158,11 +159,7 @@ CDipSwitchDlg::CDipSwitchDlg(CVexoWriterApp& app, QWidget* parent, int deviceInd
 
 void CDipSwitchDlg::OnOK()
 {
-    if (m_app.m_pRom) m_app.m_pRom->m_nDevice = std::int8_t(m_nDeviceIndex);
-    if (m_app.m_pInfoDlg) {
-        m_app.m_pInfoDlg->m_strDevice = ToCore(m_strDevice);
-        m_app.m_pInfoDlg->Push();
-    }
+    if (m_app.m_pRom) m_app.TheSession().SelectDevice(m_nDeviceIndex);
 }
 
 // --- progress (never shown) ---
@@ -209,14 +206,8 @@ void CSpeedDlg::DoDataExchange(bool bSaveAndValidate) { m_pOptions->Exchange(bSa
 void CSpeedDlg::OnOK()
 {
     const int members[kSpeedCount] = {m_bNormal, m_bHigh, m_bExpress};
-    for (int i = 0; i < kSpeedCount; ++i) {
-        if (members[i] != 1) continue;
-        if (m_app.m_pRom) m_app.m_pRom->m_nSpeed = std::int8_t(i);
-        if (m_app.m_pInfoDlg) {
-            m_app.m_pInfoDlg->m_strSpeed = std::string(kSpeeds[std::size_t(i)].name);
-            m_app.m_pInfoDlg->Push();
-        }
-    }
+    for (int i = 0; i < kSpeedCount; ++i)
+        if (members[i] == 1 && m_app.m_pRom) m_app.TheSession().SelectSpeed(i);
 }
 
 // --- port ---
@@ -241,20 +232,10 @@ void CPortDlg::DoDataExchange(bool bSaveAndValidate) { m_pOptions->Exchange(bSav
 
 void CPortDlg::Select(int number)
 {
-    CRom* rom = m_app.m_pRom.get();
-    if (!rom) return;
+    if (!m_app.m_pRom) return;
     CVexoWriterApp::CommandScope running(m_app);
-    // LPT2 and LPT3 are checked with the error flag raised, so the module
-    // answers "Module Not found!!" and the port is not taken.
-    const bool guarded = number != 1;
-    if (guarded) rom->m_bError = 1;
-    // The detection reports itself; whether the port was taken shows in m_nPort.
-    static_cast<void>(rom->SelectPort(number));
-    if (guarded) rom->m_bError = 0;
-    if (!m_app.m_pInfoDlg) return;
-    // The panel names the port in use: a refused port leaves it as it was.
-    if (rom->m_nPort == number - 1) m_app.m_pInfoDlg->m_strPort = "LPT" + std::to_string(number) + " Port";
-    m_app.m_pInfoDlg->Push();
+    // The detection reports itself in its box.
+    static_cast<void>(m_app.TheSession().SelectPort(number));
 }
 
 void CPortDlg::OnOK()
@@ -293,9 +274,8 @@ void CFileNameDlg::OnOK()
 {
     if (!m_app.m_pRom) return;
     CVexoWriterApp::CommandScope running(m_app);
-    m_app.m_pRom->m_strSaveName = ToCore(m_strName);
     // The save reports its own outcome; the dialog stays up until it returns.
-    static_cast<void>(m_app.m_pRom->SaveBuffer());
+    static_cast<void>(m_app.TheSession().SaveChip(ToCore(m_strName)));
 }
 
 }  // namespace vexo::gui

@@ -31,9 +31,18 @@ constexpr const char* kTextTooLarge =
 bool CRom::LoadFile()
 {
     ClearBuffer();
-    const std::optional<std::string> chosen = m_ui.ChooseFileToOpen();
+    return LoadChosenFile(m_ui.ChooseFileToOpen());
+}
 
-    CInfoPanel& panel = m_ui.InfoPanel();
+bool CRom::LoadFile(const std::string& path)
+{
+    ClearBuffer();
+    return LoadChosenFile(path);
+}
+
+bool CRom::LoadChosenFile(const std::optional<std::string>& chosen)
+{
+    CInfoPanel& panel = m_panel;
     panel.m_strFileName = chosen ? BaseName(*chosen) : std::string();
     panel.Push();
     if (!chosen) {
@@ -94,6 +103,7 @@ bool CRom::LoadFile()
     Delay(20000);
     m_bEndFound = 0;
     m_bImageLoaded = m_nLength > 0;
+    m_imagePath = *chosen;
     return true;
 }
 

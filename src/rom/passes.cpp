@@ -94,7 +94,7 @@ void CRom::ReadAll()
 {
     m_nHexCount = 0;
     m_bModuleLost = false;
-    CInfoPanel& panel = m_ui.InfoPanel();
+    CInfoPanel& panel = m_panel;
     ForEachAddress(m_nDevice, [this, &panel](std::uint32_t address) {
         ResetLines();
         ShiftAddress(address);
@@ -114,6 +114,7 @@ void CRom::ReadAll()
     m_bEndFound = 0;
     // What was read while the module was gone is no image of the chip.
     m_bImageLoaded = !m_bModuleLost;
+    m_imagePath.clear();
     m_ui.FlushHexCount();
 }
 

@@ -16,8 +16,16 @@ bool UsesBit4(int lastBank) { return lastBank == 1 || lastBank == 3 || lastBank 
 
 }  // namespace
 
-CRom::CRom(IPort& port, IUiServices& ui)
-    : m_Buffer(new std::uint8_t[kBufferSize]), m_port(port), m_ui(ui)
+CRom::CRom(IPort& port, IUiServices& ui) : CRom(port, ui, nullptr) {}
+
+CRom::CRom(IPort& port, IUiServices& ui, CInfoPanel& panel) : CRom(port, ui, &panel) {}
+
+CRom::CRom(IPort& port, IUiServices& ui, CInfoPanel* panel)
+    : m_Buffer(new std::uint8_t[kBufferSize]),
+      m_port(port),
+      m_ui(ui),
+      m_ownPanel(panel ? nullptr : std::make_unique<CInfoPanel>()),
+      m_panel(panel ? *panel : *m_ownPanel)
 {
     // Bytes past the first 32 KiB are erased too, so that programming past a
     // short image never writes zeros into a chip.
@@ -160,6 +168,7 @@ void CRom::ClearBuffer()
     m_nLength = 0x7FFF;
     std::fill_n(m_Buffer.get(), m_nLength + 1, std::uint8_t(0xFF));
     m_bImageLoaded = false;
+    m_imagePath.clear();
 }
 
 void CRom::Reset()

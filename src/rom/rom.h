@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/sizes.h"
 #include "port/port.h"
 #include "rom/catalogue.h"
+#include "rom/info_panel.h"
 #include "rom/shadows.h"
 #include "rom/ui_services.h"
 
@@ -16,7 +18,10 @@ namespace vexo {
 
 class CRom {
 public:
-    // Runs the power-on module check and the buffer reset.
+    // Runs the power-on module check and the buffer reset. The device object
+    // writes the information panel's file name and end address into `panel`;
+    // without one it keeps a panel of its own.
+    CRom(IPort& port, IUiServices& ui, CInfoPanel& panel);
     CRom(IPort& port, IUiServices& ui);
     ~CRom();
     CRom(const CRom&) = delete;
@@ -63,7 +68,10 @@ public:
     // --- image buffer and files ---
     void ClearBuffer();
     void Reset();
+    // Open BIN File: the chooser, then the file it names.
     bool LoadFile();
+    // Open BIN File with the file already chosen.
+    bool LoadFile(const std::string& path);
     bool SaveBuffer();
 
     // --- operator commands; true when the command ended in success ---
@@ -78,6 +86,9 @@ public:
     bool ImageLoaded() const { return m_bImageLoaded; }
     bool ModuleLost() const { return m_bModuleLost; }
     IUiServices& Ui() { return m_ui; }
+    CInfoPanel& Panel() { return m_panel; }
+    // The file the buffer was last loaded from; empty after a read or a reset.
+    const std::string& ImagePath() const { return m_imagePath; }
 
     // Fields in the order the device object has always declared them.
     std::int32_t m_nLength = 0;
@@ -118,8 +129,14 @@ private:
     void VerifyReadSetup();
     void ProgramPulse();
 
+    CRom(IPort& port, IUiServices& ui, CInfoPanel* panel);
+    bool LoadChosenFile(const std::optional<std::string>& chosen);
+
     IPort& m_port;
     IUiServices& m_ui;
+    std::unique_ptr<CInfoPanel> m_ownPanel;  // only without a caller's panel
+    CInfoPanel& m_panel;
+    std::string m_imagePath;
     // True while the buffer holds an image: a loaded non-empty file or a
     // completed device read. Cleared by the buffer reset.
     bool m_bImageLoaded = false;

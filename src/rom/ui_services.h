@@ -8,8 +8,6 @@
 
 namespace vexo {
 
-class CInfoPanel;
-
 class IUiServices {
 public:
     virtual ~IUiServices() = default;
@@ -27,8 +25,6 @@ public:
     // why a save failed). The GUI puts them in that box's details, the
     // command line on standard error. The next box consumes them.
     virtual void SetNextBoxDetails(std::string_view details) { static_cast<void>(details); }
-    // The information panel's fields.
-    virtual CInfoPanel& InfoPanel() = 0;
     // Open BIN File's chooser: the chosen path, or nothing on Cancel.
     virtual std::optional<std::string> ChooseFileToOpen() = 0;
 };

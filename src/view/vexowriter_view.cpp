@@ -104,7 +104,7 @@ void CVexoWriterView::OnDraw(IDumpCanvas& canvas) const
 void CVexoWriterView::DrawDump(IDumpCanvas& canvas) const
 {
     canvas.TextOut(8, 8, QStringLiteral("ADD    :"));
-    const CRom* rom = m_app.m_pRom.get();
+    const CRom* rom = m_app.m_pRom;
     if (!rom) return;
     // The page that ends at the end offset; the offsets stay inside the buffer.
     const std::int32_t end = std::clamp<std::int32_t>(m_nEndOffset, 0, kBufferEnd);

@@ -80,7 +80,7 @@ void DialogsTest::deviceTypeThroughDipSwitch()
     GuiHarness::Click(app.m_pDip512Dlg->CancelButton());
     QVERIFY(!app.m_pDip512Dlg->isVisible());
     QCOMPARE(int(gui.Rom().m_nDevice), 0);
-    QCOMPARE(app.m_pInfoDlg->m_strDevice, std::string("27C256"));
+    QCOMPARE(app.m_pInfoDlg->Model().m_strDevice, std::string("27C256"));
     gui.ClickButton(ID_DEVICE_TYPE);
     QVERIFY(type->m_pOption[1]->isChecked());
 
@@ -231,13 +231,13 @@ void DialogsTest::infoPanelOkPullsAndCancelKeeps()
     panel->m_pEdit[1]->setText(QStringLiteral("typed.bin"));
     GuiHarness::Click(panel->CancelButton());
     QVERIFY(!panel->isVisible());
-    QCOMPARE(panel->m_strFileName, std::string("default.bin"));
+    QCOMPARE(panel->Model().m_strFileName, std::string("default.bin"));
 
     gui.Frame()->Action(ID_INFO_DIALOG)->trigger();
     QVERIFY(panel->isVisible());
     panel->m_pEdit[1]->setText(QStringLiteral("typed.bin"));
     GuiHarness::Click(panel->OkButton());
-    QCOMPARE(panel->m_strFileName, std::string("typed.bin"));
+    QCOMPARE(panel->Model().m_strFileName, std::string("typed.bin"));
     // The next writer's push replaces what was typed in every field.
     panel->m_pEdit[4]->setText(QStringLiteral("junk"));
     gui.ClickButton(ID_CHANGE_SPEED);

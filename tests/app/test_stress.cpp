@@ -119,9 +119,9 @@ void TestStress::randomSession()
         // What must hold between any two operator actions.
         QCOMPARE(int(rom.m_bError), 0);
         QCOMPARE(int(rom.m_nPort), 0);
-        QCOMPARE(app.m_pInfoDlg->m_strPort, std::string("LPT1 Port"));
-        QCOMPARE(app.m_pInfoDlg->m_strDevice, std::string(kDevices[rom.m_nDevice].name));
-        QCOMPARE(app.m_pInfoDlg->m_strSpeed, std::string(kSpeeds[rom.m_nSpeed].name));
+        QCOMPARE(app.m_pInfoDlg->Model().m_strPort, std::string("LPT1 Port"));
+        QCOMPARE(app.m_pInfoDlg->Model().m_strDevice, std::string(kDevices[rom.m_nDevice].name));
+        QCOMPARE(app.m_pInfoDlg->Model().m_strSpeed, std::string(kSpeeds[rom.m_nSpeed].name));
         QCOMPARE(rom.m_bEndFound, 0);
         const CVexoWriterView& view = *app.m_pView;
         QVERIFY(view.m_nEndOffset >= 0 && view.m_nEndOffset <= std::int32_t(kBufferSize));

@@ -10,6 +10,7 @@
 #include "port/sim_module.h"
 #include "rom/rom.h"
 #include "rom/shadows.h"
+#include "session/session.h"
 
 namespace vexo::cli {
 namespace {
@@ -54,9 +55,7 @@ TEST(CliUi, KeepsTheHexCountAndAnswersTheChooserOnce)
     ui.SetHexCountText("Hex Count: 0x7ffff");
     EXPECT_EQ(ui.HexCountText(), "Hex Count: 0x7ffff");
 
-    ui.SetFileToOpen("image.bin");
-    EXPECT_EQ(ui.ChooseFileToOpen(), "image.bin");
-    EXPECT_EQ(ui.ChooseFileToOpen(), std::nullopt);
+    EXPECT_EQ(ui.ChooseFileToOpen(), std::nullopt);  // files come named
 
     ui.RomMessageBox("EPROM writing failure !!! \twriting terminated !!!");
     ui.AppMessageBox("Faild File Loading...");
@@ -66,19 +65,22 @@ TEST(CliUi, KeepsTheHexCountAndAnswersTheChooserOnce)
 TEST(PortStep, ARefusedPortLeavesThePanelOnThePortInUse)
 {
     ResetShadows();
-    SimModule module(0x8000);
     Captured out;
     CliUi ui(out.File(), stderr, false);
-    CRom rom(module, ui);
-    Session session{rom, ui, out.File(), stderr, {}};
+    Session session(ui);
+    session.OpenPort({"sim", {}, 0x8000});
+    session.Start();
+    out.Text();
+    CRom& rom = session.Rom();
+    StepContext context{session, ui, out.File(), stderr};
 
     std::vector<Step> steps;
     std::string reason;
     ASSERT_TRUE(ParseSteps({"port", "1", "port", "3", "port", "2"}, &steps, &reason)) << reason;
-    EXPECT_TRUE(RunSteps(session, {steps[0]}));
-    EXPECT_FALSE(RunSteps(session, {steps[1]}));
-    EXPECT_FALSE(RunSteps(session, {steps[2]}));
-    EXPECT_EQ(ui.InfoPanel().m_strPort, "LPT1 Port");
+    EXPECT_TRUE(RunSteps(context, {steps[0]}));
+    EXPECT_FALSE(RunSteps(context, {steps[1]}));
+    EXPECT_FALSE(RunSteps(context, {steps[2]}));
+    EXPECT_EQ(session.Panel().m_strPort, "LPT1 Port");
     EXPECT_EQ(rom.m_nPort, 0);
     EXPECT_EQ(rom.m_bError, 0);
     EXPECT_EQ(out.Text(), "Module found!!\nModule Not found!!\nModule Not found!!\n");
@@ -87,19 +89,23 @@ TEST(PortStep, ARefusedPortLeavesThePanelOnThePortInUse)
 TEST(RunSteps, APortThatStoppedWorkingFailsTheStepAndSaysWhy)
 {
     ResetShadows();
-    SimModule module(0x8000);
     Captured out, err;
     CliUi ui(out.File(), err.File(), false);
-    CRom rom(module, ui);
     std::string fault;
-    Session session{rom, ui, out.File(), err.File(), [&fault] { return fault; }};
+    OpenedPort opened;
+    opened.port = std::make_unique<SimModule>(0x8000);
+    opened.health = [&fault] { return fault; };
+    Session session(ui);
+    session.AdoptPort(std::move(opened));
+    session.Start();
+    StepContext context{session, ui, out.File(), err.File()};
 
     std::vector<Step> steps;
     std::string reason;
     ASSERT_TRUE(ParseSteps({"status", "status"}, &steps, &reason)) << reason;
-    EXPECT_TRUE(RunSteps(session, steps));
+    EXPECT_TRUE(RunSteps(context, steps));
     fault = "/dev/parport0: the port stopped answering (No such device)";
-    EXPECT_FALSE(RunSteps(session, steps));
+    EXPECT_FALSE(RunSteps(context, steps));
     EXPECT_EQ(err.Text(), "vexo: /dev/parport0: the port stopped answering (No such device)\n");
 }
 

@@ -18,7 +18,7 @@ struct Faulted {
         auto owned = std::make_unique<SimModule>(chipSize);
         sim = owned.get();
         port = std::make_unique<FaultPort>(std::move(owned), config);
-        rom = std::make_unique<CRom>(*port, ui);
+        rom = std::make_unique<CRom>(*port, ui, ui.panel);
     }
     void Image(const std::vector<std::uint8_t>& bytes)
     {

@@ -17,7 +17,7 @@ protected:
     void SetUp() override
     {
         ResetShadows();
-        rom = std::make_unique<CRom>(port, ui);
+        rom = std::make_unique<CRom>(port, ui, ui.panel);
         port.Clear();
         ui.Take();
     }

@@ -70,7 +70,7 @@ protected:
         rom.reset();
         sim = std::make_unique<SimModule>(chipSize, pulses, present);
         ui = std::make_unique<UiRecorder>();
-        rom = std::make_unique<CRom>(*sim, *ui);
+        rom = std::make_unique<CRom>(*sim, *ui, ui->panel);
         ui->Take();
     }
 

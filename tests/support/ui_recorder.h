@@ -12,9 +12,10 @@
 
 namespace vexo::test {
 
+// A panel model that counts its pushes.
 class RecordingPanel : public CInfoPanel {
 public:
-    void Push() override { ++pushes; }
+    RecordingPanel() { Listen([this](const CInfoPanel&) { ++pushes; }); }
     int pushes = 0;
 };
 
@@ -27,7 +28,7 @@ public:
         hexCount.assign(text);
         ++hexCountUpdates;
     }
-    CInfoPanel& InfoPanel() override { return panel; }
+    CInfoPanel& InfoPanel() { return panel; }
     std::optional<std::string> ChooseFileToOpen() override
     {
         if (choices.empty()) return std::nullopt;

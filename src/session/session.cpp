@@ -1,0 +1,122 @@
+#include "session/session.h"
+
+#include "base/text.h"
+#include "rom/catalogue.h"
+#include "rom/checksum.h"
+
+namespace vexo {
+
+Session::Session(IUiServices& ui) : m_ui(ui) {}
+
+Session::~Session()
+{
+    // The device object goes before the port it drives.
+    m_rom.reset();
+    m_port.reset();
+}
+
+const PortReport& Session::OpenPort(const PortSetup& setup)
+{
+    PortOptions options;
+    options.defaultChipSize = setup.defaultChipSize;
+    return AdoptPort(vexo::OpenPort(setup.description, options), setup.wrapping);
+}
+
+const PortReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& wrapping)
+{
+    m_report = {};
+    m_report.description = opened.description;
+    m_report.openError = opened.error;
+    m_report.simulated = opened.simulated;
+    m_report.opened = opened.error.empty();
+    m_health = std::move(opened.health);
+    m_port = std::move(opened.port);
+    m_wrapped = WrapPort(m_port, wrapping);
+    m_report.wrapErrors = m_wrapped.errors;
+    return m_report;
+}
+
+void Session::Start()
+{
+    if (!m_port) OpenPort(PortSetup{"none", {}, 0x8000});
+    m_rom = std::make_unique<CRom>(*m_port, m_ui, m_panel);
+}
+
+std::string Session::PortFault() const { return m_health ? m_health() : std::string(); }
+
+Status Session::Finish()
+{
+    if (m_rom) {
+        m_rom->Reset();
+        m_rom.reset();
+    }
+    std::vector<std::string> errors;
+    const bool complete = FinishWrappedPort(m_wrapped, &errors);
+    m_wrapped = {};
+    if (complete) return Status::Ok();
+    std::string message;
+    for (const std::string& e : errors) message += (message.empty() ? "" : "\n") + e;
+    return Status::Fail(message);
+}
+
+void Session::SelectDevice(int index)
+{
+    m_rom->m_nDevice = std::int8_t(index);
+    m_panel.m_strDevice = std::string(kDevices[std::size_t(index)].name);
+    m_panel.Push();
+}
+
+void Session::SelectSpeed(int index)
+{
+    m_rom->m_nSpeed = std::int8_t(index);
+    m_panel.m_strSpeed = std::string(kSpeeds[std::size_t(index)].name);
+    m_panel.Push();
+}
+
+bool Session::SelectPort(int number)
+{
+    // LPT2 and LPT3 are checked with the error flag raised, so the module
+    // answers "Module Not found!!" and the port is not taken; the flag is
+    // cleared again at once.
+    const bool guarded = number != 1;
+    if (guarded) m_rom->m_bError = 1;
+    const bool selected = m_rom->SelectPort(number);
+    if (guarded) m_rom->m_bError = 0;
+    // The panel names the port in use: a refused port leaves it as it was.
+    m_panel.m_strPort = Cat({"LPT", std::to_string(m_rom->m_nPort + 1), " Port"});
+    m_panel.Push();
+    return selected;
+}
+
+bool Session::OpenImage() { return m_rom->LoadFile(); }
+
+bool Session::OpenImage(const std::string& path) { return m_rom->LoadFile(path); }
+
+bool Session::SaveChip(const std::string& path)
+{
+    m_rom->m_strSaveName = path;
+    return m_rom->SaveBuffer();
+}
+
+std::string Session::ChecksumLine()
+{
+    return FormatChecksumLine(0, m_rom->m_Buffer.get(), m_rom->DeviceSize());
+}
+
+ConvertResult Session::Convert(const std::string& in, const std::string& out, const ConvertOptions& options)
+{
+    return ConvertImageFile(in, out, options);
+}
+
+std::string Session::StatusText(std::string_view hexCount) const
+{
+    const CInfoPanel& p = m_panel;
+    while (!hexCount.empty() && (hexCount.back() == ' ' || hexCount.back() == '\n' || hexCount.back() == '\r'))
+        hexCount.remove_suffix(1);
+    return Cat({"Port Type: ", p.m_strPort, "\n", "File Name: ", p.m_strFileName, "\n",
+                "Device Type: ", p.m_strDevice, "\n", "Program Speed: ", p.m_strSpeed, "\n",
+                "Buffer Start Address: ", p.m_strStartAddr, "\n", "Buffer end Address: ", p.m_strEndAddr,
+                "\n", hexCount, "\n"});
+}
+
+}  // namespace vexo

@@ -1,0 +1,115 @@
+// The operator's session: what one operator works with (the opened port and
+// its wrappers, the device object, the information panel's model, the
+// image's file name) and every operator action, once, for the desktop
+// program, the command line and the tests alike. The front ends only
+// present: a button, a dialog's OK or a `vexo` step is one call here.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "port/port_open.h"
+#include "rom/image_convert.h"
+#include "rom/info_panel.h"
+#include "rom/rom.h"
+
+namespace vexo {
+
+// Which port to open and what to wrap around it.
+struct PortSetup {
+    std::string description = "sim";  // as --port takes it
+    PortWrapping wrapping;             // --fault, --vcd, --trace
+    // Size of a simulated chip that has no file yet.
+    std::uint32_t defaultChipSize = 0x8000;
+};
+
+// How the port came up, for the front end to present.
+struct PortReport {
+    std::string description;          // "simulated module, chip file …"
+    std::string openError;            // empty when the port opened
+    std::vector<std::string> wrapErrors;  // wrappers left out, and why
+    bool simulated = false;
+    bool opened = false;              // the described port (not the stand-in) is in use
+};
+
+class Session {
+public:
+    // The panel starts as the program starts; nothing is opened yet.
+    explicit Session(IUiServices& ui);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // --- the port's life ---
+    // Opens the port by description and wraps it. A port that cannot be
+    // opened leaves the disconnected one in its place; a wrapper whose file
+    // cannot be made is left out. Both are in the report.
+    const PortReport& OpenPort(const PortSetup& setup);
+    // The same with a port already opened (a backend of the caller's, a test's).
+    const PortReport& AdoptPort(OpenedPort opened, const PortWrapping& wrapping = {});
+    // Creates the device object on the opened port: the power-on module
+    // check and the buffer reset, as at start-up.
+    void Start();
+    // Empty while the port works; else which device stopped answering and why.
+    std::string PortFault() const;
+    // The exit-time reset (module check, buffer reset) and the end of the
+    // device object, then the trace and capture files are completed and
+    // closed. Fails, naming every file
+    // that lost data, when any of their writes failed.
+    Status Finish();
+
+    const PortReport& Port() const { return m_report; }
+    // The port with its wrappers, as the device object drives it.
+    IPort* PortInUse() const { return m_port.get(); }
+    bool Started() const { return m_rom != nullptr; }
+    CRom& Rom() { return *m_rom; }
+    CRom* RomOrNull() { return m_rom.get(); }
+    CInfoPanel& Panel() { return m_panel; }
+    IUiServices& Ui() { return m_ui; }
+
+    // --- settings: stored in the device object, mirrored in the panel ---
+    void SelectDevice(int index);
+    void SelectSpeed(int index);
+    // LPT1 is taken when a module answers; LPT2 and LPT3 are refused with
+    // the module check's "Module Not found!!". True when the port was taken
+    // and a module answered. The panel names the port in use.
+    bool SelectPort(int number);
+
+    // --- files ---
+    bool OpenImage();                          // Open BIN File: the chooser
+    bool OpenImage(const std::string& path);   // Open BIN File, already chosen
+    bool SaveChip(const std::string& path);    // read the device, save it to path
+    // The image's file, as last loaded; empty when the buffer holds none.
+    const std::string& ImagePath() const { return m_rom->ImagePath(); }
+
+    // --- the programming commands (each reports itself in its boxes) ---
+    bool ReadRom() { return m_rom->ReadRom(); }
+    bool BlankCheck() { return m_rom->BlankCheck(); }
+    bool WriteRom() { return m_rom->WriteRom(); }
+    bool Verify() { return m_rom->VerifyRom(); }
+    bool AutoWrite() { return m_rom->AutoWrite(); }
+
+    // --- image tools ---
+    // "00000-07FFF sum16 0x1a2b crc32 0xcbf43926" over the device's range.
+    std::string ChecksumLine();
+    static ConvertResult Convert(const std::string& in, const std::string& out,
+                                 const ConvertOptions& options);
+
+    // The panel's six lines and the given Hex Count text, one per line.
+    std::string StatusText(std::string_view hexCount) const;
+
+private:
+    IUiServices& m_ui;
+    CInfoPanel m_panel;
+    std::unique_ptr<IPort> m_port;
+    WrappedPort m_wrapped;
+    std::function<std::string()> m_health;
+    PortReport m_report;
+    std::unique_ptr<CRom> m_rom;
+};
+
+}  // namespace vexo
