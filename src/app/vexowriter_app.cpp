@@ -18,6 +18,7 @@
 #include "port/fault_port.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
+#include "base/version.h"
 #include "rom/rom.h"
 #include "session/session.h"
 #include "view/vexowriter_view.h"
@@ -26,7 +27,7 @@ namespace vexo::gui {
 namespace {
 
 const QString kPortKey = QStringLiteral("Settings/Port");
-const QString kVersion = QStringLiteral("1.0.0.1");
+const QString kVersion = QString::fromLatin1(vexo::kVersion);
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "cli/cli_ui.h"
 #include "cli/steps.h"
 #include "port/fault_port.h"
@@ -97,6 +98,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         ->type_name("FAULTS");
     app.add_option("--device", options.device, "same as a first step 'device NAME'")->type_name("NAME");
     app.add_option("--speed", options.speed, "same as a first step 'speed NAME'")->type_name("NAME");
+    app.set_version_flag("--version", std::string("vexo ") + kVersion, "print the version and exit");
     // The first word that is not an option starts the steps; the step table
     // reads the rest.
     app.prefix_command();
@@ -104,6 +106,9 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForVersion& version) {
+        std::fprintf(out, "%s\n", version.what());
+        return kExitOk;
     } catch (const CLI::CallForHelp&) {
         const std::string help = app.help();
         std::fwrite(help.data(), 1, help.size(), out);

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "base/version.h"
 #include "rom/image_convert.h"
 
 namespace vexo {
@@ -31,11 +32,15 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
     app.add_option("--offset", offsetText,
                    "first address of the output; bytes below it are dropped (default 0)")
         ->type_name("ADDRESS");
+    app.set_version_flag("--version", std::string("vexo-hexbin ") + kVersion, "print the version and exit");
     app.footer("Numbers: decimal, 0x1F00 or 1F00h.\n"
                "Exit status: 0 converted, 1 the conversion failed, 2 usage error.");
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << "\n";
+        return 0;
     } catch (const CLI::Success&) {
         const std::string help = app.help();
         out << help << (help.empty() || help.back() != '\n' ? "\n" : "");

@@ -215,9 +215,9 @@ OpenedPort OpenPort(const std::string& text, const PortOptions& options)
         break;
     case Backend::Direct:
         if (auto port = DirectPort::Open(d.base, &error)) {
-            char text[40];
-            std::snprintf(text, sizeof text, "direct I/O at 0x%X", unsigned(d.base));
-            opened.description = text;
+            char what[40];
+            std::snprintf(what, sizeof what, "direct I/O at 0x%X", unsigned(d.base));
+            opened.description = what;
             opened.port = std::move(port);
         }
         break;
