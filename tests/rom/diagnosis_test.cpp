@@ -80,6 +80,11 @@ TEST(Diagnosis, StuckDataLine)
     EXPECT_EQ(findings, (Lines{"finding: data line D3 reads 1 at every address"}));
     EXPECT_EQ(Compare(buffer, low).findings, (Lines{"finding: data line D7 reads 0 at every address"}));
 
+    // A chip that reads 00 everywhere: its data lines, not every address line.
+    const Lines zeros = Compare(buffer, Bytes(buffer.size(), 0x00)).findings;
+    ASSERT_EQ(zeros.size(), 8u);
+    EXPECT_EQ(zeros.back(), "finding: data line D7 reads 0 at every address");
+
     // Two lines at once are both named.
     for (auto& b : high) b &= 0xFE;
     EXPECT_EQ(Compare(buffer, high).findings,
