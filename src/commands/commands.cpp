@@ -31,6 +31,7 @@ bool CRom::BlankCheck()
 {
     RunBlankCheck();
     if (m_bError == 1) {
+        SetFailureDetails();
         m_ui.RomMessageBox("Blank Check Failure !!");
         m_bError = 0;
         return false;
@@ -41,6 +42,7 @@ bool CRom::BlankCheck()
 
 bool CRom::WriteRom()
 {
+    m_retriedPerRound.clear();
     if (!m_bImageLoaded) {
         m_ui.RomMessageBox("Sorry! Check file to buffer !!");
         return false;
@@ -51,19 +53,23 @@ bool CRom::WriteRom()
     ResetLines();
     ShiftAddress(0);
     SetControlBit3();
-    if (ReadByte() != 0xFF) {
+    if (const std::uint8_t first = ReadByte(); first != 0xFF) {
+        m_lastFailure = {PassFailure::Pass::BlankCheck, 0, 0xFF, first, false};
         m_bError = 1;
+        SetFailureDetails();
         m_ui.RomMessageBox("Failed");
         m_bError = 0;
         return false;
     }
 
     ProgramAll();
+    RetryShortBytes();
     m_ui.RomMessageBox("Done! -> Verify next!");
     m_bError = 0;
     VerifyAll();
     if (m_bError == 1) {
         m_bError = 0;
+        SetFailureDetails();
         m_ui.RomMessageBox("Writing verify failure !!!");
         return false;
     }
@@ -82,6 +88,7 @@ bool CRom::VerifyRom()
     VerifyAll();
     if (m_bError == 1) {
         m_bError = 0;
+        SetFailureDetails();
         m_ui.RomMessageBox("verify failure !!!");
         return false;
     }
@@ -91,9 +98,11 @@ bool CRom::VerifyRom()
 
 bool CRom::AutoWrite()
 {
+    m_retriedPerRound.clear();
     m_ui.RomMessageBox("Blank check !! Please wait...");
     RunBlankCheck();
     if (m_bError == 1) {
+        SetFailureDetails();
         m_ui.RomMessageBox("Blank check failure !!!");
         m_bError = 0;
         return false;
@@ -112,12 +121,14 @@ bool CRom::AutoWrite()
         m_bError = 0;
         return false;
     }
+    RetryShortBytes();
     m_ui.RomMessageBox("Done");
     Delay(30000);
 
     m_ui.RomMessageBox("Verify now !!   please wait...");
     VerifyAll();
     if (m_bError == 1) {
+        SetFailureDetails();
         m_ui.RomMessageBox("Writing verify failure !!!");
         m_bError = 0;
         return false;

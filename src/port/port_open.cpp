@@ -75,14 +75,58 @@ bool ParseSimKey(std::string_view key, std::string_view value, SimConfig* sim, s
         sim->pulses = std::uint32_t(n);
         return true;
     }
-    *why = "sim: unknown key '" + std::string(key) + "'; the keys are chip, size, module, pulses";
+    if (key == "data-stuck") {
+        const std::size_t colon = value.find(':');
+        const auto bit = ParseUnsigned(value.substr(0, colon), 7);
+        const auto level = colon == std::string_view::npos
+                               ? std::nullopt
+                               : ParseUnsigned(value.substr(colon + 1), 1);
+        if (!bit || !level) {
+            *why = "sim: " + item + " is not understood; give data-stuck=BIT:LEVEL, "
+                   "BIT 0 to 7 and LEVEL 0 or 1";
+            return false;
+        }
+        sim->faults.dataStuckBit = int(*bit);
+        sim->faults.dataStuckLevel = *level == 1;
+        return true;
+    }
+    if (key == "addr-open") {
+        const auto bit = ParseUnsigned(value, 23);
+        if (!bit) {
+            *why = "sim: " + item + " is not understood; give addr-open= an address line, 0 to 23";
+            return false;
+        }
+        sim->faults.addressOpenBit = int(*bit);
+        return true;
+    }
+    if (key == "weak") {
+        const auto percent = ParseUnsigned(value, 100);
+        if (!percent) {
+            *why = "sim: " + item + " is not understood; give weak= a percentage, 0 to 100";
+            return false;
+        }
+        sim->faults.weakPercent = std::uint32_t(*percent);
+        return true;
+    }
+    if (key == "seed") {
+        const auto seed = ParseUnsigned(value);
+        if (!seed) {
+            *why = "sim: " + item + " is not understood; give seed= a whole number";
+            return false;
+        }
+        sim->faults.seed = *seed;
+        return true;
+    }
+    *why = "sim: unknown key '" + std::string(key) +
+           "'; the keys are chip, size, module, pulses, data-stuck, addr-open, weak, seed";
     return false;
 }
 
 bool ParseSim(std::string_view options, SimConfig* sim, std::string* why)
 {
     unsigned seen = 0;
-    static constexpr std::string_view kKeys[] = {"chip", "size", "module", "pulses"};
+    static constexpr std::string_view kKeys[] = {"chip",       "size",      "module", "pulses",
+                                                 "data-stuck", "addr-open", "weak",   "seed"};
     while (true) {
         const std::size_t comma = options.find(',');
         const std::string_view item = options.substr(0, comma);
@@ -163,6 +207,15 @@ std::string SimDescription(const SimModule& module)
     if (module.State() == SimState::Absent) text += ", module absent";
     if (module.PulsesToProgram() != 1)
         text += ", " + std::to_string(module.PulsesToProgram()) + " pulses per byte";
+    const SimFaults& faults = module.Faults();
+    if (faults.dataStuckBit >= 0)
+        text += ", data line D" + std::to_string(faults.dataStuckBit) + " stuck at " +
+                (faults.dataStuckLevel ? "1" : "0");
+    if (faults.addressOpenBit >= 0)
+        text += ", address line A" + std::to_string(faults.addressOpenBit) + " open";
+    if (faults.weakPercent > 0)
+        text += ", " + std::to_string(faults.weakPercent) + "% weak bytes (seed " +
+                std::to_string(faults.seed) + ")";
     return text;
 }
 
@@ -196,6 +249,7 @@ OpenedPort OpenPort(const std::string& text, const PortOptions& options)
     switch (d.backend) {
     case Backend::Sim:
         if (auto module = SimModule::Open(d.sim, options.defaultChipSize, &error)) {
+            module->SetFaults(d.sim.faults);
             opened.description = SimDescription(*module);
             opened.simulated = true;
             opened.port = std::move(module);

@@ -1,7 +1,8 @@
 // Opening a port backend from its description string, the same for every
 // front end (--port):
 //   sim[:key=value,...]   the simulated module (chip=PATH, size=NAME|BYTES,
-//                          module=absent, pulses=N)
+//                          module=absent, pulses=N, data-stuck=BIT:LEVEL,
+//                          addr-open=BIT, weak=PERCENT, seed=N)
 //   ppdev[:/dev/parportN] Linux ppdev (default /dev/parport0)
 //   direct[:0x378]        ioperm and inb/outb (x86 Linux)
 //   none                  a disconnected port

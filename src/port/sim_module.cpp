@@ -55,7 +55,47 @@ SimModule::~SimModule()
     }
 }
 
-void SimModule::Erase() { std::memset(m_chip, 0xFF, m_size); }
+void SimModule::Erase()
+{
+    std::memset(m_chip, 0xFF, m_size);
+    for (std::uint16_t& pulses : m_weakPulses)
+        if (pulses != kStrong) pulses = 0;
+}
+
+namespace {
+
+// A well-mixed 64-bit hash (splitmix64's finaliser): picks weak bytes.
+std::uint64_t Mix(std::uint64_t x)
+{
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+}  // namespace
+
+void SimModule::SetFaults(const SimFaults& faults)
+{
+    m_faults = faults;
+    m_dataAnd = 0xFF;
+    m_dataOr = 0x00;
+    if (faults.dataStuckBit >= 0 && faults.dataStuckBit <= 7) {
+        const std::uint8_t bit = std::uint8_t(1u << faults.dataStuckBit);
+        if (faults.dataStuckLevel) m_dataOr = bit;
+        else m_dataAnd = std::uint8_t(~bit);
+    }
+    m_addressMask = 0xFFFFFF;
+    if (faults.addressOpenBit >= 0 && faults.addressOpenBit <= 23)
+        m_addressMask &= ~(1u << faults.addressOpenBit);
+    m_weakPulses.clear();
+    if (faults.weakPercent > 0) {
+        m_weakPulses.assign(m_size, kStrong);
+        const std::uint64_t seed = Mix(faults.seed);
+        for (std::uint32_t i = 0; i < m_size; ++i)
+            if (Mix(seed ^ i) % 100 < faults.weakPercent) m_weakPulses[i] = 0;
+    }
+}
 
 // The common case, a line change that is no clock edge for the module, must
 // stay a few instructions: this runs hundreds of millions of times per pass.
@@ -96,7 +136,7 @@ void SimModule::OnReadClock(std::uint8_t data)
 {
     if (m_state == SimState::Absent) return;
     if (data & kAddressBit) {
-        m_shift = m_chip[ChipIndex()];
+        m_shift = OnDataLines(m_chip[ChipIndex()]);
         m_state = SimState::Reading;
     } else if (m_state == SimState::Reading) {
         m_shift = std::uint8_t((m_shift << 1) | 1u);
@@ -111,7 +151,15 @@ void SimModule::OnProgramPulse()
     if (m_state == SimState::Absent) return;
     m_state = SimState::Programming;
     if (m_pulses < 0xFFFFFFFFu) ++m_pulses;
-    if (m_pulses >= m_pulsesToProgram) m_chip[ChipIndex()] &= m_data;
+    const std::uint32_t index = ChipIndex();
+    if (!m_weakPulses.empty() && m_weakPulses[index] != kStrong) {
+        // A weak byte holds after twice the pulses, counted over the run.
+        std::uint16_t& had = m_weakPulses[index];
+        if (had < kStrong - 1) ++had;
+        if (had >= 2 * m_pulsesToProgram) m_chip[index] &= OnDataLines(m_data);
+        return;
+    }
+    if (m_pulses >= m_pulsesToProgram) m_chip[index] &= OnDataLines(m_data);
 }
 
 // --- chip files ---

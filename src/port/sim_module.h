@@ -20,12 +20,22 @@
 // before it changes; it then becomes old AND new, like a UV-EPROM cell, which
 // only ever goes from 1 to 0. Addresses past the chip wrap (address modulo
 // size), as in a socket whose upper address pins are not connected.
+//
+// Faults a real chip or socket shows (SimFaults, docs/simulator.md):
+//   data line stuck   the chip's data bit reads the stuck level and is
+//                     programmed as if the data register held that level
+//   address line open the chip sees that address bit as 0, for reads and
+//                     programming alike
+//   weak cells        a share of the bytes, chosen by a seed, need twice the
+//                     pulses; their pulses add up over the run, not only since
+//                     the last address clock
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/sizes.h"
 #include "port/port.h"
@@ -34,11 +44,20 @@ namespace vexo {
 
 inline constexpr std::uint32_t kMaxChipSize = kBufferSize;
 
+struct SimFaults {
+    int dataStuckBit = -1;          // 0..7; -1: every data line works
+    bool dataStuckLevel = false;    // the level that line is stuck at
+    int addressOpenBit = -1;        // 0..23; -1: every address line works
+    std::uint32_t weakPercent = 0;  // 0..100: share of weak bytes
+    std::uint64_t seed = 0;         // which bytes are weak
+};
+
 struct SimConfig {
     std::string chipPath;     // empty: the chip lives in memory for the run
     std::uint32_t size = 0;   // size of a new chip; 0: the caller's default
     bool present = true;      // false: nothing is connected to the port
     std::uint32_t pulses = 1; // program pulses a byte needs, 1..1000
+    SimFaults faults;         // none by default
 };
 
 enum class SimState : std::uint8_t {
@@ -80,7 +99,15 @@ public:
     void SetChipByte(std::uint32_t offset, std::uint8_t value) { m_chip[offset % m_size] = value; }
     std::span<std::uint8_t> Chip() { return {m_chip, m_size}; }
     std::span<const std::uint8_t> Chip() const { return {m_chip, m_size}; }
-    void Erase();  // all 0xFF, as after UV light
+    void Erase();  // all 0xFF, as after UV light; weak bytes forget their pulses
+    // Gives the chip and socket these faults from now on.
+    void SetFaults(const SimFaults& faults);
+    const SimFaults& Faults() const { return m_faults; }
+    // True when the byte at `offset` is one of the weak ones.
+    bool IsWeak(std::uint32_t offset) const
+    {
+        return !m_weakPulses.empty() && m_weakPulses[offset % m_size] != kStrong;
+    }
     // Empty when the chip is in memory.
     const std::string& ChipPath() const { return m_chipPath; }
 
@@ -107,7 +134,17 @@ private:
         // The line carries bit 7 of the shift register, inverted.
         m_status = std::uint8_t(kPresent | ((~m_shift & 0x80u) >> 1));
     }
-    std::uint32_t ChipIndex() const { return m_address < m_size ? m_address : m_address % m_size; }
+    std::uint32_t ChipIndex() const
+    {
+        const std::uint32_t address = m_address & m_addressMask;
+        return address < m_size ? address : address % m_size;
+    }
+    // A byte as the chip's data lines carry it.
+    std::uint8_t OnDataLines(std::uint8_t value) const
+    {
+        return std::uint8_t((value & m_dataAnd) | m_dataOr);
+    }
+    static constexpr std::uint16_t kStrong = 0xFFFF;  // m_weakPulses: not a weak byte
 
     // Hot state first: the register images and what the status shows.
     std::uint8_t m_data = 0;
@@ -122,6 +159,14 @@ private:
     std::uint32_t m_size;
     bool m_mapped;  // chip is a shared file mapping (else owned heap memory)
     std::string m_chipPath;
+    // Faults: the data lines' forced bits, the address lines that reach the
+    // chip, and per byte the pulses a weak byte has had (kStrong for the
+    // others; empty when no byte is weak).
+    SimFaults m_faults;
+    std::uint8_t m_dataAnd = 0xFF;
+    std::uint8_t m_dataOr = 0x00;
+    std::uint32_t m_addressMask = 0xFFFFFF;
+    std::vector<std::uint16_t> m_weakPulses;
 };
 
 }  // namespace vexo

@@ -5,26 +5,10 @@
 #include <string_view>
 
 #include "rom/info_panel.h"
+#include "rom/pass_order.h"
 #include "rom/rom.h"
 
 namespace vexo {
-namespace {
-
-// Calls visit(address) for every address of the device, in pass order, until
-// it returns false.
-template <typename Visit>
-void ForEachAddress(int device, Visit visit)
-{
-    const std::uint32_t lastBank = std::uint32_t(g_nLastBank[device]);
-    const std::uint32_t lastPage = std::uint32_t(g_nLastPage[device]);
-    for (std::uint32_t bank = 0; bank <= lastBank; ++bank)
-        for (std::uint32_t page = 0; page <= lastPage; ++page)
-            for (std::uint32_t byte = 0; byte <= 255; ++byte)
-                if (!visit(bank * 0x10000 + page * 0x100 + byte)) return;
-}
-
-}  // namespace
-
 void CRom::ShowHexCount()
 {
     char text[32] = "Hex Count: 0x";
@@ -37,6 +21,7 @@ void CRom::ShowHexCount()
 void CRom::RunBlankCheck()
 {
     m_nHexCount = 0;
+    m_lastFailure = {};
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
         ResetLines();
         ShiftAddress(address);
@@ -44,7 +29,9 @@ void CRom::RunBlankCheck()
         ++m_nHexCount;
         std::uint8_t value;
         // A module that stops answering fails the check like a programmed byte.
-        if (!ReadPassByte(value) || value != 0xFF) {
+        const bool answered = ReadPassByte(value);
+        if (!answered || value != 0xFF) {
+            m_lastFailure = {PassFailure::Pass::BlankCheck, address, 0xFF, value, !answered};
             m_bError = 1;
             m_ui.FlushHexCount();
             m_ui.RomMessageBox("Error Occured");
@@ -73,13 +60,16 @@ void CRom::ProgramAll()
 void CRom::VerifyAll()
 {
     m_nHexCount = 0;
+    m_lastFailure = {};
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
         ResetLines();
         ShiftAddress(address);
         VerifyReadSetup();
         Delay(10);
         std::uint8_t value;
-        if (!ReadPassByte(value) || value != m_Buffer[address]) {
+        const bool answered = ReadPassByte(value);
+        if (!answered || value != m_Buffer[address]) {
+            m_lastFailure = {PassFailure::Pass::Verify, address, m_Buffer[address], value, !answered};
             m_bError = 1;
             return false;
         }

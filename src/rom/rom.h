@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "base/error.h"
 #include "base/sizes.h"
 #include "port/port.h"
 #include "rom/catalogue.h"
@@ -81,6 +85,40 @@ public:
     bool VerifyRom();
     bool AutoWrite();
 
+    // --- diagnosis (rom/diagnosis_passes.cpp) ---
+    // Where the last blank check or verify pass stopped; pass None when it
+    // ran to the end. Recorded from the bytes the pass read anyway.
+    struct PassFailure {
+        enum class Pass : std::uint8_t { None, BlankCheck, Verify };
+        Pass pass = Pass::None;
+        std::uint32_t address = 0;
+        std::uint8_t expected = 0;  // the buffer's byte, 0xFF for a blank check
+        std::uint8_t actual = 0;    // what the chip read
+        bool moduleLost = false;    // the module stopped answering there
+    };
+    const PassFailure& LastFailure() const { return m_lastFailure; }
+    // "verify: first difference at 0x001A3: buffer 5A, chip 7B", "blank
+    // check: first programmed byte at 0x00100: chip 7F"; empty after a pass
+    // that ran to the end.
+    std::string FailureDetails() const;
+    // Reads the whole selected device into `out` (at least DeviceSize()
+    // bytes) with the read pass's own traffic and Hex Count, leaving the
+    // buffer, the panel and the image flag alone. False when the module
+    // stopped answering during the read.
+    bool ReadDevice(std::span<std::uint8_t> out);
+    // The module check, then ReadDevice. Fails with "<step>: no module
+    // answers on the port" when the module is absent or stops answering.
+    Status ReadChip(std::span<std::uint8_t> out, std::string_view step);
+    // After a programming pass: up to m_retries rounds of reading back and
+    // programming again the bytes that still need programming (never those
+    // that need erasing). Fills m_retriedPerRound. Nothing at m_retries 0.
+    void RetryShortBytes();
+    // Extra programming rounds Write ROM and Auto Write may give; 0 is the
+    // module's own behaviour.
+    int m_retries = 0;
+    // Bytes programmed again in each extra round of the last write.
+    std::vector<std::uint32_t> m_retriedPerRound;
+
     const DeviceInfo& Device() const { return kDevices[m_nDevice]; }
     std::uint32_t DeviceSize() const { return Device().Size(); }
     bool ImageLoaded() const { return m_bImageLoaded; }
@@ -143,6 +181,9 @@ private:
     // Set by a read pass during which the module stopped answering.
     bool m_bModuleLost = false;
     std::uint8_t m_byStatusSeen = 0xFF;
+    PassFailure m_lastFailure;
+    // Gives the next box the failing pass's line, when there is one.
+    void SetFailureDetails();
 };
 
 }  // namespace vexo

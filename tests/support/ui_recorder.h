@@ -28,6 +28,7 @@ public:
         hexCount.assign(text);
         ++hexCountUpdates;
     }
+    void SetNextBoxDetails(std::string_view text) override { details.emplace_back(text); }
     CInfoPanel& InfoPanel() { return panel; }
     std::optional<std::string> ChooseFileToOpen() override
     {
@@ -45,6 +46,7 @@ public:
     }
 
     std::vector<std::string> messages;
+    std::vector<std::string> details;  // every SetNextBoxDetails, in order
     std::string hexCount = "Hex Counter :                \n";
     long hexCountUpdates = 0;
     std::deque<std::optional<std::string>> choices;

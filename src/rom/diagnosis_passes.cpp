@@ -1,0 +1,133 @@
+// The device object's part in diagnosis: the scratch read for compare and
+// erase check, the failing pass's line for the failure box, and the extra
+// programming rounds for bytes that came out short.
+#include <cstdio>
+
+#include "base/text.h"
+#include "rom/diagnosis.h"
+#include "rom/pass_order.h"
+#include "rom/rom.h"
+
+namespace vexo {
+namespace {
+
+std::string Hex2(std::uint8_t value)
+{
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", unsigned(value));
+    return text;
+}
+
+}  // namespace
+
+std::string CRom::FailureDetails() const
+{
+    const PassFailure& f = m_lastFailure;
+    const std::string at = FormatAddress(f.address);
+    switch (f.pass) {
+    case PassFailure::Pass::None: return {};
+    case PassFailure::Pass::BlankCheck:
+        if (f.moduleLost) return Cat({"blank check: the module stopped answering at ", at});
+        return Cat({"blank check: first programmed byte at ", at, ": chip ", Hex2(f.actual)});
+    case PassFailure::Pass::Verify:
+        if (f.moduleLost) return Cat({"verify: the module stopped answering at ", at});
+        return Cat({"verify: first difference at ", at, ": buffer ", Hex2(f.expected), ", chip ",
+                    Hex2(f.actual)});
+    }
+    return {};
+}
+
+void CRom::SetFailureDetails()
+{
+    const std::string line = FailureDetails();
+    if (!line.empty()) m_ui.SetNextBoxDetails(line);
+}
+
+bool CRom::ReadDevice(std::span<std::uint8_t> out)
+{
+    if (out.size() < DeviceSize()) return false;
+    m_nHexCount = 0;
+    bool lost = false;
+    ForEachAddress(m_nDevice, [this, &out, &lost](std::uint32_t address) {
+        ResetLines();
+        ShiftAddress(address);
+        SetControlBit3();
+        std::uint8_t value;
+        if (!ReadPassByte(value)) lost = true;
+        out[address] = value;
+        ++m_nHexCount;
+        ShowHexCount();
+        return true;
+    });
+    m_bModuleLost = lost;
+    m_ui.FlushHexCount();
+    return !lost;
+}
+
+Status CRom::ReadChip(std::span<std::uint8_t> out, std::string_view step)
+{
+    if (out.size() < DeviceSize())
+        return Status::Fail(Cat({step, ": no room for the ", Device().name, "'s contents"}));
+    // The lines as Read ROM leaves them before its module check.
+    ClearControlBit3();
+    SetControlBit1();
+    if (!ModulePresent() || !ReadDevice(out))
+        return Status::Fail(Cat({step, ": no module answers on the port"}));
+    return Status::Ok();
+}
+
+void CRom::RetryShortBytes()
+{
+    m_retriedPerRound.clear();
+    if (m_retries <= 0) return;
+
+    bool lost = false;
+    // True when the byte at `address` still lacks programmed bits and has no
+    // bit that would need erasing: another pulse train can still mend it.
+    auto isShort = [this, &lost](std::uint32_t address) {
+        ResetLines();
+        ShiftAddress(address);
+        VerifyReadSetup();
+        Delay(10);
+        std::uint8_t value;
+        if (!ReadPassByte(value)) {
+            lost = true;
+            return false;
+        }
+        const std::uint8_t want = m_Buffer[address];
+        return value != want && (value & want) == want;
+    };
+
+    std::vector<std::uint32_t> shortBytes;
+    m_nHexCount = 0;
+    ForEachAddress(m_nDevice, [&](std::uint32_t address) {
+        if (isShort(address)) shortBytes.push_back(address);
+        ++m_nHexCount;
+        ShowHexCount();
+        return !lost;
+    });
+    m_ui.FlushHexCount();
+
+    for (int round = 0; round < m_retries && !shortBytes.empty() && !lost; ++round) {
+        m_retriedPerRound.push_back(std::uint32_t(shortBytes.size()));
+        m_nHexCount = 0;
+        for (std::uint32_t address : shortBytes) {
+            ProgramSetup();
+            ShiftAddress(address);
+            ProgramByte(m_Buffer[address]);
+            ++m_nHexCount;
+            ShowHexCount();
+        }
+        m_ui.FlushHexCount();
+        if (round + 1 == m_retries) break;  // the verify that follows decides
+        std::vector<std::uint32_t> still;
+        for (std::uint32_t address : shortBytes) {
+            if (isShort(address)) still.push_back(address);
+            if (lost) break;
+        }
+        shortBytes.swap(still);
+    }
+    ResetLines();
+}
+
+}  // namespace vexo
