@@ -24,6 +24,7 @@ private slots:
     void undoRedoAndTheTitleMarker();
     void mouseDragSelects();
     void keysUnchangedWithEditingOff();
+    void marksAreDrawnUnderAnUnchangedLayout();
 
 private:
     std::uint8_t Byte(std::uint32_t a) const { return m_gui->Rom().m_Buffer[a]; }
@@ -194,6 +195,61 @@ void ViewEditTest::keysUnchangedWithEditingOff()
     m_view->SetEditing(false);
     QTest::keyClick(m_view, Qt::Key_Up);
     QCOMPARE(m_view->m_nEndOffset, 384);
+}
+
+namespace {
+
+class TextTap final : public IDumpCanvas {
+public:
+    void TextOut(int x, int y, const QString& text) override { texts << QStringLiteral("%1,%2,%3").arg(x).arg(y).arg(text); }
+    void Line(int, int, int, int) override {}
+    QStringList texts;
+};
+
+int CountColour(const QImage& image, QRect area, QRgb colour)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    return n;
+}
+
+}  // namespace
+
+void ViewEditTest::marksAreDrawnUnderAnUnchangedLayout()
+{
+    m_gui->Frame()->show();
+    m_view->resize(640, 380);
+    TextTap plain;
+    QVERIFY(m_view->FindNext(QStringLiteral("DE AD BE EF")));
+    m_view->SetCanvasTap(&plain);
+    m_view->repaint();
+
+    m_view->SetEditing(true);
+    m_view->GoToAddress(0x238);
+    QTest::keyClick(m_view, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(m_view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(m_view, Qt::Key_Down, Qt::ShiftModifier);
+    TextTap marked;
+    m_view->SetCanvasTap(&marked);
+    m_view->repaint();
+    m_view->SetCanvasTap(nullptr);
+    QCOMPARE(marked.texts, plain.texts);  // the same texts at the same points
+
+    const QImage image = m_view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect matchCell(62 + 24 * 4, 8, 16, 14);       // 0x234, row 0
+    const QRect selectedCell(62 + 24 * 5, 8 + 15, 16, 14);  // 0x245, row 1
+    QVERIFY(CountColour(image, matchCell, qRgb(255, 230, 120)) > 20);
+    QVERIFY(CountColour(image, selectedCell, qRgb(170, 200, 255)) > 20);
+    // The text is drawn over the marks.
+    int ink = 0;
+    for (int y = matchCell.top(); y <= matchCell.bottom(); ++y)
+        for (int x = matchCell.left(); x <= matchCell.right(); ++x) ink += qGray(image.pixel(x, y)) < 100;
+    QVERIFY(ink > 0);
+
+    // For the record: the window while editing.
+    const QByteArray shot = qgetenv("VEXO_EDIT_SCREENSHOT");
+    if (!shot.isEmpty()) QVERIFY(m_gui->Frame()->grab().save(QString::fromLocal8Bit(shot)));
 }
 
 QTEST_MAIN(ViewEditTest)
