@@ -433,6 +433,8 @@ void CVexoWriterView::NotifyModified()
 
 void CVexoWriterView::Tell(const QString& text) { m_app.Ui().AppMessageBox(text.toStdString()); }
 
+CRom* CVexoWriterView::Rom() const { return m_app.m_pRom.get(); }
+
 void CVexoWriterView::OnGoToAddress()
 {
     bool ok = false;

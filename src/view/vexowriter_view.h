@@ -85,6 +85,19 @@ public:
     // the buffer through it, call BufferChanged().
     EditHistory& History() { return m_history; }
     void BufferChanged();
+    // Runs a buffer operation with the view's history (fill, swap, merge...):
+    // its failure goes to the operator, the view and the title follow.
+    // E.g. RunBufferOperation([&](CRom& rom, EditHistory* h) { return SwapBytes(rom, h); }).
+    template <typename Operation>
+    bool RunBufferOperation(Operation&& operation)
+    {
+        CRom* rom = Rom();
+        if (!rom) return false;
+        const Status status = operation(*rom, &m_history);
+        if (!status) Tell(QString::fromStdString(status.message()));
+        BufferChanged();
+        return status.ok();
+    }
     // The buffer was replaced (a load or a chip read): the history starts anew.
     void OnBufferReplaced();
     bool IsModified() const { return m_history.IsModified(); }
@@ -125,6 +138,7 @@ private:
     void EnsureVisible(std::uint32_t address);
     void NotifyModified();
     void Tell(const QString& text);
+    CRom* Rom() const;
 
     EditHistory m_history;
     bool m_bLastModified = false;

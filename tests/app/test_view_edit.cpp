@@ -135,10 +135,15 @@ void ViewEditTest::undoRedoAndTheTitleMarker()
     m_view->SetEditing(true);
     QTest::keyClicks(m_view, QStringLiteral("0102"));
     QCOMPARE(m_gui->Frame()->windowTitle(), QLatin1Char('*') + title);
-    // A buffer operation through the view's history.
-    QVERIFY(vexo::Fill(m_gui->Rom(), {0x100, 0x1FF}, 0x00, &m_view->History()).ok());
-    m_view->BufferChanged();
+    // A buffer operation through the view's history; a refused one is told.
+    QVERIFY(m_view->RunBufferOperation([](vexo::CRom& rom, vexo::EditHistory* h) {
+        return vexo::Fill(rom, {0x100, 0x1FF}, 0x00, h);
+    }));
     QCOMPARE(Byte(0x1FF), std::uint8_t(0x00));
+    QVERIFY(!m_view->RunBufferOperation([](vexo::CRom& rom, vexo::EditHistory* h) {
+        return vexo::Fill(rom, {0x200, 0x1000000}, 0x00, h);
+    }));
+    QCOMPARE(m_gui->answerer.Take().size(), 1);
 
     QTest::keyClick(m_view, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(Byte(0x1FF), std::uint8_t(0x11));
