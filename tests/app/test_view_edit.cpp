@@ -7,7 +7,11 @@
 
 #include "app/command_ids.h"
 #include "gui_harness.h"
+#include "dialogs/buffer_dialogs.h"
 #include "rom/buffer_ops.h"
+
+#include <QInputDialog>
+#include <QTimer>
 #include "view/vexowriter_view.h"
 
 using namespace vexo::gui;
@@ -25,6 +29,7 @@ private slots:
     void mouseDragSelects();
     void keysUnchangedWithEditingOff();
     void marksAreDrawnUnderAnUnchangedLayout();
+    void promptsGoThroughTheParsers();
 
 private:
     std::uint8_t Byte(std::uint32_t a) const { return m_gui->Rom().m_Buffer[a]; }
@@ -255,6 +260,61 @@ void ViewEditTest::marksAreDrawnUnderAnUnchangedLayout()
     // For the record: the window while editing.
     const QByteArray shot = qgetenv("VEXO_EDIT_SCREENSHOT");
     if (!shot.isEmpty()) QVERIFY(m_gui->Frame()->grab().save(QString::fromLocal8Bit(shot)));
+}
+
+namespace {
+
+// Answers the next line prompt: `text` and OK, or Cancel when null. Returns
+// what the prompt showed first.
+std::shared_ptr<QString> AnswerPrompt(const QString& text)
+{
+    auto shown = std::make_shared<QString>();
+    QTimer::singleShot(0, [text, shown] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        *shown = dialog->textValue();
+        if (text.isNull()) {
+            dialog->reject();
+            return;
+        }
+        dialog->setTextValue(text);
+        dialog->accept();
+    });
+    return shown;
+}
+
+}  // namespace
+
+void ViewEditTest::promptsGoThroughTheParsers()
+{
+    m_gui->Frame()->show();
+    AnswerPrompt(QStringLiteral("0x12345"));
+    QTest::keyClick(m_view, Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(m_view->FirstDrawnOffset(), 0x12340);
+    AnswerPrompt(QStringLiteral("0x1000000"));
+    QTest::keyClick(m_view, Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(m_gui->answerer.Take().size(), 1);  // told, and nothing moved
+    QCOMPARE(m_view->FirstDrawnOffset(), 0x12340);
+    AnswerPrompt(QStringLiteral("de ad"));
+    QTest::keyClick(m_view, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(m_view->FindMatch()->first, 0x234u);
+
+    // Fill starts from the selection; the byte is typed.
+    const auto shown = AnswerPrompt(QStringLiteral("0x10 0x1F 0xAA"));
+    const auto fill = AskFillArgs(m_view, vexo::BufferRange{0x10, 0x1F});
+    QCOMPARE(*shown, QStringLiteral("0x000010 0x00001F "));
+    QVERIFY(fill && fill->ok());
+    QCOMPARE((*fill)->value, std::uint8_t(0xAA));
+    AnswerPrompt(QStringLiteral("0x10 0x1F"));
+    const auto bad = AskFillArgs(m_view, std::nullopt);
+    QVERIFY(bad && !bad->ok());
+    AnswerPrompt(QString());
+    QVERIFY(!AskOffset(m_view));
+    AnswerPrompt(QStringLiteral(" 0x8000 "));
+    QCOMPARE(**AskOffset(m_view), 0x8000u);
+    AnswerPrompt(QStringLiteral("0 0xFFFF"));
+    const auto range = AskRange(m_view, {0, 0x7FFF});
+    QCOMPARE((*range)->last, 0xFFFFu);
 }
 
 QTEST_MAIN(ViewEditTest)
