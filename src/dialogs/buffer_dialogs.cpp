@@ -14,14 +14,16 @@ std::optional<QString> AskLine(QWidget* parent, const QString& title, const QStr
                                const QString& preset)
 {
     bool ok = false;
-    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, preset, &ok);
+    const QString text =
+        QInputDialog::getText(parent, title, label, QLineEdit::Normal, preset, &ok);
     if (!ok) return std::nullopt;
     return text;
 }
 
 QString Hex6(std::uint32_t value)
 {
-    return QStringLiteral("0x") + QString::number(value, 16).rightJustified(6, QLatin1Char('0')).toUpper();
+    return QStringLiteral("0x") +
+           QString::number(value, 16).rightJustified(6, QLatin1Char('0')).toUpper();
 }
 
 }  // namespace
@@ -43,18 +45,20 @@ QString FillPreset(std::optional<BufferRange> selection)
 std::optional<Result<FillArgs>> AskFillArgs(QWidget* parent, std::optional<BufferRange> selection)
 {
     const std::optional<QString> line =
-        AskLine(parent, QStringLiteral("Fill"), QStringLiteral("START END BYTE (decimal or 0x hex):"),
-                FillPreset(selection));
+        AskLine(parent, QStringLiteral("Fill"),
+                QStringLiteral("START END BYTE (decimal or 0x hex):"), FillPreset(selection));
     if (!line) return std::nullopt;
     return ParseFillArgs(Words(*line));
 }
 
 std::optional<Result<std::uint32_t>> AskOffset(QWidget* parent)
 {
-    const std::optional<QString> line = AskLine(parent, QStringLiteral("Load at Offset"),
-                                                QStringLiteral("Offset (decimal or 0x hex):"), QString());
+    const std::optional<QString> line =
+        AskLine(parent, QStringLiteral("Load at Offset"),
+                QStringLiteral("Offset (decimal or 0x hex):"), QString());
     if (!line) return std::nullopt;
-    const std::optional<std::uint64_t> offset = ParseUnsigned(line->trimmed().toStdString(), kBufferSize - 1);
+    const std::optional<std::uint64_t> offset =
+        ParseUnsigned(line->trimmed().toStdString(), kBufferSize - 1);
     if (!offset)
         return Result<std::uint32_t>(
             Status::Fail("Bad offset: give 0 .. 0xFFFFFF (decimal or 0x hex)."));
@@ -63,9 +67,9 @@ std::optional<Result<std::uint32_t>> AskOffset(QWidget* parent)
 
 std::optional<Result<BufferRange>> AskRange(QWidget* parent, BufferRange preset)
 {
-    const std::optional<QString> line =
-        AskLine(parent, QStringLiteral("Checksum"), QStringLiteral("START END (decimal or 0x hex):"),
-                Hex6(preset.first) + QLatin1Char(' ') + Hex6(preset.last));
+    const std::optional<QString> line = AskLine(
+        parent, QStringLiteral("Checksum"), QStringLiteral("START END (decimal or 0x hex):"),
+        Hex6(preset.first) + QLatin1Char(' ') + Hex6(preset.last));
     if (!line) return std::nullopt;
     return ParseRangeArgs(Words(*line));
 }

@@ -33,7 +33,10 @@ std::string Hex6(std::uint64_t value)
     return text;
 }
 
-std::string Decimal(std::uint64_t value) { return std::to_string(value); }
+std::string Decimal(std::uint64_t value)
+{
+    return std::to_string(value);
+}
 
 // Records (when asked), changes the range through `change`, and marks the image present.
 // The image then reaches at least past the range, or is `length` long when given.
@@ -84,7 +87,8 @@ namespace {
 std::string RangeProblem(BufferRange range)
 {
     if (range.first > range.last)
-        return Cat({"The range starts at ", Hex6(range.first), ", after its end ", Hex6(range.last)});
+        return Cat(
+            {"The range starts at ", Hex6(range.first), ", after its end ", Hex6(range.last)});
     if (range.last >= kBufferSize)
         return Cat({"The range ", Hex6(range.first), "-", Hex6(range.last),
                     " does not fit the buffer (0x000000-0xFFFFFF)"});
@@ -145,8 +149,8 @@ Status RepeatToDevice(CRom& rom, EditHistory* history)
         return Status::Fail(Cat({"The image (", Decimal(image), " bytes) is larger than the ", name,
                                  " (", Decimal(device), " bytes)", kUnchanged}));
     if (device % image != 0)
-        return Status::Fail(Cat({"The image (", Decimal(image), " bytes) does not divide the ", name,
-                                 " (", Decimal(device), " bytes)", kUnchanged}));
+        return Status::Fail(Cat({"The image (", Decimal(image), " bytes) does not divide the ",
+                                 name, " (", Decimal(device), " bytes)", kUnchanged}));
     if (image == device) return Status::Ok();
     Change(rom, image, device - image, history, [&](std::uint8_t* at) {
         const std::uint8_t* base = rom.m_Buffer.get();
@@ -159,12 +163,12 @@ Result<std::vector<std::uint8_t>> ReadImageFile(const std::string& file)
 {
     Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) return Status::Fail(FileError(file, errno), errno);
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0)
+        return Status::Fail(FileError(file, errno), errno);
     if (!S_ISREG(st.st_mode)) return Status::Fail(Cat({file, ": not a regular file."}));
     const ImageFormat format = FormatForPath(file);
     const off_t limit = format == ImageFormat::Raw ? off_t(kBufferSize) : kMaxTextImage;
-    if (st.st_size > limit)
-        return Status::Fail(Cat({file, ": too large for the 16 MiB buffer."}));
+    if (st.st_size > limit) return Status::Fail(Cat({file, ": too large for the 16 MiB buffer."}));
     std::vector<std::uint8_t> bytes(std::size_t(st.st_size));
     if (!ReadAllBytes(fd.Get(), bytes.data(), bytes.size()))
         return Status::Fail(FileError(file, errno ? errno : EIO), errno);
@@ -195,10 +199,12 @@ Status WriteImageFile(const std::string& file, const std::uint8_t* data, std::ui
 Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHistory* history)
 {
     if (offset >= kBufferSize)
-        return Status::Fail(Cat({"The offset ", Hex6(offset), " is outside the buffer (0x000000-0xFFFFFF)",
-                                 kUnchanged}));
+        return Status::Fail(Cat({"The offset ", Hex6(offset),
+                                 " is outside the buffer (0x000000-0xFFFFFF)", kUnchanged}));
     Result<std::vector<std::uint8_t>> bytes = ReadImageFile(file);
-    if (!bytes) return Status::Fail(Cat({bytes.message(), " The buffer is unchanged."}), bytes.status().errnum());
+    if (!bytes)
+        return Status::Fail(Cat({bytes.message(), " The buffer is unchanged."}),
+                            bytes.status().errnum());
     if (bytes->empty()) return Status::Fail(Cat({file, ": the file holds no data", kUnchanged}));
     if (bytes->size() > kBufferSize - offset)
         return Status::Fail(Cat({file, " (", Decimal(bytes->size()), " bytes) at ", Hex6(offset),
@@ -213,7 +219,9 @@ Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory*
     std::uint64_t total = 0;
     for (const std::string& f : files) {
         Result<std::vector<std::uint8_t>> bytes = ReadImageFile(f);
-        if (!bytes) return Status::Fail(Cat({bytes.message(), " The buffer is unchanged."}), bytes.status().errnum());
+        if (!bytes)
+            return Status::Fail(Cat({bytes.message(), " The buffer is unchanged."}),
+                                bytes.status().errnum());
         total += bytes->size();
         parts.push_back(std::move(*bytes));
     }
@@ -222,9 +230,9 @@ Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory*
     for (std::size_t k = 1; k < parts.size(); ++k) {
         const std::size_t nk = parts[k].size();
         if (nk > parts[k - 1].size() || nk + 1 < n0)
-            return Status::Fail(Cat({"The files' sizes do not interleave (", files[k], " holds ",
-                                     Decimal(nk), " bytes, ", files[0], " ", Decimal(n0), ")",
-                                     kUnchanged}));
+            return Status::Fail(
+                Cat({"The files' sizes do not interleave (", files[k], " holds ", Decimal(nk),
+                     " bytes, ", files[0], " ", Decimal(n0), ")", kUnchanged}));
     }
     if (total == 0) return Status::Fail(Cat({"The files hold no data", kUnchanged}));
     if (total > kBufferSize)
@@ -247,8 +255,7 @@ Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory*
 
 Status CheckSplitFiles(const std::vector<std::string>& files)
 {
-    if (files.size() != 2 && files.size() != 4)
-        return Status::Fail("Give two or four files.");
+    if (files.size() != 2 && files.size() != 4) return Status::Fail("Give two or four files.");
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (files[i].empty()) return Status::Fail("A file name is empty.");
         for (std::size_t j = 0; j < i; ++j)
@@ -267,7 +274,8 @@ Status SplitImage(const CRom& rom, const std::vector<std::string>& files)
         std::vector<std::uint8_t> part;
         part.reserve(image / count + 1);
         for (std::uint32_t i = k; i < image; i += count) part.push_back(rom.m_Buffer[i]);
-        if (Status s = WriteImageFile(files[k], part.data(), std::uint32_t(part.size())); !s) return s;
+        if (Status s = WriteImageFile(files[k], part.data(), std::uint32_t(part.size())); !s)
+            return s;
     }
     return Status::Ok();
 }
@@ -287,19 +295,25 @@ Result<Checksums> ChecksumRange(const CRom& rom, BufferRange range)
 
 Result<std::vector<std::uint8_t>> ParseFindPattern(std::string_view text)
 {
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = text.substr(1, text.size() - 2);
     else {
         std::vector<std::uint8_t> bytes;
         bool hex = true;
         std::size_t i = 0;
         while (i < text.size() && hex) {
-            if (text[i] == ' ' || text[i] == '\t') { ++i; continue; }
+            if (text[i] == ' ' || text[i] == '\t') {
+                ++i;
+                continue;
+            }
             std::size_t j = i;
             while (j < text.size() && text[j] != ' ' && text[j] != '\t') ++j;
             const std::optional<std::uint64_t> v =
                 j - i == 2 ? ParseUnsigned(Cat({"0x", text.substr(i, 2)}), 0xFF) : std::nullopt;
-            if (!v) hex = false;
-            else bytes.push_back(std::uint8_t(*v));
+            if (!v)
+                hex = false;
+            else
+                bytes.push_back(std::uint8_t(*v));
             i = j;
         }
         if (hex && !bytes.empty()) return bytes;

@@ -47,8 +47,7 @@ Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file,
               EditHistory* history = nullptr);
 // Interleaves 2 or 4 files into the buffer from address 0: byte i of file k
 // goes to i * count + k. A load: the information panel names the first file.
-Status MergeFiles(CRom& rom, const std::vector<std::string>& files,
-                  EditHistory* history = nullptr);
+Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory* history = nullptr);
 
 // Writes the loaded image's bytes k, k + n, k + 2n... (n = 2 or 4 files) to
 // file k, each by its extension, each atomically.

@@ -50,7 +50,10 @@ void ViewEditTest::init()
     QCOMPARE(m_gui->answerer.Take(), QStringList());
 }
 
-void ViewEditTest::cleanup() { m_gui.reset(); }
+void ViewEditTest::cleanup()
+{
+    m_gui.reset();
+}
 
 void ViewEditTest::goToPutsTheRowOnTop()
 {
@@ -211,7 +214,10 @@ namespace {
 
 class TextTap final : public IDumpCanvas {
 public:
-    void TextOut(int x, int y, const QString& text) override { texts << QStringLiteral("%1,%2,%3").arg(x).arg(y).arg(text); }
+    void TextOut(int x, int y, const QString& text) override
+    {
+        texts << QStringLiteral("%1,%2,%3").arg(x).arg(y).arg(text);
+    }
     void Line(int, int, int, int) override {}
     QStringList texts;
 };
@@ -220,7 +226,8 @@ int CountColour(const QImage& image, QRect area, QRgb colour)
 {
     int n = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
     return n;
 }
 
@@ -247,14 +254,15 @@ void ViewEditTest::marksAreDrawnUnderAnUnchangedLayout()
     QCOMPARE(marked.texts, plain.texts);  // the same texts at the same points
 
     const QImage image = m_view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRect matchCell(62 + 24 * 4, 8, 16, 14);       // 0x234, row 0
+    const QRect matchCell(62 + 24 * 4, 8, 16, 14);          // 0x234, row 0
     const QRect selectedCell(62 + 24 * 5, 8 + 15, 16, 14);  // 0x245, row 1
     QVERIFY(CountColour(image, matchCell, qRgb(255, 230, 120)) > 20);
     QVERIFY(CountColour(image, selectedCell, qRgb(170, 200, 255)) > 20);
     // The text is drawn over the marks.
     int ink = 0;
     for (int y = matchCell.top(); y <= matchCell.bottom(); ++y)
-        for (int x = matchCell.left(); x <= matchCell.right(); ++x) ink += qGray(image.pixel(x, y)) < 100;
+        for (int x = matchCell.left(); x <= matchCell.right(); ++x)
+            ink += qGray(image.pixel(x, y)) < 100;
     QVERIFY(ink > 0);
 
     // For the record: the window while editing.

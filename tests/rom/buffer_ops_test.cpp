@@ -51,7 +51,8 @@ TEST_F(BufferOps, RefusalsLeaveTheBufferAndHistoryUntouched)
         EXPECT_FALSE(s.message().empty());
     }
     EXPECT_EQ(refused[1].message(),
-              "The range 0xFFFFF0-0x1000000 does not fit the buffer (0x000000-0xFFFFFF); the buffer is unchanged.");
+              "The range 0xFFFFF0-0x1000000 does not fit the buffer (0x000000-0xFFFFFF); the "
+              "buffer is unchanged.");
     EXPECT_EQ(BufferCrc(), before);
     EXPECT_FALSE(history.CanUndo());
     EXPECT_FALSE(history.IsModified());
@@ -99,7 +100,8 @@ TEST_F(BufferOps, SplitThenMergeGivesTheImageBackInEveryFormat)
             SCOPED_TRACE(std::string(ext) + " x" + std::to_string(count));
             Place(bytes);
             std::vector<std::string> files;
-            for (std::size_t k = 0; k < count; ++k) files.push_back(dir.File("part" + std::to_string(k) + ext));
+            for (std::size_t k = 0; k < count; ++k)
+                files.push_back(dir.File("part" + std::to_string(k) + ext));
             ASSERT_TRUE(SplitImage(*rom, files).ok());
             if (std::string(ext) == ".bin") {
                 const auto p1 = ReadFileBytes(files[1]);
@@ -107,8 +109,9 @@ TEST_F(BufferOps, SplitThenMergeGivesTheImageBackInEveryFormat)
                 EXPECT_EQ(p1[0], bytes[1]);
                 EXPECT_EQ(p1[1], bytes[1 + count]);
             } else {
-                EXPECT_EQ(FormatForPath(files[0]), ext == std::string(".hex") ? ImageFormat::IntelHex
-                                                                               : ImageFormat::SRecord);
+                EXPECT_EQ(FormatForPath(files[0]), ext == std::string(".hex")
+                                                       ? ImageFormat::IntelHex
+                                                       : ImageFormat::SRecord);
             }
             std::memset(rom->m_Buffer.get(), 0, bytes.size());
             rom->ClearBuffer();
@@ -133,11 +136,16 @@ TEST_F(BufferOps, RepeatFillsTheDeviceOrRefuses)
     const auto bytes = RandomBytes(0x8000, 7);
     Place(bytes);
     ASSERT_TRUE(RepeatToDevice(*rom).ok());
-    EXPECT_EQ(Head(0x10000), [&] { auto two = bytes; two.insert(two.end(), bytes.begin(), bytes.end()); return two; }());
+    EXPECT_EQ(Head(0x10000), [&] {
+        auto two = bytes;
+        two.insert(two.end(), bytes.begin(), bytes.end());
+        return two;
+    }());
 
     Place(RandomBytes(0x3000));
     EXPECT_EQ(RepeatToDevice(*rom).message(),
-              "The image (12288 bytes) does not divide the 27C512 (65536 bytes); the buffer is unchanged.");
+              "The image (12288 bytes) does not divide the 27C512 (65536 bytes); the buffer is "
+              "unchanged.");
     Place(RandomBytes(0x10001));
     EXPECT_FALSE(RepeatToDevice(*rom).ok());
     rom->ClearBuffer();
@@ -193,10 +201,12 @@ TEST_F(BufferOps, ArgumentsParseDecimalAndHex)
 
 TEST(BufferFind, PatternsAndWrapAround)
 {
-    EXPECT_EQ(*ParseFindPattern("DE AD be ef"), (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
+    EXPECT_EQ(*ParseFindPattern("DE AD be ef"),
+              (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
     EXPECT_EQ(*ParseFindPattern("Hello"), (std::vector<std::uint8_t>{'H', 'e', 'l', 'l', 'o'}));
     EXPECT_EQ(*ParseFindPattern("\"AB\""), (std::vector<std::uint8_t>{'A', 'B'}));
-    EXPECT_EQ(*ParseFindPattern("AB CDE"), (std::vector<std::uint8_t>{'A', 'B', ' ', 'C', 'D', 'E'}));
+    EXPECT_EQ(*ParseFindPattern("AB CDE"),
+              (std::vector<std::uint8_t>{'A', 'B', ' ', 'C', 'D', 'E'}));
     EXPECT_FALSE(ParseFindPattern("").ok());
 
     std::vector<std::uint8_t> buf(100, 0);
@@ -284,7 +294,7 @@ TEST_F(BufferOps, HistoryMemoryIsBoundedAndAFullFillUndoes)
     EXPECT_LT(kept, 100u);
     while (small.CanUndo()) ASSERT_TRUE(small.Undo(*rom).ok());
     EXPECT_EQ(rom->m_Buffer[255], 99 - kept);  // the newest were undone, in order
-    EXPECT_TRUE(small.IsModified());          // the oldest changes cannot be taken back
+    EXPECT_TRUE(small.IsModified());           // the oldest changes cannot be taken back
     // A change larger than the cap is made but cannot be undone.
     ASSERT_TRUE(Fill(*rom, {0, 0xFFFF}, 0x33, &small).ok());
     EXPECT_FALSE(small.CanUndo());
