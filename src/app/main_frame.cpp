@@ -65,7 +65,14 @@ void RunRomCommand(CVexoWriterApp& app, Operation operation)
 CMainFrame::CMainFrame(CVexoWriterApp& app) : m_app(app)
 {
     setObjectName(QStringLiteral("MainFrame"));
-    setCentralWidget(new CVexoWriterView(app, this));
+    auto* view = new CVexoWriterView(app, this);
+    setCentralWidget(view);
+    // "*" before the title while the buffer differs from what was loaded or read.
+    connect(view, &CVexoWriterView::modifiedChanged, this, [this](bool modified) {
+        QString title = windowTitle();
+        if (title.startsWith(QLatin1Char('*'))) title.remove(0, 1);
+        setWindowTitle(modified ? QLatin1Char('*') + title : title);
+    });
 
     CreateMenus();
     CreateToolBars();
@@ -298,6 +305,7 @@ void CMainFrame::ShowDialog(CModelessDialog* dialog)
 void CMainFrame::OnOpenBin()
 {
     RunRomCommand(m_app, [](Session& s) { return s.OpenImage(); });
+    if (m_app.m_pView) m_app.m_pView->OnBufferReplaced();
 }
 
 void CMainFrame::OnSaveBuffer() { ShowDialog(m_app.m_pFileNameDlg); }
@@ -318,6 +326,7 @@ void CMainFrame::OnHexBin() { StartHexBin(); }
 void CMainFrame::OnReadRom()
 {
     RunRomCommand(m_app, [](Session& s) { return s.ReadRom(); });
+    if (m_app.m_pView) m_app.m_pView->OnBufferReplaced();
 }
 
 void CMainFrame::OnViewRomBar()

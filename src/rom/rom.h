@@ -122,6 +122,8 @@ public:
     const DeviceInfo& Device() const { return kDevices[m_nDevice]; }
     std::uint32_t DeviceSize() const { return Device().Size(); }
     bool ImageLoaded() const { return m_bImageLoaded; }
+    // For the buffer operations: a changed buffer holds an image as a load does.
+    void SetImageLoaded(bool loaded) { m_bImageLoaded = loaded; }
     bool ModuleLost() const { return m_bModuleLost; }
     IUiServices& Ui() { return m_ui; }
     CInfoPanel& Panel() { return m_panel; }

@@ -1,8 +1,11 @@
 #include "view/vexowriter_view.h"
 
+#include <QAction>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QInputDialog>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -11,6 +14,7 @@
 #include <cstdio>
 
 #include "app/vexowriter_app.h"
+#include "base/numbers.h"
 #include "rom/rom.h"
 
 namespace vexo::gui {
@@ -75,6 +79,20 @@ CVexoWriterView::CVexoWriterView(CVexoWriterApp& app, QWidget* parent)
     m_font.setPixelSize(11);
     // The view stores itself in the application on creation.
     m_app.m_pView = this;
+
+    const auto add = [this](const QString& text, auto slot) {
+        auto* action = new QAction(text, this);
+        connect(action, &QAction::triggered, this, slot);
+        m_editActions << action;
+        return action;
+    };
+    m_pEditingAction = add(QStringLiteral("Byte Editing"), [this](bool on) { SetEditing(on); });
+    m_pEditingAction->setCheckable(true);
+    add(QStringLiteral("Go To Address...\tCtrl+G"), [this] { OnGoToAddress(); });
+    add(QStringLiteral("Find...\tCtrl+F"), [this] { OnFind(); });
+    add(QStringLiteral("Find Next\tF3"), [this] { FindNext(); });
+    add(QStringLiteral("Undo\tCtrl+Z"), [this] { Undo(); });
+    add(QStringLiteral("Redo\tCtrl+Y"), [this] { Redo(); });
 }
 
 CVexoWriterView::~CVexoWriterView()
@@ -164,6 +182,7 @@ void CVexoWriterView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setFont(m_font);
+    if (m_bShowDump == 1) DrawMarks(painter);
     painter.setPen(palette().color(QPalette::WindowText));
     PainterCanvas canvas(painter, m_pCanvasTap);
     OnDraw(canvas);
@@ -171,6 +190,7 @@ void CVexoWriterView::paintEvent(QPaintEvent*)
 
 void CVexoWriterView::keyPressEvent(QKeyEvent* event)
 {
+    if (EditKey(event)) return;
     OnKeyDown(event->key());
     QWidget::keyPressEvent(event);
 }
@@ -204,6 +224,305 @@ void CVexoWriterView::OnFilePrint()
     QPrintDialog dialog(&printer, window());
     if (dialog.exec() != QDialog::Accepted) return;
     PrintTo(printer);
+}
+
+}  // namespace vexo::gui
+
+namespace vexo::gui {
+namespace {
+
+constexpr int kRows = CVexoWriterView::kPageBytes / 16;
+
+}  // namespace
+
+void CVexoWriterView::GoToAddress(std::uint32_t address)
+{
+    if (address >= kBufferSize) return;
+    const std::int32_t row = std::int32_t(address & ~15u);
+    m_nEndOffset = std::min(row + kPageBytes, kBufferEnd);
+    m_nStartOffset = m_nEndOffset - kPageBytes;
+    m_bShowDump = 1;
+    if (m_editing) MoveCaret(address, false);
+    update();
+}
+
+void CVexoWriterView::EnsureVisible(std::uint32_t address)
+{
+    const auto a = std::int32_t(address);
+    if (m_bShowDump == 1 && a >= FirstDrawnOffset() && a < m_nEndOffset) return;
+    if (a < FirstDrawnOffset() || m_bShowDump != 1) {
+        GoToAddress(address);
+        return;
+    }
+    // Below the page: its row becomes the last one.
+    m_nEndOffset = std::clamp<std::int32_t>((a & ~15) + 16, kPageBytes, kBufferEnd);
+    m_nStartOffset = m_nEndOffset - kPageBytes;
+    update();
+}
+
+bool CVexoWriterView::FindNext(const QString& pattern)
+{
+    const Result<std::vector<std::uint8_t>> bytes = ParseFindPattern(pattern.toStdString());
+    if (!bytes) {
+        Tell(QString::fromStdString(bytes.message()));
+        return false;
+    }
+    m_findPattern = *bytes;
+    m_findAt.reset();
+    return FindNext();
+}
+
+bool CVexoWriterView::FindNext()
+{
+    const CRom* rom = m_app.m_pRom.get();
+    if (!rom || m_findPattern.empty()) return false;
+    const std::uint32_t from = m_findAt ? *m_findAt + 1 : (m_editing ? m_caret : 0);
+    const std::optional<std::uint32_t> hit =
+        FindInBuffer(rom->m_Buffer.get(), kBufferSize, m_findPattern, from);
+    if (!hit) {
+        m_findAt.reset();
+        update();
+        Tell(QStringLiteral("Not found."));
+        return false;
+    }
+    m_findAt = hit;
+    const bool editing = m_editing;
+    m_editing = false;  // the page moves; the caret follows below
+    GoToAddress(*hit);
+    m_editing = editing;
+    if (m_editing) {
+        m_caret = *hit;
+        m_anchor.reset();
+        m_nPendingDigit = -1;
+    }
+    update();
+    return true;
+}
+
+std::optional<BufferRange> CVexoWriterView::FindMatch() const
+{
+    if (!m_findAt || m_findPattern.empty()) return std::nullopt;
+    const std::uint32_t last =
+        std::min<std::uint32_t>(*m_findAt + std::uint32_t(m_findPattern.size()) - 1, kBufferSize - 1);
+    return BufferRange{*m_findAt, last};
+}
+
+std::optional<BufferRange> CVexoWriterView::Selection() const
+{
+    if (!m_editing || !m_anchor || *m_anchor == m_caret) return std::nullopt;
+    return BufferRange{std::min(*m_anchor, m_caret), std::max(*m_anchor, m_caret)};
+}
+
+void CVexoWriterView::SetEditing(bool on)
+{
+    if (m_editing == on) return;
+    m_editing = on;
+    if (m_pEditingAction) m_pEditingAction->setChecked(on);
+    m_anchor.reset();
+    m_nPendingDigit = -1;
+    if (on) {
+        if (m_bShowDump != 1 || m_nEndOffset < kPageBytes) {
+            m_nEndOffset = std::max(m_nEndOffset, kPageBytes);
+            m_nStartOffset = m_nEndOffset - kPageBytes;
+            m_bShowDump = 1;
+        }
+        m_caret = std::uint32_t(FirstDrawnOffset());
+    }
+    update();
+}
+
+void CVexoWriterView::MoveCaret(std::int64_t to, bool extend)
+{
+    to = std::clamp<std::int64_t>(to, 0, std::int64_t(kBufferSize) - 1);
+    if (extend && !m_anchor) m_anchor = m_caret;
+    if (!extend) m_anchor.reset();
+    m_caret = std::uint32_t(to);
+    m_nPendingDigit = -1;
+    EnsureVisible(m_caret);
+    update();
+}
+
+bool CVexoWriterView::EditKey(QKeyEvent* event)
+{
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool ctrl = mods & Qt::ControlModifier;
+    if (ctrl && key == Qt::Key_Z) return Undo(), true;
+    if (ctrl && key == Qt::Key_Y) return Redo(), true;
+    if (ctrl && key == Qt::Key_G) return OnGoToAddress(), true;
+    if (ctrl && key == Qt::Key_F) return OnFind(), true;
+    if (key == Qt::Key_F3 && !ctrl) return FindNext(), true;
+    if (!m_editing) return false;
+
+    const bool shift = mods & Qt::ShiftModifier;
+    const std::int64_t at = m_caret;
+    switch (key) {
+    case Qt::Key_Left: MoveCaret(at - 1, shift); return true;
+    case Qt::Key_Right: MoveCaret(at + 1, shift); return true;
+    case Qt::Key_Up: MoveCaret(at - 16, shift); return true;
+    case Qt::Key_Down: MoveCaret(at + 16, shift); return true;
+    case Qt::Key_PageUp: MoveCaret(at - kPageBytes, shift); return true;
+    case Qt::Key_PageDown: MoveCaret(at + kPageBytes, shift); return true;
+    default: break;
+    }
+    const QString text = event->text();
+    if (ctrl || text.size() != 1) return false;
+    const int digit = QString(text).toInt(nullptr, 16);
+    const QChar c = text.at(0).toUpper();
+    if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))))
+        return false;
+    if (m_nPendingDigit < 0) {
+        m_nPendingDigit = digit;
+        update();
+        return true;
+    }
+    CRom* rom = m_app.m_pRom.get();
+    if (!rom) return true;
+    const std::uint8_t value = std::uint8_t(m_nPendingDigit * 16 + digit);
+    const std::uint8_t bytes[1] = {value};
+    if (const Status s = Patch(*rom, m_caret, bytes, &m_history); !s) {
+        Tell(QString::fromStdString(s.message()));
+        return true;
+    }
+    BufferChanged();
+    MoveCaret(std::int64_t(m_caret) + 1, false);
+    return true;
+}
+
+bool CVexoWriterView::Undo()
+{
+    CRom* rom = m_app.m_pRom.get();
+    if (!rom || !m_history.CanUndo()) return false;
+    const Status s = m_history.Undo(*rom);
+    if (!s) Tell(QString::fromStdString(s.message()));
+    BufferChanged();
+    return s.ok();
+}
+
+bool CVexoWriterView::Redo()
+{
+    CRom* rom = m_app.m_pRom.get();
+    if (!rom || !m_history.CanRedo()) return false;
+    const Status s = m_history.Redo(*rom);
+    if (!s) Tell(QString::fromStdString(s.message()));
+    BufferChanged();
+    return s.ok();
+}
+
+void CVexoWriterView::BufferChanged()
+{
+    m_nPendingDigit = -1;
+    NotifyModified();
+    update();
+}
+
+void CVexoWriterView::OnBufferReplaced()
+{
+    m_history.Reset();
+    m_findAt.reset();
+    BufferChanged();
+}
+
+void CVexoWriterView::NotifyModified()
+{
+    const bool modified = m_history.IsModified();
+    if (modified == m_bLastModified) return;
+    m_bLastModified = modified;
+    emit modifiedChanged(modified);
+}
+
+void CVexoWriterView::Tell(const QString& text) { m_app.Ui().AppMessageBox(text.toStdString()); }
+
+CRom* CVexoWriterView::Rom() const { return m_app.m_pRom.get(); }
+
+void CVexoWriterView::OnGoToAddress()
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, QStringLiteral("Go To Address"),
+                                               QStringLiteral("Address (decimal or 0x hex):"),
+                                               QLineEdit::Normal, QString(), &ok);
+    if (!ok || text.trimmed().isEmpty()) return;
+    const std::optional<std::uint64_t> address = ParseUnsigned(text.trimmed().toStdString(), kBufferSize - 1);
+    if (!address) {
+        Tell(QStringLiteral("Bad address \"%1\": give 0 .. 0xFFFFFF (decimal or 0x hex).").arg(text.trimmed()));
+        return;
+    }
+    GoToAddress(std::uint32_t(*address));
+}
+
+void CVexoWriterView::OnFind()
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, QStringLiteral("Find"),
+                                               QStringLiteral("Hex bytes (DE AD BE EF) or text:"),
+                                               QLineEdit::Normal, QString(), &ok);
+    if (!ok || text.isEmpty()) return;
+    FindNext(text);
+}
+
+std::optional<std::uint32_t> CVexoWriterView::ByteAt(QPoint point) const
+{
+    if (m_bShowDump != 1) return std::nullopt;
+    const int row = (point.y() - 8) / 15;
+    if (point.y() < 8 || row >= kRows) return std::nullopt;
+    int column = -1;
+    if (point.x() >= 62 && point.x() < 62 + 24 * 16) column = (point.x() - 62) / 24;
+    else if (point.x() >= 460 && point.x() < 460 + 10 * 16) column = (point.x() - 460) / 10;
+    if (column < 0) return std::nullopt;
+    const std::int64_t address = std::int64_t(FirstDrawnOffset()) + row * 16 + column;
+    if (address >= std::min<std::int64_t>(m_nEndOffset, kBufferEnd)) return std::nullopt;
+    return std::uint32_t(address);
+}
+
+void CVexoWriterView::mousePressEvent(QMouseEvent* event)
+{
+    if (m_editing && event->button() == Qt::LeftButton) {
+        if (const auto at = ByteAt(event->position().toPoint())) {
+            const bool shift = event->modifiers() & Qt::ShiftModifier;
+            MoveCaret(*at, shift);
+            if (!shift) m_anchor = *at;  // a drag selects from here
+            return;
+        }
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CVexoWriterView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_editing && (event->buttons() & Qt::LeftButton)) {
+        if (const auto at = ByteAt(event->position().toPoint())) {
+            if (!m_anchor) m_anchor = m_caret;
+            m_caret = *at;
+            m_nPendingDigit = -1;
+            update();
+            return;
+        }
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void CVexoWriterView::DrawMarks(QPainter& painter) const
+{
+    const std::int32_t first = FirstDrawnOffset();
+    const std::int32_t end = std::clamp<std::int32_t>(m_nEndOffset, 0, kBufferEnd);
+    const int hexWidth = QFontMetrics(m_font).horizontalAdvance(QStringLiteral("00")) + 2;
+    const auto mark = [&](std::uint32_t address, const QColor& colour) {
+        const std::int32_t a = std::int32_t(address);
+        if (a < first || a >= end) return;
+        const int row = (a - first) / 16;
+        const int k = (a - first) % 16;
+        const int y = 8 + 15 * row;
+        painter.fillRect(QRect(62 + 24 * k - 1, y, hexWidth, 14), colour);
+        painter.fillRect(QRect(460 + 10 * k - 1, y, 10, 14), colour);
+    };
+    const auto markRange = [&](const BufferRange& r, const QColor& colour) {
+        const std::uint32_t from = std::max<std::uint32_t>(r.first, std::uint32_t(first));
+        const std::uint32_t to = std::min<std::uint32_t>(r.last, std::uint32_t(std::max(end - 1, 0)));
+        for (std::uint32_t a = from; a <= to && a >= r.first; ++a) mark(a, colour);
+    };
+    if (const auto match = FindMatch()) markRange(*match, QColor(255, 230, 120));
+    if (const auto selection = Selection()) markRange(*selection, QColor(170, 200, 255));
+    if (m_editing) mark(m_caret, m_nPendingDigit >= 0 ? QColor(255, 170, 170) : QColor(200, 200, 200));
 }
 
 }  // namespace vexo::gui

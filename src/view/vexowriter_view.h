@@ -1,13 +1,23 @@
 // The buffer view: one page of 384 bytes of the image buffer as a hex dump
 // with a character column, inside a drawn frame. Up and Down page through
-// the buffer; the view never changes a byte.
+// the buffer. Go To Address and Find move the page; with byte editing
+// switched on, a caret and a selection move over the bytes and two hex
+// digits overwrite the byte under the caret, every change undoable.
 #pragma once
 
 #include <QFont>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "rom/buffer_ops.h"
+#include "rom/edit_history.h"
+
+class QAction;
 
 class QPainter;
 class QPrinter;
@@ -58,18 +68,88 @@ public:
     // nothing is drawn).
     std::int32_t FirstDrawnOffset() const;
 
+    // --- go to, find, editing, undo ---
+    // Puts the row of `address` at the top (the last page stops at the buffer's end).
+    void GoToAddress(std::uint32_t address);
+    // The next match of `pattern` (hex bytes "DE AD" or text) after the last
+    // match or the caret, round to the start; highlighted, its row on top.
+    // False (and a message to the operator) when there is none.
+    bool FindNext(const QString& pattern);
+    // F3: again with the last pattern.
+    bool FindNext();
+    void SetEditing(bool on);
+    bool IsEditing() const { return m_editing; }
+    bool Undo();
+    bool Redo();
+    // The history every change of the buffer is recorded in; after changing
+    // the buffer through it, call BufferChanged().
+    EditHistory& History() { return m_history; }
+    void BufferChanged();
+    // Runs a buffer operation with the view's history (fill, swap, merge...):
+    // its failure goes to the operator, the view and the title follow.
+    // E.g. RunBufferOperation([&](CRom& rom, EditHistory* h) { return SwapBytes(rom, h); }).
+    template <typename Operation>
+    bool RunBufferOperation(Operation&& operation)
+    {
+        CRom* rom = Rom();
+        if (!rom) return false;
+        const Status status = operation(*rom, &m_history);
+        if (!status) Tell(QString::fromStdString(status.message()));
+        BufferChanged();
+        return status.ok();
+    }
+    // The buffer was replaced (a load or a chip read): the history starts anew.
+    void OnBufferReplaced();
+    bool IsModified() const { return m_history.IsModified(); }
+    // The dialogs: Ctrl+G and Ctrl+F.
+    void OnGoToAddress();
+    void OnFind();
+    // Byte Editing (checkable), Go To Address, Find, Find Next, Undo, Redo:
+    // for a menu; the keys are the view's own.
+    QList<QAction*> EditActions() const { return m_editActions; }
+
+    std::uint32_t Caret() const { return m_caret; }
+    std::optional<BufferRange> Selection() const;
+    std::optional<BufferRange> FindMatch() const;
+    // The byte a point of the view shows (hex or character column), if any.
+    std::optional<std::uint32_t> ByteAt(QPoint point) const;
+
     std::int32_t m_bShowDump = 0;
     std::int32_t m_nStartOffset = 0;
     std::int32_t m_nEndOffset = kPageBytes;
 
     QSize sizeHint() const override;
 
+signals:
+    // The buffer came to differ from what was loaded or read, or stopped to.
+    void modifiedChanged(bool modified);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     void DrawDump(IDumpCanvas& canvas) const;
+    void DrawMarks(QPainter& painter) const;
+    bool EditKey(QKeyEvent* event);
+    void MoveCaret(std::int64_t to, bool extend);
+    void EnsureVisible(std::uint32_t address);
+    void NotifyModified();
+    void Tell(const QString& text);
+    CRom* Rom() const;
+
+    EditHistory m_history;
+    bool m_bLastModified = false;
+    bool m_editing = false;
+    std::uint32_t m_caret = 0;
+    std::optional<std::uint32_t> m_anchor;  // the selection's other end
+    int m_nPendingDigit = -1;                // the first hex digit typed
+    std::vector<std::uint8_t> m_findPattern;
+    std::optional<std::uint32_t> m_findAt;
+    QList<QAction*> m_editActions;
+    QAction* m_pEditingAction = nullptr;
 
     CVexoWriterApp& m_app;
     QFont m_font;
