@@ -27,6 +27,7 @@
 #include <span>
 #include <string>
 
+#include "base/error.h"
 #include "base/sizes.h"
 #include "port/port.h"
 
@@ -39,6 +40,7 @@ struct SimConfig {
     std::uint32_t size = 0;   // size of a new chip; 0: the caller's default
     bool present = true;      // false: nothing is connected to the port
     std::uint32_t pulses = 1; // program pulses a byte needs, 1..1000
+    std::string trayDir;      // empty: no tray; else chips DIR/chip-N.bin for InsertNextChip
 };
 
 enum class SimState : std::uint8_t {
@@ -84,6 +86,18 @@ public:
     // Empty when the chip is in memory.
     const std::string& ChipPath() const { return m_chipPath; }
 
+    // --- the tray: chips to program one after another ---
+    // Chips for InsertNextChip are DIR/chip-1.bin, chip-2.bin, ...; a missing
+    // one is created erased at `chipSize` bytes.
+    void SetTray(std::string dir, std::uint32_t chipSize);
+    bool HasTray() const { return !m_trayDir.empty(); }
+    // Takes the chip out of the socket and puts the next one of the tray in,
+    // as the operator does between two chips. Fails (socket unchanged) when
+    // there is no tray or the chip file cannot be opened.
+    Status InsertNextChip();
+    // The number of the chip in the socket, 0 before the first.
+    unsigned TrayChip() const { return m_trayChip; }
+
 private:
     SimModule(std::uint8_t* chip, std::uint32_t size, bool mapped, std::string path,
               std::uint32_t pulses, bool present);
@@ -122,6 +136,9 @@ private:
     std::uint32_t m_size;
     bool m_mapped;  // chip is a shared file mapping (else owned heap memory)
     std::string m_chipPath;
+    std::string m_trayDir;
+    std::uint32_t m_trayChipSize = 0;
+    unsigned m_trayChip = 0;
 };
 
 }  // namespace vexo
