@@ -122,7 +122,10 @@ Result<std::unique_ptr<ProductionLog>> ProductionLog::Open(const std::string& pa
                             error);
     };
     // O_APPEND: every record lands at the end, whoever else writes the file.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // Read access only serves to look at the last byte; a log we may only
+    // write is written all the same.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) return fail("open", errno);
     std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, EndsWith(path, ".jsonl"), false));
     struct stat st {};
@@ -131,7 +134,7 @@ Result<std::unique_ptr<ProductionLog>> ProductionLog::Open(const std::string& pa
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
         char last = '\n';
         const ssize_t n = pread(fd, &last, 1, st.st_size - 1);
-        if (n < 0) return fail("read", errno);
+        if (n < 0 && errno != EBADF) return fail("read", errno);
         log->m_needsNewline = n == 1 && last != '\n';
     } else if (S_ISREG(st.st_mode) && !log->m_json) {
         if (Status s = log->Write(ProductionCsvHeader()); !s) return s;

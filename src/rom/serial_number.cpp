@@ -22,7 +22,7 @@ std::vector<std::string_view> SplitColons(std::string_view text)
 
 Status Bad(std::string_view text, std::string_view why)
 {
-    return Status::Fail(Cat({"--serial ", text, ": ", why}));
+    return Status::Fail(Cat({"serial number '", text, "': ", why}));
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ struct SerialPlan {
     SerialFormat format = SerialFormat::Le;
 };
 
-// Reads ADDR:WIDTH:START[:STEP[:FORMAT]]; the failure names the part that is wrong.
+// Reads ADDR:WIDTH:START[:STEP[:FORMAT]]; the failure quotes the text and
+// names the part that is wrong.
 Result<SerialPlan> ParseSerialPlan(std::string_view text);
 
 // The largest number `width` bytes hold in `format`.

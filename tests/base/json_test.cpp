@@ -2,6 +2,7 @@
 // escaping is checked against the format, not against our own reading of it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,7 +37,7 @@ TEST(Json, ObjectsKeepOrderAndTypes)
               "{\"step\":\"verify\",\"ok\":true,\"n\":-3,\"u\":18446744073709551615,"
               "\"s\":21.4,\"x\":null}\n");
     EXPECT_EQ(JsonObject().Text(), "{}");
-    EXPECT_EQ(JsonObject().Fixed("nan", 0.0 / 0.0, 1).Text(), "{\"nan\":null}");
+    EXPECT_EQ(JsonObject().Fixed("nan", std::nan(""), 1).Text(), "{\"nan\":null}");
 }
 
 TEST(Json, EveryByteValueParsesBackWithPython)
