@@ -34,26 +34,35 @@ _vexo()
 
     case $prev in
         --port)
-            if [[ $cur == sim:*=* || $cur == sim:*,* ]]; then
-                # A sim option's value: files for chip= and tray=, sizes for size=.
-                local head=${cur%[=,]*} value=${cur##*[=,]}
-                case ${head##*[:,]} in
-                    chip)
-                        COMPREPLY=($(compgen -f -- "$value"))
-                        COMPREPLY=("${COMPREPLY[@]/#/${cur%"$value"}}") ;;
-                    tray)
-                        COMPREPLY=($(compgen -d -- "$value"))
-                        COMPREPLY=("${COMPREPLY[@]/#/${cur%"$value"}}") ;;
-                    size)
-                        COMPREPLY=($(compgen -W "$devices" -P "${cur%"$value"}" -- "$value")) ;;
-                    module)
-                        COMPREPLY=($(compgen -W "absent present" -P "${cur%"$value"}" -- "$value")) ;;
-                esac
+            if [[ $cur == sim:* ]]; then
+                # The item being written: a key, or a key's value.
+                local item=${cur##*[:,]}
+                local before=${cur%"$item"}
+                if [[ $item == *=* ]]; then
+                    local key=${item%%=*} value=${item#*=}
+                    case $key in
+                        chip) COMPREPLY=($(compgen -f -- "$value")) ;;
+                        tray) COMPREPLY=($(compgen -d -- "$value")) ;;
+                        size) COMPREPLY=($(compgen -W "$devices" -- "${value^^}")) ;;
+                        module) COMPREPLY=($(compgen -W "absent present" -- "$value")) ;;
+                    esac
+                    COMPREPLY=("${COMPREPLY[@]/#/$before$key=}")
+                else
+                    COMPREPLY=($(compgen -W "chip= size= module= pulses= tray=" -P "$before" -- "$item"))
+                    compopt -o nospace 2>/dev/null
+                fi
             else
                 COMPREPLY=($(compgen -W "$(_vexo_port_words)" -- "$cur"))
                 [[ ${#COMPREPLY[@]} -eq 1 && $COMPREPLY == *= ]] && compopt -o nospace 2>/dev/null
             fi
-            declare -F __ltrim_colon_completions >/dev/null && __ltrim_colon_completions "$cur"
+            # Readline replaces only the part after the last ':' or '='.
+            local done_part=${cur%"${cur##*[:=]}"}
+            if [[ -n $done_part ]]; then
+                local i
+                for i in "${!COMPREPLY[@]}"; do
+                    COMPREPLY[i]=${COMPREPLY[i]#"$done_part"}
+                done
+            fi
             return ;;
         --trace | --vcd | --log)
             COMPREPLY=($(compgen -f -- "$cur"))

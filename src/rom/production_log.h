@@ -22,7 +22,9 @@ struct ProductionRecord {
     std::string image;      // the image file as the operator named it
     std::uint32_t imageCrc32 = 0;
     std::optional<std::uint64_t> serial;
-    std::uint16_t sum16 = 0;  // of what was programmed (the image with its serial)
+    // Of what was programmed: the image with this chip's serial (for a chip
+    // refused before programming, what it was to get).
+    std::uint16_t sum16 = 0;
     std::uint32_t crc32 = 0;
     bool passed = false;
     std::string failedStep;  // empty when passed
