@@ -137,15 +137,19 @@ void ProductionRun::RunPasses(ChipResult& result)
         }
     }
 
-    m_rom.m_bError = 0;
-    m_rom.ProgramAll();
-    m_rom.ResetLines();
-    if (m_rom.m_bError == 1 || !m_rom.ModulePresent()) {
+    for (;;) {
+        ++result.attempts;
         m_rom.m_bError = 0;
-        return fail(ProductionStep::Program);
+        m_rom.ProgramAll();
+        m_rom.ResetLines();
+        if (m_rom.m_bError == 1 || !m_rom.ModulePresent()) {
+            m_rom.m_bError = 0;
+            return fail(ProductionStep::Program);
+        }
+        m_rom.VerifyAll();
+        if (m_rom.m_bError != 1 || result.attempts > m_setup.retries) break;
+        m_rom.m_bError = 0;
     }
-
-    m_rom.VerifyAll();
     if (m_rom.m_bError == 1) {
         m_rom.m_bError = 0;
         // The pass visits addresses in ascending order and counts only the

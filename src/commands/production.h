@@ -28,6 +28,9 @@ struct ProductionSetup {
     std::string image;  // the image file as the operator named it (for the log)
     std::optional<SerialPlan> serial;
     bool skipBlank = false;
+    // A chip that fails its verify is programmed and verified again, up to
+    // this many more times (more pulses for bits slow to program).
+    unsigned retries = 0;
     // Puts the next chip in the socket before each chip (the simulator's
     // tray); unset for real modules, where the operator does it.
     std::function<Status()> insertChip;
@@ -46,6 +49,7 @@ struct ChipResult {
     Checksums programmed;  // the image with this chip's serial
     double seconds = 0;
     std::time_t started = 0;
+    unsigned attempts = 0;  // programming passes run (1 + retries used)
     // Whether the record reached the log (ok when there is no log).
     Status logged;
 };

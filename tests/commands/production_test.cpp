@@ -136,6 +136,30 @@ TEST_F(ProductionOnTray, AVerifyFailureNamesTheFirstDifference)
     EXPECT_EQ(chip->failedAddress, 0x1A3u);
 }
 
+TEST_F(ProductionOnTray, RetriesProgramAgainOnlyAfterAVerifyFailure)
+{
+    ProductionSetup setup = Setup(nullptr);
+    setup.retries = 2;
+    ProductionRun good(*rom, setup, nullptr);
+    auto chip = good.RunChip();
+    ASSERT_TRUE(chip.ok()) << chip.message();
+    EXPECT_TRUE(chip->passed);
+    EXPECT_EQ(chip->attempts, 1u);
+
+    // A chip whose cells take more pulses than any speed gives never verifies.
+    OpenedPort slow = OpenPort("sim:pulses=1000,tray=" + dir.File("slow"), PortOptions{kDevices[0].Size()});
+    CRom other(*slow.port, ui);
+    ui.choices.push_back(dir.File("fw.bin"));
+    ASSERT_TRUE(other.LoadFile());
+    setup.insertChip = slow.nextChip;
+    ProductionRun run(other, setup, nullptr);
+    chip = run.RunChip();
+    ASSERT_TRUE(chip.ok()) << chip.message();
+    EXPECT_FALSE(chip->passed);
+    EXPECT_EQ(chip->failedStep, ProductionStep::Verify);
+    EXPECT_EQ(chip->attempts, 3u);
+}
+
 TEST_F(ProductionOnTray, RunStopsBeforeAChipWhoseSerialDoesNotFit)
 {
     ProductionRun run(*rom, Setup("0x7FF0:1:254:1"), nullptr);
