@@ -117,16 +117,25 @@ bool ParseSimKey(std::string_view key, std::string_view value, SimConfig* sim, s
         sim->faults.seed = *seed;
         return true;
     }
+
+    if (key == "tray") {
+        if (value.empty()) {
+            *why = "sim: tray= needs a folder name";
+            return false;
+        }
+        sim->trayDir = value;
+        return true;
+    }
     *why = "sim: unknown key '" + std::string(key) +
-           "'; the keys are chip, size, module, pulses, data-stuck, addr-open, weak, seed";
+           "'; the keys are chip, size, module, pulses, data-stuck, addr-open, weak, seed, tray";
     return false;
 }
 
 bool ParseSim(std::string_view options, SimConfig* sim, std::string* why)
 {
     unsigned seen = 0;
-    static constexpr std::string_view kKeys[] = {"chip",       "size",      "module", "pulses",
-                                                 "data-stuck", "addr-open", "weak",   "seed"};
+    static constexpr std::string_view kKeys[] = {"chip",      "size", "module", "pulses", "data-stuck",
+                                                 "addr-open", "weak", "seed",   "tray"};
     while (true) {
         const std::size_t comma = options.find(',');
         const std::string_view item = options.substr(0, comma);
@@ -250,7 +259,14 @@ OpenedPort OpenPort(const std::string& text, const PortOptions& options)
     case Backend::Sim:
         if (auto module = SimModule::Open(d.sim, options.defaultChipSize, &error)) {
             module->SetFaults(d.sim.faults);
+            if (!d.sim.trayDir.empty()) {
+                module->SetTray(d.sim.trayDir,
+                                d.sim.size != 0 ? d.sim.size : options.defaultChipSize);
+                SimModule* sim = module.get();  // lives as long as the port
+                opened.nextChip = [sim] { return sim->InsertNextChip(); };
+            }
             opened.description = SimDescription(*module);
+            if (!d.sim.trayDir.empty()) opened.description += ", tray " + d.sim.trayDir;
             opened.simulated = true;
             opened.port = std::move(module);
         }

@@ -2,7 +2,7 @@
 // front end (--port):
 //   sim[:key=value,...]   the simulated module (chip=PATH, size=NAME|BYTES,
 //                          module=absent, pulses=N, data-stuck=BIT:LEVEL,
-//                          addr-open=BIT, weak=PERCENT, seed=N)
+//                          addr-open=BIT, weak=PERCENT, seed=N, tray=DIR)
 //   ppdev[:/dev/parportN] Linux ppdev (default /dev/parport0)
 //   direct[:0x378]        ioperm and inb/outb (x86 Linux)
 //   none                  a disconnected port
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "port/port.h"
 
 namespace vexo {
@@ -33,6 +34,9 @@ struct OpenedPort {
     // refused status read reads as a missing module.) Unset for ports that
     // cannot fail this way.
     std::function<std::string()> health;
+    // Puts the next chip of the simulator's tray (sim:tray=DIR) in the socket.
+    // Unset for every other port: real modules get their chips by hand.
+    std::function<Status()> nextChip;
 };
 
 // Checks the string's form only; false with a one-line reason when it is not

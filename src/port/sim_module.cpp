@@ -293,4 +293,44 @@ std::unique_ptr<SimModule> SimModule::Open(const SimConfig& config, std::uint32_
                                                     config.pulses, config.present));
 }
 
+// --- the tray ---
+
+void SimModule::SetTray(std::string dir, std::uint32_t chipSize)
+{
+    m_trayDir = std::move(dir);
+    m_trayChipSize = chipSize;
+}
+
+Status SimModule::InsertNextChip()
+{
+    if (m_trayDir.empty()) return Status::Fail("simulated module: no tray; give sim:tray=DIR");
+    if (mkdir(m_trayDir.c_str(), 0777) != 0 && errno != EEXIST) {
+        const int error = errno;
+        return Status::Fail("cannot create tray folder " + m_trayDir + ": " + Errno(error), error);
+    }
+    SimConfig config;
+    config.chipPath = m_trayDir + "/chip-" + std::to_string(m_trayChip + 1) + ".bin";
+    config.size = m_trayChipSize;
+    config.present = m_state != SimState::Absent;
+    config.pulses = m_pulsesToProgram;
+    std::string error;
+    std::unique_ptr<SimModule> next = Open(config, m_trayChipSize != 0 ? m_trayChipSize : m_size, &error);
+    if (!next) return Status::Fail(error);
+    // The new chip's storage comes over; the old one leaves with `next`.
+    std::swap(m_chip, next->m_chip);
+    std::swap(m_size, next->m_size);
+    std::swap(m_mapped, next->m_mapped);
+    std::swap(m_chipPath, next->m_chipPath);
+    // A chip fresh in the socket: nothing addressed, nothing latched.
+    m_address = 0;
+    m_pulses = 0;
+    m_shift = 0xFF;
+    if (m_state != SimState::Absent) {
+        m_state = SimState::Idle;
+        PresentReadBit();
+    }
+    ++m_trayChip;
+    return {};
+}
+
 }  // namespace vexo

@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "base/sizes.h"
 #include "port/port.h"
 
@@ -58,6 +59,7 @@ struct SimConfig {
     bool present = true;      // false: nothing is connected to the port
     std::uint32_t pulses = 1; // program pulses a byte needs, 1..1000
     SimFaults faults;         // none by default
+    std::string trayDir;      // empty: no tray; else chips DIR/chip-N.bin for InsertNextChip
 };
 
 enum class SimState : std::uint8_t {
@@ -110,6 +112,18 @@ public:
     }
     // Empty when the chip is in memory.
     const std::string& ChipPath() const { return m_chipPath; }
+
+    // --- the tray: chips to program one after another ---
+    // Chips for InsertNextChip are DIR/chip-1.bin, chip-2.bin, ...; a missing
+    // one is created erased at `chipSize` bytes.
+    void SetTray(std::string dir, std::uint32_t chipSize);
+    bool HasTray() const { return !m_trayDir.empty(); }
+    // Takes the chip out of the socket and puts the next one of the tray in,
+    // as the operator does between two chips. Fails (socket unchanged) when
+    // there is no tray or the chip file cannot be opened.
+    Status InsertNextChip();
+    // The number of the chip in the socket, 0 before the first.
+    unsigned TrayChip() const { return m_trayChip; }
 
 private:
     SimModule(std::uint8_t* chip, std::uint32_t size, bool mapped, std::string path,
@@ -167,6 +181,9 @@ private:
     std::uint8_t m_dataOr = 0x00;
     std::uint32_t m_addressMask = 0xFFFFFF;
     std::vector<std::uint16_t> m_weakPulses;
+    std::string m_trayDir;
+    std::uint32_t m_trayChipSize = 0;
+    unsigned m_trayChip = 0;
 };
 
 }  // namespace vexo

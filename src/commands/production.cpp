@@ -1,0 +1,225 @@
+#include "commands/production.h"
+
+#include <algorithm>
+#include <chrono>
+#include <charconv>
+#include <cstdio>
+#include <vector>
+
+#include "base/text.h"
+#include "rom/rom.h"
+
+namespace vexo {
+namespace {
+
+std::string Hex(std::uint32_t value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, unsigned(value));
+    return text;
+}
+
+// Puts a chip's serial number into the buffer for the length of a scope and
+// the loaded bytes back afterwards, however the chip ends.
+class SerialPatch {
+public:
+    SerialPatch(std::uint8_t* buffer, std::uint32_t address, const std::vector<std::uint8_t>& bytes)
+        : m_at(buffer + address), m_saved(m_at, m_at + bytes.size())
+    {
+        std::copy(bytes.begin(), bytes.end(), m_at);
+    }
+    ~SerialPatch() { std::copy(m_saved.begin(), m_saved.end(), m_at); }
+    SerialPatch(const SerialPatch&) = delete;
+    SerialPatch& operator=(const SerialPatch&) = delete;
+
+private:
+    std::uint8_t* m_at;
+    std::vector<std::uint8_t> m_saved;
+};
+
+}  // namespace
+
+const char* ProductionStepName(ProductionStep step)
+{
+    switch (step) {
+    case ProductionStep::None: return "";
+    case ProductionStep::Module: return "module";
+    case ProductionStep::Blank: return "blank";
+    case ProductionStep::Program: return "program";
+    case ProductionStep::Verify: return "verify";
+    }
+    return "";
+}
+
+std::string FormatChipLine(const ChipResult& r)
+{
+    std::string line = Cat({"chip ", std::to_string(r.chip), ": "});
+    if (r.passed) {
+        char seconds[64];
+        const auto end = std::to_chars(seconds, seconds + sizeof seconds, r.seconds,
+                                       std::chars_format::fixed, 1);
+        const std::string_view secondsText =
+            end.ec == std::errc() ? std::string_view(seconds, std::size_t(end.ptr - seconds)) : "0.0";
+        return Cat({line, "passed", r.serial ? ", serial " + std::to_string(*r.serial) : "",
+                    ", crc32 0x", Hex(r.programmed.crc32, 8), ", ", secondsText, " s"});
+    }
+    line += Cat({"failed at ", ProductionStepName(r.failedStep)});
+    const std::string chipByte = r.chipByte ? "chip " + Hex(*r.chipByte, 2) : "chip not answering";
+    switch (r.failedStep) {
+    case ProductionStep::Module: return line + ", no module answers";
+    case ProductionStep::Program: return line + ", the module stopped answering";
+    case ProductionStep::Blank:
+        if (r.failedAddress)
+            line += Cat({", not blank at 0x", Hex(*r.failedAddress, 5), ": ", chipByte});
+        return line;
+    case ProductionStep::Verify:
+        if (r.failedAddress) {
+            line += Cat({", first difference at 0x", Hex(*r.failedAddress, 5), ":"});
+            if (r.bufferByte) line += Cat({" buffer ", Hex(*r.bufferByte, 2), ","});
+            line += Cat({" ", chipByte});
+        }
+        return line;
+    case ProductionStep::None: break;
+    }
+    return line;
+}
+
+ProductionRun::ProductionRun(CRom& rom, ProductionSetup setup, ProductionLog* log)
+    : m_rom(rom), m_setup(std::move(setup)), m_log(log)
+{
+    if (m_setup.serial) m_serial.emplace(*m_setup.serial);
+    if (m_rom.m_nLength > 0)
+        m_imageCrc32 = Crc32(m_rom.m_Buffer.get(), std::size_t(m_rom.m_nLength));
+}
+
+std::optional<std::uint64_t> ProductionRun::NextSerial() const
+{
+    if (!m_serial) return std::nullopt;
+    return m_serial->Current();
+}
+
+std::string ProductionRun::SummaryLine() const
+{
+    return Cat({"batch: ", std::to_string(Chips()), Chips() == 1 ? " chip, " : " chips, ",
+                std::to_string(m_passed), " passed, ", std::to_string(m_failed), " failed"});
+}
+
+std::optional<std::uint8_t> ProductionRun::ReadChipByte(std::uint32_t address)
+{
+    // One read as the read pass does it; a module that no longer answers
+    // gives no byte worth showing.
+    m_rom.ResetLines();
+    m_rom.ShiftAddress(address);
+    m_rom.SetControlBit3();
+    const std::uint8_t value = m_rom.ReadByte();
+    if (!m_rom.ModulePresent()) return std::nullopt;
+    return value;
+}
+
+void ProductionRun::RunPasses(ChipResult& result)
+{
+    const auto fail = [&](ProductionStep step) {
+        result.passed = false;
+        result.failedStep = step;
+    };
+    if (!m_rom.ModulePresent()) return fail(ProductionStep::Module);
+
+    if (!m_setup.skipBlank) {
+        m_rom.m_bError = 0;
+        m_rom.RunBlankCheck();
+        if (m_rom.m_bError == 1) {
+            m_rom.m_bError = 0;
+            // The pass counts a byte before it looks at it.
+            const auto address = std::uint32_t(m_rom.m_nHexCount > 0 ? m_rom.m_nHexCount - 1 : 0);
+            result.failedAddress = address;
+            result.chipByte = ReadChipByte(address);
+            return fail(ProductionStep::Blank);
+        }
+    }
+
+    for (;;) {
+        ++result.attempts;
+        m_rom.m_bError = 0;
+        m_rom.ProgramAll();
+        m_rom.ResetLines();
+        if (m_rom.m_bError == 1 || !m_rom.ModulePresent()) {
+            m_rom.m_bError = 0;
+            return fail(ProductionStep::Program);
+        }
+        m_rom.VerifyAll();
+        if (m_rom.m_bError != 1 || result.attempts > m_setup.retries) break;
+        m_rom.m_bError = 0;
+    }
+    if (m_rom.m_bError == 1) {
+        m_rom.m_bError = 0;
+        // The pass visits addresses in ascending order and counts only the
+        // bytes that matched, so the count is the first failing address.
+        const auto address = std::uint32_t(m_rom.m_nHexCount);
+        result.failedAddress = address;
+        result.bufferByte = m_rom.m_Buffer[address];
+        result.chipByte = ReadChipByte(address);
+        return fail(ProductionStep::Verify);
+    }
+    result.passed = true;
+}
+
+Result<ChipResult> ProductionRun::RunChip()
+{
+    if (!m_rom.ImageLoaded())
+        return Status::Fail("batch: no image in the buffer; load one first");
+    const std::uint32_t size = m_rom.DeviceSize();
+
+    std::vector<std::uint8_t> serialBytes;
+    if (m_serial) {
+        auto bytes = m_serial->CurrentBytes();
+        if (!bytes) return Status::Fail(Cat({"batch: ", bytes.message()}));
+        const SerialPlan& plan = m_serial->Plan();
+        if (std::uint64_t(plan.address) + plan.width > size) {
+            return Status::Fail(Cat({"batch: the serial number at 0x", Hex(plan.address, 5),
+                                     " lies past the end of the ", m_rom.Device().name, " (",
+                                     std::to_string(size), " bytes)"}));
+        }
+        serialBytes = std::move(*bytes);
+    }
+    if (m_setup.insertChip) {
+        if (Status s = m_setup.insertChip(); !s) return Status::Fail(Cat({"batch: ", s.message()}));
+    }
+
+    ChipResult result;
+    result.chip = Chips() + 1;
+    result.started = m_setup.clock ? m_setup.clock() : std::time(nullptr);
+    const auto begin = std::chrono::steady_clock::now();
+    {
+        std::optional<SerialPatch> patch;
+        if (m_serial) {
+            result.serial = m_serial->Current();
+            patch.emplace(m_rom.m_Buffer.get(), m_serial->Plan().address, serialBytes);
+        }
+        result.programmed = ComputeChecksums(m_rom.m_Buffer.get(), size);
+        RunPasses(result);
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+
+    (result.passed ? m_passed : m_failed) += 1;
+    if (m_serial) m_serial->ChipDone(result.passed);
+
+    if (m_log) {
+        ProductionRecord record;
+        record.time = result.started;
+        record.chip = result.chip;
+        record.device = std::string(m_rom.Device().name);
+        record.image = m_setup.image;
+        record.imageCrc32 = m_imageCrc32;
+        record.serial = result.serial;
+        record.sum16 = result.programmed.sum16;
+        record.crc32 = result.programmed.crc32;
+        record.passed = result.passed;
+        record.failedStep = ProductionStepName(result.failedStep);
+        record.failedAddress = result.failedAddress;
+        record.seconds = result.seconds;
+        result.logged = m_log->Append(record);
+    }
+    return result;
+}
+
+}  // namespace vexo

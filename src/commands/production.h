@@ -1,0 +1,95 @@
+// A production run, one chip at a time: module check, blank check,
+// programming with the chip's serial number patched in, verify; a result line
+// and a log record per chip. The front ends ask for each chip (a prompt, a
+// Next Chip button) and call RunChip.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "base/error.h"
+#include "rom/checksum.h"
+#include "rom/production_log.h"
+#include "rom/serial_number.h"
+
+namespace vexo {
+
+class CRom;
+
+enum class ProductionStep : std::uint8_t { None, Module, Blank, Program, Verify };
+
+// "module", "blank", "program", "verify" (empty for None).
+const char* ProductionStepName(ProductionStep step);
+
+struct ProductionSetup {
+    std::string image;  // the image file as the operator named it (for the log)
+    std::optional<SerialPlan> serial;
+    bool skipBlank = false;
+    // A chip that fails its verify is programmed and verified again, up to
+    // this many more times (more pulses for bits slow to program).
+    unsigned retries = 0;
+    // Puts the next chip in the socket before each chip (the simulator's
+    // tray); unset for real modules, where the operator does it.
+    std::function<Status()> insertChip;
+    // The wall clock for the records; unset: time(nullptr).
+    std::function<std::time_t()> clock;
+};
+
+struct ChipResult {
+    unsigned chip = 0;
+    bool passed = false;
+    ProductionStep failedStep = ProductionStep::None;
+    std::optional<std::uint32_t> failedAddress;
+    std::optional<std::uint8_t> bufferByte;  // what should be there (verify)
+    std::optional<std::uint8_t> chipByte;    // what the chip held there
+    std::optional<std::uint64_t> serial;
+    Checksums programmed;  // the image with this chip's serial
+    double seconds = 0;
+    std::time_t started = 0;
+    unsigned attempts = 0;  // programming passes run (1 + retries used)
+    // Whether the record reached the log (ok when there is no log).
+    Status logged;
+};
+
+// "chip 3: passed, serial 1002, crc32 0x1A2B3C4D, 21.4 s"
+// "chip 4: failed at verify, first difference at 0x001A3: buffer 5A, chip 7B"
+std::string FormatChipLine(const ChipResult& result);
+
+class ProductionRun {
+public:
+    // `rom` holds the loaded image; `log` may be null. Both outlive the run.
+    ProductionRun(CRom& rom, ProductionSetup setup, ProductionLog* log);
+
+    // Runs the next chip. A failure means the chip was not started: no image
+    // in the buffer, a serial number that does not fit or lies outside the
+    // chip, a tray that could not give a chip. The run should stop there.
+    Result<ChipResult> RunChip();
+
+    unsigned Chips() const { return m_passed + m_failed; }
+    unsigned Passed() const { return m_passed; }
+    unsigned Failed() const { return m_failed; }
+    bool AllPassed() const { return m_failed == 0; }
+    // The number the next chip gets, if serials are written.
+    std::optional<std::uint64_t> NextSerial() const;
+    // CRC-32 of the image as loaded (the bytes the file gave).
+    std::uint32_t ImageCrc32() const { return m_imageCrc32; }
+    // "batch: 20 chips, 19 passed, 1 failed"
+    std::string SummaryLine() const;
+
+private:
+    void RunPasses(ChipResult& result);
+    std::optional<std::uint8_t> ReadChipByte(std::uint32_t address);
+
+    CRom& m_rom;
+    ProductionSetup m_setup;
+    ProductionLog* m_log;
+    std::optional<SerialCounter> m_serial;
+    std::uint32_t m_imageCrc32 = 0;
+    unsigned m_passed = 0;
+    unsigned m_failed = 0;
+};
+
+}  // namespace vexo

@@ -1,0 +1,179 @@
+#include "rom/production_log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "base/file_io.h"
+#include "base/json.h"
+#include "base/text.h"
+
+namespace vexo {
+namespace {
+
+std::string Hex(std::uint32_t value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, unsigned(value));
+    return text;
+}
+
+std::string Seconds(double seconds)
+{
+    // to_chars: a point whatever the desktop's locale says.
+    char text[400];
+    const auto end = std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 1);
+    if (end.ec != std::errc()) return "0.0";
+    return std::string(text, std::size_t(end.ptr - text));
+}
+
+// A CSV field, quoted when it holds a separator, a quote or a line end.
+std::string CsvField(std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+bool EndsWith(const std::string& text, std::string_view tail)
+{
+    return text.size() >= tail.size() &&
+           SameText(std::string_view(text).substr(text.size() - tail.size()), tail);
+}
+
+}  // namespace
+
+std::string IsoLocalTime(std::time_t time)
+{
+    std::tm local {};
+    if (!localtime_r(&time, &local)) return "1970-01-01T00:00:00+00:00";
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff;
+    // Offsets are within a day.
+    const int minutes = int(((offset < 0 ? -offset : offset) / 60) % (24 * 60));
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
+    return Cat({text, zone});
+}
+
+std::string ProductionCsvHeader()
+{
+    return "time,chip,device,image,image_crc32,serial,sum16,crc32,result,failed_step,"
+           "failed_address,seconds\n";
+}
+
+std::string ProductionCsvLine(const ProductionRecord& r)
+{
+    return Cat({IsoLocalTime(r.time), ",", std::to_string(r.chip), ",", CsvField(r.device), ",",
+                CsvField(r.image), ",", Hex(r.imageCrc32, 8), ",",
+                r.serial ? std::to_string(*r.serial) : std::string(), ",", Hex(r.sum16, 4), ",",
+                Hex(r.crc32, 8), ",", r.passed ? "passed" : "failed", ",", CsvField(r.failedStep),
+                ",", r.failedAddress ? Hex(*r.failedAddress, 5) : std::string(), ",",
+                Seconds(r.seconds), "\n"});
+}
+
+std::string ProductionJsonLine(const ProductionRecord& r)
+{
+    JsonObject o;
+    o.String("time", IsoLocalTime(r.time))
+        .Unsigned("chip", r.chip)
+        .String("device", r.device)
+        .String("image", r.image)
+        .String("image_crc32", Hex(r.imageCrc32, 8));
+    if (r.serial) o.Unsigned("serial", *r.serial);
+    else o.Null("serial");
+    o.String("sum16", Hex(r.sum16, 4))
+        .String("crc32", Hex(r.crc32, 8))
+        .String("result", r.passed ? "passed" : "failed");
+    if (r.passed) o.Null("failed_step");
+    else o.String("failed_step", r.failedStep);
+    if (r.failedAddress) o.String("failed_address", Hex(*r.failedAddress, 5));
+    else o.Null("failed_address");
+    o.Fixed("seconds", r.seconds, 1);
+    return o.Line();
+}
+
+ProductionLog::ProductionLog(int fd, std::string path, bool json, bool needsNewline)
+    : m_fd(fd), m_path(std::move(path)), m_json(json), m_needsNewline(needsNewline)
+{
+}
+
+ProductionLog::~ProductionLog()
+{
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+Result<std::unique_ptr<ProductionLog>> ProductionLog::Open(const std::string& path)
+{
+    if (path.empty()) return Status::Fail("the log needs a file name");
+    const auto fail = [&](std::string_view what, int error) {
+        return Status::Fail(Cat({"cannot ", what, " log ", path, ": ", std::strerror(error)}),
+                            error);
+    };
+    // O_APPEND: every record lands at the end, whoever else writes the file.
+    // Read access only serves to look at the last byte; a log we may only
+    // write is written all the same.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return fail("open", errno);
+    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, EndsWith(path, ".jsonl"), false));
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return fail("open", errno);
+    if (S_ISDIR(st.st_mode)) return fail("open", EISDIR);
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        char last = '\n';
+        const ssize_t n = pread(fd, &last, 1, st.st_size - 1);
+        if (n < 0 && errno != EBADF) return fail("read", errno);
+        log->m_needsNewline = n == 1 && last != '\n';
+    } else if (S_ISREG(st.st_mode) && !log->m_json) {
+        if (Status s = log->Write(ProductionCsvHeader()); !s) return s;
+    }
+    return log;
+}
+
+Status ProductionLog::Write(const std::string& text)
+{
+    const std::string line = m_needsNewline ? "\n" + text : text;
+    if (!WriteAllBytes(m_fd, line.data(), line.size())) {
+        const int error = errno;
+        return Status::Fail(Cat({"cannot write log ", m_path, ": ", std::strerror(error)}), error);
+    }
+    m_needsNewline = false;
+    // On the disk before the next chip. Pipes and terminals have no disk.
+    if (fdatasync(m_fd) != 0 && errno != EINVAL && errno != EROFS) {
+        const int error = errno;
+        return Status::Fail(Cat({"cannot write log ", m_path, ": ", std::strerror(error)}), error);
+    }
+    return {};
+}
+
+Status ProductionLog::Append(const ProductionRecord& record)
+{
+    if (m_fd < 0) return Status::Fail(Cat({"log ", m_path, " is closed"}));
+    return Write(m_json ? ProductionJsonLine(record) : ProductionCsvLine(record));
+}
+
+Status ProductionLog::Close()
+{
+    if (m_fd < 0) return {};
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        const int error = errno;
+        return Status::Fail(Cat({"cannot write log ", m_path, ": ", std::strerror(error)}), error);
+    }
+    return {};
+}
+
+}  // namespace vexo

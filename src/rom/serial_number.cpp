@@ -1,0 +1,143 @@
+#include "rom/serial_number.h"
+
+#include <algorithm>
+
+#include "base/numbers.h"
+#include "base/text.h"
+#include "base/sizes.h"
+
+namespace vexo {
+namespace {
+
+std::vector<std::string_view> SplitColons(std::string_view text)
+{
+    std::vector<std::string_view> parts;
+    while (true) {
+        const std::size_t colon = text.find(':');
+        parts.push_back(text.substr(0, colon));
+        if (colon == std::string_view::npos) return parts;
+        text.remove_prefix(colon + 1);
+    }
+}
+
+Status Bad(std::string_view text, std::string_view why)
+{
+    return Status::Fail(Cat({"serial number '", text, "': ", why}));
+}
+
+}  // namespace
+
+const char* SerialFormatName(SerialFormat format)
+{
+    switch (format) {
+    case SerialFormat::Le: return "le";
+    case SerialFormat::Be: return "be";
+    case SerialFormat::Bcd: return "bcd";
+    case SerialFormat::Ascii: return "ascii";
+    }
+    return "?";
+}
+
+Result<SerialPlan> ParseSerialPlan(std::string_view text)
+{
+    const std::vector<std::string_view> parts = SplitColons(text);
+    if (parts.size() < 3 || parts.size() > 5)
+        return Bad(text, "write ADDR:WIDTH:START[:STEP[:FORMAT]], e.g. 0x7FF0:4:1000");
+    SerialPlan plan;
+    const auto address = ParseUnsigned(parts[0], kBufferSize - 1);
+    if (!address) return Bad(text, "the address is not a number from 0 to 0xFFFFFF");
+    plan.address = std::uint32_t(*address);
+    const auto width = ParseUnsigned(parts[1], 8);
+    if (!width || *width == 0) return Bad(text, "the width is not a byte count from 1 to 8");
+    plan.width = unsigned(*width);
+    if (plan.address + plan.width > kBufferSize)
+        return Bad(text, "the number would run past the end of the 16 MiB buffer");
+    const auto start = ParseUnsigned(parts[2]);
+    if (!start) return Bad(text, "the start is not a number");
+    plan.start = *start;
+    if (parts.size() > 3) {
+        const auto step = ParseUnsigned(parts[3]);
+        if (!step || *step == 0) return Bad(text, "the step is not a number from 1 up");
+        plan.step = *step;
+    }
+    if (parts.size() > 4) {
+        const std::string_view name = parts[4];
+        if (SameText(name, "le")) plan.format = SerialFormat::Le;
+        else if (SameText(name, "be")) plan.format = SerialFormat::Be;
+        else if (SameText(name, "bcd")) plan.format = SerialFormat::Bcd;
+        else if (SameText(name, "ascii")) plan.format = SerialFormat::Ascii;
+        else return Bad(text, "the format is not le, be, bcd or ascii");
+    }
+    // The first number must fit; later ones are checked chip by chip.
+    if (auto first = EncodeSerial(plan, plan.start); !first) return Bad(text, first.message());
+    return plan;
+}
+
+std::uint64_t SerialMaximum(unsigned width, SerialFormat format)
+{
+    if (width == 0) return 0;
+    switch (format) {
+    case SerialFormat::Le:
+    case SerialFormat::Be:
+        return width >= 8 ? UINT64_MAX : (std::uint64_t(1) << (8 * width)) - 1;
+    case SerialFormat::Bcd:
+    case SerialFormat::Ascii: {
+        const unsigned digits = format == SerialFormat::Bcd ? 2 * width : width;
+        std::uint64_t max = 0;
+        for (unsigned i = 0; i < digits; ++i) max = max * 10 + 9;  // at most 16 digits
+        return max;
+    }
+    }
+    return 0;
+}
+
+Result<std::vector<std::uint8_t>> EncodeSerial(const SerialPlan& plan, std::uint64_t value)
+{
+    const std::uint64_t max = SerialMaximum(plan.width, plan.format);
+    if (plan.width < 1 || plan.width > 8)
+        return Status::Fail("a serial number takes 1 to 8 bytes");
+    if (value > max) {
+        return Status::Fail(Cat({"serial ", std::to_string(value), " does not fit in ",
+                                 std::to_string(plan.width), plan.width == 1 ? " byte" : " bytes",
+                                 " (", SerialFormatName(plan.format), ", at most ",
+                                 std::to_string(max), ")"}));
+    }
+    std::vector<std::uint8_t> bytes(plan.width);
+    std::uint64_t rest = value;
+    for (unsigned i = 0; i < plan.width; ++i) {
+        // Fill from the least significant end: bytes[plan.width - 1 - i].
+        std::uint8_t& out = bytes[plan.width - 1 - i];
+        switch (plan.format) {
+        case SerialFormat::Le:
+        case SerialFormat::Be:
+            out = std::uint8_t(rest & 0xFF);
+            rest >>= 8;
+            break;
+        case SerialFormat::Bcd:
+            out = std::uint8_t((rest % 10) | ((rest / 10 % 10) << 4));
+            rest /= 100;
+            break;
+        case SerialFormat::Ascii:
+            out = std::uint8_t('0' + rest % 10);
+            rest /= 10;
+            break;
+        }
+    }
+    if (plan.format == SerialFormat::Le) std::reverse(bytes.begin(), bytes.end());
+    return bytes;
+}
+
+Result<std::vector<std::uint8_t>> SerialCounter::CurrentBytes() const
+{
+    if (m_overflowed) return Status::Fail("the serial numbers ran past 18446744073709551615");
+    return EncodeSerial(m_plan, m_value);
+}
+
+void SerialCounter::ChipDone(bool passed)
+{
+    if (!passed) return;
+    if (m_value > UINT64_MAX - m_plan.step) m_overflowed = true;
+    else m_value += m_plan.step;
+}
+
+}  // namespace vexo

@@ -1,0 +1,64 @@
+// Serial numbers written into each chip of a production run: a number at a
+// fixed address of the image, in a fixed number of bytes, growing after
+// every chip that passed.
+//
+//   ADDR:WIDTH:START[:STEP[:FORMAT]]   e.g. 0x7FF0:4:1000  or  0x10:6:1:1:ascii
+//
+// Numbers are decimal or 0x-hexadecimal. WIDTH is 1 to 8 bytes. FORMAT:
+//   le     binary, least significant byte first (the default)
+//   be     binary, most significant byte first
+//   bcd    packed BCD, two decimal digits a byte, most significant first
+//   ascii  decimal digits, zero-padded to WIDTH characters
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/error.h"
+
+namespace vexo {
+
+enum class SerialFormat : std::uint8_t { Le, Be, Bcd, Ascii };
+
+const char* SerialFormatName(SerialFormat format);
+
+struct SerialPlan {
+    std::uint32_t address = 0;
+    unsigned width = 1;  // 1..8 bytes
+    std::uint64_t start = 0;
+    std::uint64_t step = 1;
+    SerialFormat format = SerialFormat::Le;
+};
+
+// Reads ADDR:WIDTH:START[:STEP[:FORMAT]]; the failure quotes the text and
+// names the part that is wrong.
+Result<SerialPlan> ParseSerialPlan(std::string_view text);
+
+// The largest number `width` bytes hold in `format`.
+std::uint64_t SerialMaximum(unsigned width, SerialFormat format);
+
+// The WIDTH bytes that hold `value`, or why it does not fit.
+Result<std::vector<std::uint8_t>> EncodeSerial(const SerialPlan& plan, std::uint64_t value);
+
+// The number for each chip in turn: the same number again after a chip that
+// failed, the next (+STEP) after one that passed.
+class SerialCounter {
+public:
+    explicit SerialCounter(const SerialPlan& plan) : m_plan(plan), m_value(plan.start) {}
+
+    const SerialPlan& Plan() const { return m_plan; }
+    std::uint64_t Current() const { return m_value; }
+    // The bytes of the current number, or why it does not fit its width (or
+    // the count ran past 2^64).
+    Result<std::vector<std::uint8_t>> CurrentBytes() const;
+    void ChipDone(bool passed);
+
+private:
+    SerialPlan m_plan;
+    std::uint64_t m_value;
+    bool m_overflowed = false;
+};
+
+}  // namespace vexo

@@ -1,0 +1,122 @@
+#include "rom/production_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support/sim_fixture.h"
+
+namespace vexo {
+namespace {
+
+std::string ReadText(const std::string& path)
+{
+    const auto bytes = test::ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+ProductionRecord Record(unsigned chip, bool passed)
+{
+    ProductionRecord r;
+    r.time = 1796721302;  // 2026-12-08 09:15:02 UTC
+    r.chip = chip;
+    r.device = "27C512";
+    r.image = "fw, \"v2\".hex";
+    r.imageCrc32 = 0x1A2B3C4D;
+    r.serial = 1000 + chip;
+    r.sum16 = 0xBEEF;
+    r.crc32 = 0xCAFEF00D;
+    r.passed = passed;
+    if (!passed) {
+        r.failedStep = "verify";
+        r.failedAddress = 0x1A3;
+    }
+    r.seconds = 21.44;
+    return r;
+}
+
+class ProductionLogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::setenv("TZ", "CET-1", 1);
+        ::tzset();
+    }
+    void TearDown() override
+    {
+        ::unsetenv("TZ");
+        ::tzset();
+    }
+    test::TempDir dir;
+};
+
+TEST_F(ProductionLogTest, TimeCarriesItsZone)
+{
+    EXPECT_EQ(IsoLocalTime(1796721302), "2026-12-08T10:15:02+01:00");
+    ::setenv("TZ", "UTC0", 1);
+    ::tzset();
+    EXPECT_EQ(IsoLocalTime(1796721302), "2026-12-08T09:15:02+00:00");
+    ::setenv("TZ", "<-0330>3:30", 1);
+    ::tzset();
+    EXPECT_EQ(IsoLocalTime(1796721302), "2026-12-08T05:45:02-03:30");
+}
+
+TEST_F(ProductionLogTest, CsvContinuedAcrossTwoRunsNeverTruncated)
+{
+    const std::string path = dir.File("run.csv");
+    for (unsigned run = 0; run < 2; ++run) {
+        auto log = ProductionLog::Open(path);
+        ASSERT_TRUE(log.ok()) << log.message();
+        EXPECT_FALSE((*log)->JsonLines());
+        ASSERT_TRUE((*log)->Append(Record(1, true)).ok());
+        ASSERT_TRUE((*log)->Append(Record(2, false)).ok());
+        ASSERT_TRUE((*log)->Close().ok());
+    }
+    const std::string row1 =
+        "2026-12-08T10:15:02+01:00,1,27C512,\"fw, \"\"v2\"\".hex\",0x1A2B3C4D,1001,0xBEEF,"
+        "0xCAFEF00D,passed,,,21.4\n";
+    const std::string row2 =
+        "2026-12-08T10:15:02+01:00,2,27C512,\"fw, \"\"v2\"\".hex\",0x1A2B3C4D,1002,0xBEEF,"
+        "0xCAFEF00D,failed,verify,0x001A3,21.4\n";
+    EXPECT_EQ(ReadText(path), ProductionCsvHeader() + row1 + row2 + row1 + row2);
+}
+
+TEST_F(ProductionLogTest, JsonLinesParseBackAndACutRecordIsLeftBehind)
+{
+    const std::string path = dir.File("run.JSONL");
+    // A previous run died in the middle of a record.
+    std::ofstream(path) << "{\"chip\":1,\"resu";
+    {
+        auto log = ProductionLog::Open(path);
+        ASSERT_TRUE(log.ok()) << log.message();
+        EXPECT_TRUE((*log)->JsonLines());
+        ASSERT_TRUE((*log)->Append(Record(2, false)).ok());
+        ASSERT_TRUE((*log)->Append(Record(3, true)).ok());
+    }
+    const std::string text = ReadText(path);
+    EXPECT_EQ(text.rfind("{\"chip\":1,\"resu\n", 0), 0u) << text;
+    if (std::system("python3 -c 'import json' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3 is not installed";
+    const std::string check =
+        "python3 -c \"import json,sys\n"
+        "l=open(sys.argv[1]).read().splitlines()[1:]\n"
+        "a,b=map(json.loads,l)\n"
+        "assert a['chip']==2 and a['result']=='failed' and a['failed_step']=='verify'\n"
+        "assert a['failed_address']=='0x001A3' and a['serial']==1002 and a['seconds']==21.4\n"
+        "assert b['failed_step'] is None and b['failed_address'] is None\n"
+        "assert b['time']=='2026-12-08T10:15:02+01:00' and b['image']=='fw, \\\"v2\\\".hex'\n"
+        "\" " + path;
+    EXPECT_EQ(std::system(check.c_str()), 0);
+}
+
+TEST_F(ProductionLogTest, UnwritablePlacesAreNamed)
+{
+    auto log = ProductionLog::Open(dir.File("missing/run.csv"));
+    ASSERT_FALSE(log.ok());
+    EXPECT_NE(log.message().find("missing/run.csv"), std::string::npos) << log.message();
+    EXPECT_FALSE(ProductionLog::Open(dir.Path()).ok());
+    EXPECT_FALSE(ProductionLog::Open("").ok());
+}
+
+}  // namespace
+}  // namespace vexo
