@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/error.h"
 #include "base/sizes.h"
 #include "port/port.h"
 #include "rom/catalogue.h"
@@ -79,6 +80,18 @@ public:
     bool ModuleLost() const { return m_bModuleLost; }
     IUiServices& Ui() { return m_ui; }
 
+    // --- programming settings; both off by default ---
+    static constexpr std::uint32_t kMaxPulseMicros = 10000;
+    // A pause of this many microseconds inside every program pulse, where
+    // the pulse's own Delay sits. The wire's byte sequence is the same at any
+    // width; 0 keeps the pulse as short as the port accesses make it.
+    Status SetPulseMicros(std::uint32_t micros);
+    std::uint32_t PulseMicros() const { return m_pulseMicros; }
+    // The programming pass leaves out bytes whose buffer value is 0xFF (an
+    // erased cell already reads so); the Hex Count still counts them.
+    void SetSkipBlank(bool skip) { m_skipBlank = skip; }
+    bool SkipBlank() const { return m_skipBlank; }
+
     // Fields in the order the device object has always declared them.
     std::int32_t m_nLength = 0;
     std::unique_ptr<std::uint8_t[]> m_Buffer;
@@ -126,6 +139,8 @@ private:
     // Set by a read pass during which the module stopped answering.
     bool m_bModuleLost = false;
     std::uint8_t m_byStatusSeen = 0xFF;
+    std::uint32_t m_pulseMicros = 0;
+    bool m_skipBlank = false;
 };
 
 }  // namespace vexo
