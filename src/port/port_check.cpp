@@ -189,36 +189,17 @@ void CheckNode(const PortCheckOptions& options, const std::vector<GroupEntry>& g
                                    "the node"})));
         return;
     }
-    const bool inGroupNow =
-        user.gid == st.st_gid ||
-        std::find(user.groups.begin(), user.groups.end(), st.st_gid) != user.groups.end();
-    const bool listedInGroup =
+    NodeFacts facts;
+    facts.shown = described;
+    facts.owner = st.st_uid;
+    facts.group = st.st_gid;
+    facts.groupName = group;
+    facts.mode = st.st_mode & 07777;
+    facts.userListedInGroup =
         (entry && std::find(entry->members.begin(), entry->members.end(), user.name) !=
                       entry->members.end()) ||
         PrimaryGroup(paths, user.name) == st.st_gid;
-    const bool groupMay = (st.st_mode & 060) == 060;
-    if (user.uid == 0) {
-        out.push_back(Ok(described + "; root may open it"));
-    } else if (user.uid == st.st_uid && (st.st_mode & 0600) == 0600) {
-        out.push_back(Ok(described + "; you own it"));
-    } else if (groupMay && inGroupNow) {
-        out.push_back(Ok(Cat({described, "; you are in group ", group})));
-    } else if ((st.st_mode & 06) == 06) {
-        out.push_back(Ok(described + "; everyone may open it"));
-    } else if (groupMay && listedInGroup) {
-        out.push_back(Problem(Cat({described, "; you were added to group ", group,
-                                   " but this login does not have it yet"}),
-                              Cat({"log out and in again, or run: newgrp ", group})));
-    } else if (groupMay) {
-        out.push_back(Problem(Cat({described, "; you may not open it: you are not in group ", group}),
-                              Cat({"sudo usermod -aG ", group, " ",
-                                   user.name.empty() ? std::string("$USER") : user.name,
-                                   ", then log out and in again"})));
-    } else {
-        out.push_back(Problem(described + "; only its owner may open it",
-                              "give its group read and write access (a udev rule with "
-                              "MODE=\"0660\", GROUP=\"lp\")"));
-    }
+    out.push_back(JudgeNodeAccess(facts, user));
 }
 
 void CheckPrinterDriver(const SystemPaths& paths, std::vector<CheckLine>& out)
@@ -300,6 +281,32 @@ void CheckDirect(const SystemPaths& paths, std::vector<CheckLine>& out)
 }
 
 }  // namespace
+
+CheckLine JudgeNodeAccess(const NodeFacts& node, const UserIdentity& user)
+{
+    const std::string& described = node.shown;
+    const std::string& group = node.groupName;
+    const bool inGroupNow =
+        user.gid == node.group ||
+        std::find(user.groups.begin(), user.groups.end(), node.group) != user.groups.end();
+    const bool groupMay = (node.mode & 060) == 060;
+    if (user.uid == 0) return Ok(described + "; root may open it");
+    if (user.uid == node.owner && (node.mode & 0600) == 0600) return Ok(described + "; you own it");
+    if (groupMay && inGroupNow) return Ok(Cat({described, "; you are in group ", group}));
+    if ((node.mode & 06) == 06) return Ok(described + "; everyone may open it");
+    if (groupMay && node.userListedInGroup)
+        return Problem(Cat({described, "; you were added to group ", group,
+                            " but this login does not have it yet"}),
+                       Cat({"log out and in again, or run: newgrp ", group}));
+    if (groupMay)
+        return Problem(Cat({described, "; you may not open it: you are not in group ", group}),
+                       Cat({"sudo usermod -aG ", group, " ",
+                            user.name.empty() ? std::string("$USER") : user.name,
+                            ", then log out and in again"}));
+    return Problem(described + "; only its owner may open it",
+                   "give its group read and write access (a udev rule with MODE=\"0660\", "
+                   "GROUP=\"lp\")");
+}
 
 UserIdentity UserIdentity::Current()
 {

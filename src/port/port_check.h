@@ -68,6 +68,19 @@ struct PortCheckOptions {
     bool direct = false;  // the chosen backend is direct I/O: check what it needs
 };
 
+// A device node as the check sees it.
+struct NodeFacts {
+    std::string shown;   // "/dev/parport0 (owner root, group lp, mode 0660)"
+    uid_t owner = 0;
+    gid_t group = 0;
+    std::string groupName;
+    mode_t mode = 0;     // permission bits
+    bool userListedInGroup = false;  // /etc/group or the user's primary group
+};
+
+// Whether `user` may open the node, and what to do when not.
+CheckLine JudgeNodeAccess(const NodeFacts& node, const UserIdentity& user);
+
 // The report's lines, in the order an operator would fix them.
 std::vector<CheckLine> CheckPortSetup(const PortCheckOptions& options);
 
