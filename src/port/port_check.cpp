@@ -382,8 +382,8 @@ std::vector<CheckLine> CheckPortSetup(const PortCheckOptions& options)
         out.push_back(Problem("this machine shows no parallel port: no /dev/parport*, none in "
                               "/proc/ioports",
                               "load the drivers with sudo modprobe parport_pc ppdev; without a "
-                              "port on the board, fit a PCI or PCIe parallel port card (a USB "
-                              "printer cable cannot drive the module)"));
+                              "port on the board, fit a PCI or PCIe parallel port card; a USB "
+                              "printer cable cannot drive the module"));
     }
     CheckModules(paths, out);
     const std::vector<GroupEntry> groups = ReadGroups(paths);
