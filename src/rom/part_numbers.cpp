@@ -144,6 +144,14 @@ std::vector<std::string> ClosestParts(std::string_view part, std::size_t count)
     return out;
 }
 
+std::string UnknownPartMessage(std::string_view part)
+{
+    std::string message = std::string(part) + " is not a part this module programs; the closest are ";
+    const std::vector<std::string> closest = ClosestParts(part);
+    for (std::size_t i = 0; i < closest.size(); ++i) message += (i ? ", " : "") + closest[i];
+    return message;
+}
+
 std::vector<std::string> KnownPartFamilies()
 {
     std::vector<std::string> out;

@@ -25,6 +25,10 @@ std::optional<PartInfo> FindPart(std::string_view part);
 // part; did you mean ...".
 std::vector<std::string> ClosestParts(std::string_view part, std::size_t count = 3);
 
+// The operator's sentence for a number FindPart does not know:
+// "27C521 is not a part this module programs; the closest are 27C512, ...".
+std::string UnknownPartMessage(std::string_view part);
+
 // Every family name the table knows, in table order.
 std::vector<std::string> KnownPartFamilies();
 

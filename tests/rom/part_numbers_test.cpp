@@ -48,6 +48,11 @@ TEST(PartNumbers, UnknownNumbersListTheClosest)
     EXPECT_EQ(ClosestParts("M27C0400-10").front(), "27C040");
     EXPECT_EQ(ClosestParts("27C102", 2).size(), 2u);
     EXPECT_EQ(ClosestParts("x", 100).size(), KnownPartFamilies().size());
+    EXPECT_EQ(UnknownPartMessage("27C521").rfind("27C521 is not a part this module programs; the "
+                                                 "closest are 27C512, ",
+                                                 0),
+              0u)
+        << UnknownPartMessage("27C521");
 }
 
 TEST(PartNumbers, TheModuleNamesStillWork)
