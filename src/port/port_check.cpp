@@ -359,15 +359,22 @@ Status CheckParallelBase(std::uint16_t base, const std::string& ioportsPath)
         std::end(kStandardBases))
         return {};
     std::string listed;
+    bool hidden = false;
     if (const auto text = ReadText(ioportsPath)) {
         for (const IoRange& r : ParallelRanges(*text)) {
-            if (r.first == 0 && r.last == 0) continue;
+            if (r.first == 0 && r.last == 0) {
+                hidden = true;
+                continue;
+            }
             if (r.first == base) return {};
             listed += (listed.empty() ? "" : ", ") + HexAddress(r.first);
         }
     }
     std::string message = HexAddress(base) + " is not a parallel port (see /proc/ioports)";
-    if (!listed.empty()) message += "; the kernel lists parallel ports at " + listed;
+    if (!listed.empty())
+        message += "; the kernel lists parallel ports at " + listed;
+    else if (hidden)
+        message += "; the kernel shows its parallel ports' addresses to root only: run as root";
     return Status::Fail(message);
 }
 

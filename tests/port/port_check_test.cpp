@@ -222,6 +222,11 @@ TEST(DirectAddress, ParallelPortsOnly)
     EXPECT_EQ(CheckParallelBase(0xD010, dir.File("missing")).message(),
               "0xD010 is not a parallel port (see /proc/ioports)");
 
+    const std::string hidden = dir.File("ioports-user");
+    std::ofstream(hidden) << "0000-0000 : parport0\n";
+    EXPECT_NE(CheckParallelBase(0xD010, hidden).message().find("to root only"), std::string::npos);
+    EXPECT_TRUE(CheckParallelBase(0x378, hidden).ok());
+
     PortOptions options;
     options.ioportsPath = ioports;
     const OpenedPort opened = OpenPort("direct:0xCF7", options);
