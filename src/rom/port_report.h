@@ -30,6 +30,8 @@ std::vector<std::string> PortTimingLines(IPort& port, std::uint32_t pulseMicros,
 // `portDescription`, runs the module check's own sequence on it (the one the
 // program sends at start: control 0x04, data 0x00, a status read) and, with
 // the port open, adds the timing lines. Nothing else is written to the port.
+// The check runs a device object's start-up on the port, so the line shadows
+// afterwards are those of a fresh start, as on the wire.
 PortReport RunPortCheck(const std::string& portDescription, PortCheckOptions check,
                         std::uint32_t pulseMicros, const PortOptions& portOptions = {});
 
