@@ -49,6 +49,19 @@ std::string FormatProgress(std::uint32_t done, std::uint32_t total, double bytes
     return line;
 }
 
+std::string FormatProgress(std::uint32_t done, std::uint32_t total, double bytesPerSecond,
+                           double elapsedSeconds)
+{
+    std::string line = FormatProgress(done, total, bytesPerSecond);
+    const std::size_t left = line.rfind("  ");
+    const auto elapsed = elapsedSeconds > 0.0 ? std::uint64_t(elapsedSeconds) : 0;
+    char text[48];
+    std::snprintf(text, sizeof text, "  %llu:%02llu elapsed", static_cast<unsigned long long>(elapsed / 60),
+                  static_cast<unsigned long long>(elapsed % 60));
+    line.insert(left, text);
+    return line;
+}
+
 CliUi::CliUi(std::FILE* out, std::FILE* err, bool showProgress)
     : m_out(out), m_err(err), m_showProgress(showProgress)
 {
@@ -96,7 +109,7 @@ void CliUi::Tick()
 
     const double seconds = std::chrono::duration<double>(now - m_passStart).count();
     const double rate = seconds > 0.0 ? double(count - m_passStartCount) / seconds : 0.0;
-    const std::string line = FormatProgress(std::uint32_t(count), m_rom->DeviceSize(), rate);
+    const std::string line = FormatProgress(std::uint32_t(count), m_rom->DeviceSize(), rate, seconds);
     std::fputc('\r', m_err);
     std::fwrite(line.data(), 1, line.size(), m_err);
     std::fputs("\033[K", m_err);

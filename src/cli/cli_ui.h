@@ -21,6 +21,10 @@ namespace vexo::cli {
 
 // The one-line bar: "[#####-----]  50%  1.2 MiB/s  0:03 left".
 std::string FormatProgress(std::uint32_t done, std::uint32_t total, double bytesPerSecond);
+// The same with the time the pass has run in front of the time left:
+// "[#####-----]  50%  1.2 MiB/s  0:03 elapsed  0:03 left".
+std::string FormatProgress(std::uint32_t done, std::uint32_t total, double bytesPerSecond,
+                           double elapsedSeconds);
 
 class CliUi final : public IUiServices {
 public:

@@ -7,6 +7,7 @@
 #include "base/numbers.h"
 #include "port/fault_port.h"
 #include "port/hardware_ports.h"
+#include "port/port_check.h"
 #include "port/sim_module.h"
 #include "port/trace_file.h"
 #include "port/vcd_port.h"
@@ -186,12 +187,21 @@ bool Parse(const std::string& text, Description* out, std::string* why)
     if (name == "direct") {
         out->backend = Backend::Direct;
         if (!hasArgument) return true;
-        std::uint64_t base = 0;
-        if (!ParseNumber(argument, &base) || base > 0xFFFD) {
+        // Firmware set-up screens print "378": the base is hexadecimal.
+        std::string_view digits = argument;
+        if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+            digits.remove_prefix(2);
+        const std::optional<std::uint64_t> parsed =
+            digits.empty() || digits[0] == 'x' || digits[0] == 'X'
+                ? std::nullopt
+                : ParseUnsigned("0x" + std::string(digits), 0xFFFD);
+        if (!parsed) {
             *why = "direct: '" + std::string(argument) +
-                   "' is not a port base address; give a number from 0 to 0xFFFD, e.g. 0x378";
+                   "' is not a port base address; give a hexadecimal address from 0x0 to "
+                   "0xFFFD, e.g. 378 or 0x378";
             return false;
         }
+        const std::uint64_t base = *parsed;
         out->base = std::uint16_t(base);
         return true;
     }
@@ -284,6 +294,10 @@ OpenedPort OpenPort(const std::string& text, const PortOptions& options)
         }
         break;
     case Backend::Direct:
+        if (const Status parallel = CheckParallelBase(d.base, options.ioportsPath); !parallel) {
+            error = "direct:" + HexAddress(d.base) + ": " + parallel.message();
+            break;
+        }
         if (auto port = DirectPort::Open(d.base, &error)) {
             char what[40];
             std::snprintf(what, sizeof what, "direct I/O at 0x%X", unsigned(d.base));

@@ -4,7 +4,10 @@
 //                          module=absent, pulses=N, data-stuck=BIT:LEVEL,
 //                          addr-open=BIT, weak=PERCENT, seed=N, tray=DIR)
 //   ppdev[:/dev/parportN] Linux ppdev (default /dev/parport0)
-//   direct[:0x378]        ioperm and inb/outb (x86 Linux)
+//   direct[:378]          ioperm and inb/outb (x86 Linux); the base address is
+//                          hexadecimal, with or without 0x, and must be a
+//                          parallel port's (listed in /proc/ioports, or one of
+//                          0x378, 0x278, 0x3BC)
 //   none                  a disconnected port
 #pragma once
 
@@ -22,6 +25,8 @@ namespace vexo {
 struct PortOptions {
     // Size of a simulated chip that has no file yet: the selected device's.
     std::uint32_t defaultChipSize = 0x8000;
+    // Where the kernel lists the I/O ranges that `direct` is checked against.
+    std::string ioportsPath = "/proc/ioports";
 };
 
 struct OpenedPort {

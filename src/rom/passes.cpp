@@ -47,6 +47,7 @@ void CRom::ProgramAll()
 {
     m_nHexCount = 0;
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
+        if (m_skipBlank && m_Buffer[address] == 0xFF) { ++m_nHexCount; ShowHexCount(); return true; }
         ProgramSetup();
         ShiftAddress(address);
         ProgramByte(m_Buffer[address]);

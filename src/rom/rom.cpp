@@ -3,6 +3,9 @@
 #include "rom/rom.h"
 
 #include <algorithm>
+#include <string>
+
+#include "base/busy_wait.h"
 
 #include "rom/info_panel.h"
 
@@ -135,6 +138,7 @@ void CRom::ProgramPulse()
     }
     if (fullPage) SetControlBit3();
     Delay(10000);
+    BusyWaitMicros(m_pulseMicros);
     if (lastBank == 1 || lastBank == 3) ClearControlBit4();
     if (fullPage) ClearControlBit3();
     if (lastBank == 7) {
@@ -161,6 +165,15 @@ void CRom::VerifyReadSetup()
         ClearControlBit4();
     }
     if (lastBank == 7) ClearControlBit3();
+}
+
+Status CRom::SetPulseMicros(std::uint32_t micros)
+{
+    if (micros > kMaxPulseMicros)
+        return Status::Fail("a program pulse of " + std::to_string(micros) +
+                            " us is out of range; give 0 to 10000");
+    m_pulseMicros = micros;
+    return {};
 }
 
 void CRom::ClearBuffer()

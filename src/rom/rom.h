@@ -130,6 +130,18 @@ public:
     // The file the buffer was last loaded from; empty after a read or a reset.
     const std::string& ImagePath() const { return m_imagePath; }
 
+    // --- programming settings; both off by default ---
+    static constexpr std::uint32_t kMaxPulseMicros = 10000;
+    // A pause of this many microseconds inside every program pulse, where
+    // the pulse's own Delay sits. The wire's byte sequence is the same at any
+    // width; 0 keeps the pulse as short as the port accesses make it.
+    Status SetPulseMicros(std::uint32_t micros);
+    std::uint32_t PulseMicros() const { return m_pulseMicros; }
+    // The programming pass leaves out bytes whose buffer value is 0xFF (an
+    // erased cell already reads so); the Hex Count still counts them.
+    void SetSkipBlank(bool skip) { m_skipBlank = skip; }
+    bool SkipBlank() const { return m_skipBlank; }
+
     // Fields in the order the device object has always declared them.
     std::int32_t m_nLength = 0;
     std::unique_ptr<std::uint8_t[]> m_Buffer;
@@ -186,6 +198,8 @@ private:
     PassFailure m_lastFailure;
     // Gives the next box the failing pass's line, when there is one.
     void SetFailureDetails();
+    std::uint32_t m_pulseMicros = 0;
+    bool m_skipBlank = false;
 };
 
 }  // namespace vexo

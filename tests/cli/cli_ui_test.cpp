@@ -15,6 +15,16 @@
 namespace vexo::cli {
 namespace {
 
+TEST(FormatProgress, ElapsedTimeStandsBeforeTheTimeLeft)
+{
+    EXPECT_EQ(FormatProgress(0x40000, 0x80000, 2.0 * 1024 * 1024, 65.7),
+              "[############------------]  50%  2.0 MiB/s  1:05 elapsed  0:00 left");
+    EXPECT_EQ(FormatProgress(10, 100, 0.0, 0.0),
+              "[##----------------------]  10%  0 B/s  0:00 elapsed  -:-- left");
+    EXPECT_EQ(FormatProgress(10, 100, 0.0, -3.0),
+              "[##----------------------]  10%  0 B/s  0:00 elapsed  -:-- left");
+}
+
 TEST(FormatProgress, ShowsBarPercentRateAndTimeLeft)
 {
     EXPECT_EQ(FormatProgress(0x40000, 0x80000, 2.0 * 1024 * 1024),

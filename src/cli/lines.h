@@ -1,0 +1,16 @@
+// vexo's line test at a terminal: a warning, then one output line per Enter
+// with the status lines shown live; q ends it, and the lines go back to their
+// reset state whichever way it ends.
+#pragma once
+
+#include <cstdio>
+
+#include "port/port.h"
+
+namespace vexo::cli {
+
+// Returns the exit status: 0 when the test ran (to its end or to q), 1 when
+// standard input `inFd` is not a terminal (nothing is written to the port).
+int RunLineTest(IPort& port, bool withBit4, int inFd, std::FILE* out, std::FILE* err);
+
+}  // namespace vexo::cli
