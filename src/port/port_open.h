@@ -17,9 +17,13 @@
 
 namespace vexo {
 
+struct PpdevCalls;
+
 struct PortOptions {
     // Size of a simulated chip that has no file yet: the selected device's.
     std::uint32_t defaultChipSize = 0x8000;
+    // The system calls the ppdev backend makes; null: the real ones.
+    const PpdevCalls* ppdevCalls = nullptr;
 };
 
 struct OpenedPort {
