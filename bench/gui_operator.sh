@@ -4,7 +4,10 @@
 # answered by a timer, and the second core kept busy by a spinning process.
 # A 27C040 Auto Write through vexowriter beside vexo on the same chip backing;
 # prints the bench's lines: box waits removed, processor seconds (the
-# program's and the display server's) and with the box waits.
+# program's and the display server's), box and run-queue waits removed, and
+# with the box waits. Then the same with no display server at all (Qt's
+# offscreen platform, the boxes still real objects answered by the timer):
+# the difference is the display server's share.
 #   bench/gui_operator.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build=$1
@@ -33,5 +36,9 @@ sleep 1
 sh -c 'while :; do :; done' &
 spinner=$!
 
-QT_QPA_PLATFORM=xcb "$build/tests/app/vexowriter_bench" --operator --vexo "$build/src/cli/vexo" \
-  --runs "$runs" --server-pid "$server" 2>/dev/null
+bench=$build/tests/app/vexowriter_bench
+echo "== Xvfb with openbox, one core busy =="
+QT_QPA_PLATFORM=xcb "$bench" --operator --vexo "$build/src/cli/vexo" --runs "$runs" \
+  --server-pid "$server" 2>/dev/null
+echo "== offscreen (no display server), one core busy =="
+QT_QPA_PLATFORM=offscreen "$bench" --operator --vexo "$build/src/cli/vexo" --runs "$runs" 2>/dev/null
