@@ -121,6 +121,7 @@ struct GuiTime {
     double queued = 0;    // the main thread ready but waiting for a processor
     double blocked = 0;   // the main thread asleep: on the display server, files, boxes
     long switches = 0;    // times it went to sleep
+    long refreshes = 0;   // times the Hex Count pane was redrawn
 };
 
 // The main thread's processor time and time waiting on the run queue, in
@@ -219,6 +220,7 @@ GuiTime GuiRun(const QString& folder, const QString& image, int run, int answerM
     time.queued = schedule.second - scheduleBefore.second;
     time.blocked = time.seconds - (schedule.first - scheduleBefore.first) - time.queued;
     time.switches = VoluntarySwitches() - switchesBefore;
+    time.refreshes = app.Ui().PaneRefreshes();
     const QStringList& messages = boxes ? boxes->messages : answerer.messages;
     if (boxes) time.waits = boxes->waits;
     const bool done = !messages.isEmpty() && messages.last() == QStringLiteral("Done!");
@@ -332,9 +334,10 @@ int main(int argc, char* argv[])
         serverCpu.push_back(g.serverCpu);
         if (answerMs >= 0)
             std::printf("gui  run %d: %.3f s (boxes open %.3f s; processor: own %.3f s, display "
-                        "server %.3f s; main thread queued %.3f s, asleep %.3f s in %ld waits)\n",
+                        "server %.3f s; main thread queued %.3f s, asleep %.3f s in %ld waits; %ld "
+                        "pane redraws)\n",
                         run + 1, g.seconds, g.waits, g.cpu, g.serverCpu, g.queued,
-                        g.blocked, g.switches);
+                        g.blocked, g.switches, g.refreshes);
         else
             std::printf("gui  run %d: %.3f s\n", run + 1, g.seconds);
         std::fflush(stdout);
