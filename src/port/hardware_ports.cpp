@@ -52,34 +52,48 @@ std::string PpdevError(const char* what, const std::string& device, int error)
            PpdevFix(error, device);
 }
 
+int SystemOpen(const char* path, int flags) { return ::open(path, flags); }
+int SystemIoctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
+int SystemClose(int fd) { return ::close(fd); }
+
 }  // namespace
 
-std::unique_ptr<PpdevPort> PpdevPort::Open(const std::string& device, std::string* error)
+const PpdevCalls& SystemPpdevCalls()
 {
-    const int fd = open(device.c_str(), O_RDWR | O_CLOEXEC);
+    static constexpr PpdevCalls calls{SystemOpen, SystemIoctl, SystemClose};
+    return calls;
+}
+
+std::unique_ptr<PpdevPort> PpdevPort::Open(const std::string& device, std::string* error,
+                                           const PpdevCalls& calls)
+{
+    const int fd = calls.open(device.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         *error = PpdevError("cannot open", device, errno);
         return nullptr;
     }
     const char* step = nullptr;
-    if (ioctl(fd, PPEXCL) != 0)
+    if (calls.ioctl(fd, PPEXCL, nullptr) != 0)
         step = "cannot get exclusive use of";
-    else if (ioctl(fd, PPCLAIM) != 0)
+    else if (calls.ioctl(fd, PPCLAIM, nullptr) != 0)
         step = "cannot claim";
     if (step) {
         *error = PpdevError(step, device, errno);
-        close(fd);  // nothing was written; the open itself is what failed
+        calls.close(fd);  // nothing was written; the open itself is what failed
         return nullptr;
     }
-    return std::unique_ptr<PpdevPort>(new PpdevPort(fd, device));
+    return std::unique_ptr<PpdevPort>(new PpdevPort(fd, device, calls));
 }
 
 PpdevPort::~PpdevPort()
 {
     // Too late to tell anyone: the kernel releases the claim when the
-    // descriptor closes in any case, so a refusal here only gets a line.
-    if (ioctl(m_fd, PPRELEASE) != 0 || close(m_fd) != 0)
+    // descriptor closes in any case, so a refusal here only gets a line. The
+    // descriptor is closed whether or not the release was taken.
+    if (m_calls.ioctl(m_fd, PPRELEASE, nullptr) != 0)
         std::fprintf(stderr, "vexo: releasing %s: %s\n", m_device.c_str(), std::strerror(errno));
+    if (m_calls.close(m_fd) != 0)
+        std::fprintf(stderr, "vexo: closing %s: %s\n", m_device.c_str(), std::strerror(errno));
 }
 
 std::uint8_t PpdevPort::In(std::uint16_t address)
@@ -92,7 +106,7 @@ std::uint8_t PpdevPort::In(std::uint16_t address)
     case kControlPort: request = PPRCONTROL; break;
     default: return 0xFF;
     }
-    if (ioctl(m_fd, request, &value) != 0) {
+    if (m_calls.ioctl(m_fd, request, &value) != 0) {
         NoteFault(errno);
         return address == kStatusPort ? 0x7F : 0xFF;
     }
@@ -109,7 +123,7 @@ void PpdevPort::Out(std::uint16_t address, std::uint8_t value)
     case kControlPort: request = PPWCONTROL; break;
     default: return;  // the status register is read-only
     }
-    if (ioctl(m_fd, request, &byte) != 0) NoteFault(errno);
+    if (m_calls.ioctl(m_fd, request, &byte) != 0) NoteFault(errno);
 }
 
 // --- direct I/O ---

@@ -19,6 +19,19 @@ public:
     void Out(std::uint16_t, std::uint8_t) override {}
 };
 
+// The three system calls the ppdev backend makes, as plain function pointers
+// so that a test can stand in for the kernel. Each follows its system call:
+// -1 with errno set on failure. `ioctl` gets null for requests without an
+// argument.
+struct PpdevCalls {
+    int (*open)(const char* path, int flags);
+    int (*ioctl)(int fd, unsigned long request, void* argument);
+    int (*close)(int fd);
+};
+
+// The real open(2), ioctl(2) and close(2).
+const PpdevCalls& SystemPpdevCalls();
+
 // Linux ppdev: one ioctl per access on a port claimed exclusively.
 //
 // The kernel keeps control bit 4 (the port's interrupt enable) to itself:
@@ -30,7 +43,8 @@ class PpdevPort final : public IPort {
 public:
     // Opens, takes exclusive use and claims `device`. Null with `error`
     // (device, reason, fix) on failure.
-    static std::unique_ptr<PpdevPort> Open(const std::string& device, std::string* error);
+    static std::unique_ptr<PpdevPort> Open(const std::string& device, std::string* error,
+                                           const PpdevCalls& calls = SystemPpdevCalls());
     ~PpdevPort() override;
     PpdevPort(const PpdevPort&) = delete;
     PpdevPort& operator=(const PpdevPort&) = delete;
@@ -43,7 +57,10 @@ public:
     int Fault() const { return m_fault; }
 
 private:
-    PpdevPort(int fd, std::string device) : m_fd(fd), m_device(std::move(device)) {}
+    PpdevPort(int fd, std::string device, const PpdevCalls& calls)
+        : m_fd(fd), m_device(std::move(device)), m_calls(calls)
+    {
+    }
     void NoteFault(int error)
     {
         if (m_fault == 0) m_fault = error;
@@ -51,6 +68,7 @@ private:
 
     int m_fd;
     std::string m_device;
+    PpdevCalls m_calls;
     int m_fault = 0;
 };
 

@@ -282,7 +282,8 @@ OpenedPort OpenPort(const std::string& text, const PortOptions& options)
         }
         break;
     case Backend::Ppdev:
-        if (auto port = PpdevPort::Open(d.device, &error)) {
+        if (auto port = PpdevPort::Open(d.device, &error,
+                                        options.ppdevCalls ? *options.ppdevCalls : SystemPpdevCalls())) {
             opened.description = "ppdev " + d.device + " (control bit 4 is kept by the kernel)";
             const PpdevPort* ppdev = port.get();  // lives as long as the port
             opened.health = [ppdev, device = d.device]() -> std::string {

@@ -22,11 +22,15 @@
 
 namespace vexo {
 
+struct PpdevCalls;
+
 struct PortOptions {
     // Size of a simulated chip that has no file yet: the selected device's.
     std::uint32_t defaultChipSize = 0x8000;
     // Where the kernel lists the I/O ranges that `direct` is checked against.
     std::string ioportsPath = "/proc/ioports";
+    // The system calls the ppdev backend makes; null: the real ones.
+    const PpdevCalls* ppdevCalls = nullptr;
 };
 
 struct OpenedPort {
