@@ -20,7 +20,6 @@ public:
     void RomMessageBox(std::string_view) override {}
     void AppMessageBox(std::string_view) override { ++boxes; }
     void SetHexCountText(std::string_view) override {}
-    vexo::CInfoPanel& InfoPanel() override { return panel; }
     std::optional<std::string> ChooseFileToOpen() override { return path; }
     std::string path;
     vexo::CInfoPanel panel;

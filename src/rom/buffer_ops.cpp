@@ -247,7 +247,7 @@ Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory*
                 for (std::size_t i = 0; i < parts[k].size(); ++i) at[i * count + k] = parts[k][i];
         },
         std::uint32_t(total));
-    CInfoPanel& panel = rom.Ui().InfoPanel();
+    CInfoPanel& panel = rom.Panel();
     panel.m_strFileName = BaseName(files[0]);
     panel.Push();
     return Status::Ok();

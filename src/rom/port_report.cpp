@@ -16,12 +16,10 @@ public:
     void RomMessageBox(std::string_view) override { complained = true; }
     void AppMessageBox(std::string_view) override { complained = true; }
     void SetHexCountText(std::string_view) override {}
-    CInfoPanel& InfoPanel() override { return m_panel; }
     std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
     bool complained = false;
 
 private:
-    CInfoPanel m_panel;
 };
 
 // "cannot open X: reason; fix" -> "problem: cannot open X: reason (fix)".

@@ -274,7 +274,7 @@ bool CVexoWriterView::FindNext(const QString& pattern)
 
 bool CVexoWriterView::FindNext()
 {
-    const CRom* rom = m_app.m_pRom.get();
+    const CRom* rom = m_app.m_pRom;
     if (!rom || m_findPattern.empty()) return false;
     const std::uint32_t from = m_findAt ? *m_findAt + 1 : (m_editing ? m_caret : 0);
     const std::optional<std::uint32_t> hit =
@@ -376,7 +376,7 @@ bool CVexoWriterView::EditKey(QKeyEvent* event)
         update();
         return true;
     }
-    CRom* rom = m_app.m_pRom.get();
+    CRom* rom = m_app.m_pRom;
     if (!rom) return true;
     const std::uint8_t value = std::uint8_t(m_nPendingDigit * 16 + digit);
     const std::uint8_t bytes[1] = {value};
@@ -391,7 +391,7 @@ bool CVexoWriterView::EditKey(QKeyEvent* event)
 
 bool CVexoWriterView::Undo()
 {
-    CRom* rom = m_app.m_pRom.get();
+    CRom* rom = m_app.m_pRom;
     if (!rom || !m_history.CanUndo()) return false;
     const Status s = m_history.Undo(*rom);
     if (!s) Tell(QString::fromStdString(s.message()));
@@ -401,7 +401,7 @@ bool CVexoWriterView::Undo()
 
 bool CVexoWriterView::Redo()
 {
-    CRom* rom = m_app.m_pRom.get();
+    CRom* rom = m_app.m_pRom;
     if (!rom || !m_history.CanRedo()) return false;
     const Status s = m_history.Redo(*rom);
     if (!s) Tell(QString::fromStdString(s.message()));
@@ -433,7 +433,7 @@ void CVexoWriterView::NotifyModified()
 
 void CVexoWriterView::Tell(const QString& text) { m_app.Ui().AppMessageBox(text.toStdString()); }
 
-CRom* CVexoWriterView::Rom() const { return m_app.m_pRom.get(); }
+CRom* CVexoWriterView::Rom() const { return m_app.m_pRom; }
 
 void CVexoWriterView::OnGoToAddress()
 {
