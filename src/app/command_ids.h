@@ -31,6 +31,12 @@ enum CommandId : int {
     ID_VIEW_STATUS_BAR = 59393,
 };
 
+// Our own commands, after the seed's, a block for each capability.
+inline constexpr int kDiagnosisCommands = 32800;   // 32800-32819
+inline constexpr int kRealPortCommands = 32820;    // 32820-32839
+inline constexpr int kBufferCommands = 32840;      // 32840-32869
+inline constexpr int kProductionCommands = 32870;  // 32870-32889
+
 inline constexpr int ID_INDICATOR_HEXCOUNT = 101;
 
 // One command's string: the prompt shown in the status bar and the tooltip

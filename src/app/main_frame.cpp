@@ -16,6 +16,7 @@
 #include "app/command_ids.h"
 #include "app/lock_keys.h"
 #include "app/outside_programs.h"
+#include "app/tools_menu.h"
 #include "app/vexowriter_app.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/settings_dialogs.h"
@@ -177,6 +178,14 @@ void CMainFrame::CreateMenus()
     function->addAction(Action(ID_CLEAR_WINDOW));
     function->addAction(Action(ID_INFO_DIALOG));
 
+    // What came after the seed's commands, each capability in its own file.
+    m_pToolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
+    m_pToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
+    AddDiagnosisTools(*this, m_app);
+    AddRealPortTools(*this, m_app);
+    AddBufferTools(*this, m_app);
+    AddProductionTools(*this, m_app);
+
     // Menu items show text only; the pictures belong to the buttons.
     for (QAction* action : std::as_const(m_actions)) action->setIconVisibleInMenu(false);
 }
@@ -295,6 +304,21 @@ void CMainFrame::SetSimulated(bool simulated)
 {
     setWindowTitle(simulated ? Text(kFrameCaption) + QStringLiteral(" [simulated module]")
                              : Text(kFrameCaption));
+}
+
+QAction* CMainFrame::AddCommand(int id, const QString& text, std::function<void()> handler)
+{
+    QAction* action = MakeAction(id, text);
+    connect(action, &QAction::triggered, this, std::move(handler));
+    return action;
+}
+
+void CMainFrame::RunSessionCommand(const std::function<void(Session&)>& action)
+{
+    RunRomCommand(m_app, [&action](Session& s) {
+        action(s);
+        return true;
+    });
 }
 
 void CMainFrame::ShowDialog(CModelessDialog* dialog)

@@ -6,10 +6,16 @@
 #include <QMainWindow>
 #include <QMap>
 
+#include <functional>
+
 class QAction;
 class QLabel;
 class QToolBar;
 class QStatusBar;
+
+namespace vexo {
+class Session;
+}
 
 namespace vexo::gui {
 
@@ -31,6 +37,15 @@ public:
 
     // Marks the caption when the simulated module is in use.
     void SetSimulated(bool simulated);
+
+    // A command of our own (the Tools menu): one action for its id, shared by
+    // whatever shows it, running `handler`.
+    QAction* AddCommand(int id, const QString& text, std::function<void()> handler);
+    // Runs an operator action of the session as every command runs: closing
+    // the window is refused meanwhile and the port's health is looked at after.
+    void RunSessionCommand(const std::function<void(Session&)>& action);
+    // The Tools menu, after Function.
+    QMenu* m_pToolsMenu = nullptr;
 
     QIcon m_hBigIcon;
     QStatusBar* m_wndStatus = nullptr;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/numbers.h"
 #include "base/version.h"
 #include "cli/cli_ui.h"
 #include "cli/steps.h"
@@ -32,6 +33,9 @@ struct Options {
     std::string speed;
     std::string fault;
     std::string vcd;
+    std::string retries;
+    std::string pulseMicros;
+    bool skipBlank = false;
 };
 
 constexpr const char* kPortHelp =
@@ -98,6 +102,14 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         ->type_name("FAULTS");
     app.add_option("--device", options.device, "same as a first step 'device NAME'")->type_name("NAME");
     app.add_option("--speed", options.speed, "same as a first step 'speed NAME'")->type_name("NAME");
+    app.add_option("--retries", options.retries,
+                   "Write ROM and Auto Write: up to N more pulse rounds for bytes still short (default 0)")
+        ->type_name("N");
+    app.add_option("--pulse-us", options.pulseMicros,
+                   "a real pause of N microseconds inside each program pulse, 0 to 10000 (default 0)")
+        ->type_name("N");
+    app.add_flag("--skip-blank", options.skipBlank,
+                 "the programming pass leaves out bytes that are 0xFF in the buffer");
     app.set_version_flag("--version", std::string("vexo ") + kVersion, "print the version and exit");
     // The first word that is not an option starts the steps; the step table
     // reads the rest.
@@ -164,6 +176,25 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     wrapping.vcdPath = options.vcd;
     wrapping.tracePath = options.trace;
 
+    ProgramSettings settings;
+    if (!options.retries.empty()) {
+        const auto n = ParseUnsigned(options.retries, 100);
+        if (!n) {
+            UsageError(err, "--retries " + options.retries + ": give a number of rounds from 0 to 100");
+            return kExitUsage;
+        }
+        settings.retries = int(*n);
+    }
+    if (!options.pulseMicros.empty()) {
+        const auto n = ParseUnsigned(options.pulseMicros, 10000);
+        if (!n) {
+            UsageError(err, "--pulse-us " + options.pulseMicros + ": give microseconds from 0 to 10000");
+            return kExitUsage;
+        }
+        settings.pulseMicros = std::uint32_t(*n);
+    }
+    settings.skipBlank = options.skipBlank;
+
     PortSetup setup;
     setup.description = options.port;
     setup.wrapping = wrapping;
@@ -183,6 +214,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
             return kExitFailed;
         }
 
+        static_cast<void>(session.SetProgramSettings(settings));  // checked above
         session.Start();  // the power-on module check, as at start-up
         ui.AttachRom(&session.Rom());
         StepContext context{session, ui, out, err};

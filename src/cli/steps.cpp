@@ -139,7 +139,14 @@ std::vector<StepDef> MakeTable()
 
 const std::vector<StepDef>& StepTable()
 {
-    static const std::vector<StepDef> table = MakeTable();
+    static const std::vector<StepDef> table = [] {
+        std::vector<StepDef> t = MakeTable();
+        AddDiagnosisSteps(t);
+        AddRealPortSteps(t);
+        AddBufferSteps(t);
+        AddProductionSteps(t);
+        return t;
+    }();
     return table;
 }
 
@@ -174,6 +181,11 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
             }
             step.args.push_back(words[i]);
         }
+        for (int more = 0; (def->moreArity < 0 || more < def->moreArity) && i < words.size(); ++more, ++i) {
+            const std::string& w = words[i];
+            if (FindStep(w) || w.rfind("--", 0) == 0) break;
+            step.args.push_back(w);
+        }
         // Step-local options: "--name VALUE" or "--name=VALUE" right after the arguments.
         while (i < words.size()) {
             const std::string& w = words[i];
@@ -193,6 +205,18 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
             }
             if (!found) break;
             ++i;
+            if (step.options.count(found->name)) {
+                *reason = Cat({"'", def->name, " ", found->name, "' is given twice"});
+                return false;
+            }
+            if (found->value.empty()) {
+                if (inlineValue) {
+                    *reason = Cat({"'", def->name, " ", found->name, "' takes no value"});
+                    return false;
+                }
+                step.options[std::string(found->name)] = "";
+                continue;
+            }
             if (!inlineValue) {
                 if (i >= words.size()) {
                     *reason = Cat({"'", def->name, " ", found->name, "' needs ", found->value});
@@ -244,7 +268,8 @@ std::string StepHelp()
     for (const StepDef& def : StepTable()) {
         std::string head = Cat({"  ", def.name});
         if (!def.args.empty()) head += Cat({" ", def.args});
-        for (const StepOption& opt : def.options) head += Cat({" [", opt.name, " ", opt.value, "]"});
+        for (const StepOption& opt : def.options)
+            head += opt.value.empty() ? Cat({" [", opt.name, "]"}) : Cat({" [", opt.name, " ", opt.value, "]"});
         if (head.size() < 22) head.resize(22, ' ');
         else head += "  ";
         text += Cat({head, def.help, "\n"});

@@ -38,7 +38,7 @@ struct Step {
 
 struct StepOption {
     std::string_view name;  // "--fill"
-    std::string_view value;  // "BYTE", for the help text
+    std::string_view value;  // "BYTE", for the help text; empty: a flag without a value
 };
 
 struct StepDef {
@@ -52,7 +52,18 @@ struct StepDef {
     std::string (*check)(const Step&);
     // Runs the step: true when it succeeded.
     bool (*run)(StepContext&, const Step&);
+    // More arguments it may take after the first `arity`: 0 none, -1 any
+    // number. The optional ones end at the first word that names a step or
+    // starts with "--".
+    int moreArity = 0;
 };
+
+// The steps of each capability, each in its own file; the table is theirs
+// in this order after the seed's own.
+void AddDiagnosisSteps(std::vector<StepDef>& table);   // steps_diagnosis.cpp
+void AddRealPortSteps(std::vector<StepDef>& table);    // steps_real_port.cpp
+void AddBufferSteps(std::vector<StepDef>& table);      // steps_buffer.cpp
+void AddProductionSteps(std::vector<StepDef>& table);  // steps_production.cpp
 
 const std::vector<StepDef>& StepTable();
 const StepDef* FindStep(std::string_view name);  // case-insensitive

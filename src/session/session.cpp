@@ -40,6 +40,22 @@ void Session::Start()
 {
     if (!m_port) OpenPort(PortSetup{"none", {}, 0x8000});
     m_rom = std::make_unique<CRom>(*m_port, m_ui, m_panel);
+    static_cast<void>(SetProgramSettings(m_settings));  // checked when they were set
+}
+
+Status Session::SetProgramSettings(const ProgramSettings& settings)
+{
+    if (settings.retries < 0 || settings.retries > 100)
+        return Status::Fail("retries: give a number of rounds from 0 to 100");
+    if (settings.pulseMicros > CRom::kMaxPulseMicros)
+        return Status::Fail("pulse width: give microseconds from 0 to 10000");
+    m_settings = settings;
+    if (m_rom) {
+        m_rom->m_retries = settings.retries;
+        m_rom->SetSkipBlank(settings.skipBlank);
+        if (Status s = m_rom->SetPulseMicros(settings.pulseMicros); !s) return s;
+    }
+    return Status::Ok();
 }
 
 std::string Session::PortFault() const { return m_health ? m_health() : std::string(); }

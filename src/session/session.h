@@ -27,6 +27,14 @@ struct PortSetup {
     std::uint32_t defaultChipSize = 0x8000;
 };
 
+// How the programming pass runs; every setting off by default, which is
+// the wire traffic the module has always seen.
+struct ProgramSettings {
+    int retries = 0;                 // extra pulse rounds for bytes still short (0..100)
+    std::uint32_t pulseMicros = 0;   // a real pause inside each program pulse (0..10000)
+    bool skipBlank = false;          // leave out bytes whose buffer value is 0xFF
+};
+
 // How the port came up, for the front end to present.
 struct PortReport {
     std::string description;          // "simulated module, chip file …"
@@ -102,6 +110,18 @@ public:
     // The panel's six lines and the given Hex Count text, one per line.
     std::string StatusText(std::string_view hexCount) const;
 
+    // --- programming settings (kept here, handed to each new device object) ---
+    Status SetProgramSettings(const ProgramSettings& settings);
+    const ProgramSettings& Settings() const { return m_settings; }
+
+    // --- chip diagnosis (session_diagnosis.cpp) ---
+
+    // --- real ports (session_real_port.cpp) ---
+
+    // --- the buffer as a workbench (session_buffer.cpp) ---
+
+    // --- production runs (session_production.cpp) ---
+
 private:
     IUiServices& m_ui;
     CInfoPanel m_panel;
@@ -109,6 +129,7 @@ private:
     WrappedPort m_wrapped;
     std::function<std::string()> m_health;
     PortReport m_report;
+    ProgramSettings m_settings;
     std::unique_ptr<CRom> m_rom;
 };
 

@@ -204,9 +204,11 @@ void MainWindowTest::barsMenusAndDocking()
     QVERIFY(rom->geometry().left() > about->geometry().right());
 
     const QList<QAction*> menus = frame->menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    // The seed's two menus, then Tools with what came after them.
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("View(&V)"));
     QCOMPARE(menus[1]->text(), QStringLiteral("Function"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("Tools"));
     QCOMPARE(MenuItems(menus[0]->menu()), (QStringList{"View About Tool(&T)", "Status Tool Bar(&S)",
                                                        "ROM Writer Tool Bar", "Exit"}));
     QCOMPARE(MenuItems(menus[1]->menu()), (QStringList{"Clear Window", "Information Dialog"}));

@@ -1,0 +1,6 @@
+// The session's buffer actions.
+#include "session/session.h"
+
+namespace vexo {
+
+}  // namespace vexo

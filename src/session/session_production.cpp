@@ -1,0 +1,6 @@
+// The session's production actions.
+#include "session/session.h"
+
+namespace vexo {
+
+}  // namespace vexo

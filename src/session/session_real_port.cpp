@@ -1,0 +1,6 @@
+// The session's real port actions.
+#include "session/session.h"
+
+namespace vexo {
+
+}  // namespace vexo
