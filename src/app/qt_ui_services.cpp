@@ -32,6 +32,9 @@ void CQtUiServices::ShowMessage(std::string_view text, bool owned)
 {
     FlushHexCount();
     const QString message = FromCore(text);
+    const QString details = FromCore(m_nextDetails);
+    m_nextDetails.clear();
+    m_lastDetails = details;
     if (m_pAnswerer) {
         m_pAnswerer->Message(message, owned);
         return;
@@ -41,7 +44,14 @@ void CQtUiServices::ShowMessage(std::string_view text, bool owned)
     QMessageBox box(owned ? QMessageBox::Warning : QMessageBox::NoIcon, BoxTitle(), message,
                     QMessageBox::Ok, owned ? m_pMainWindow.data() : nullptr);
     box.setWindowModality(Qt::ApplicationModal);
+    if (!details.isEmpty()) box.setDetailedText(details);
     box.exec();
+}
+
+void CQtUiServices::SetNextBoxDetails(std::string_view details)
+{
+    if (!m_nextDetails.empty()) m_nextDetails += '\n';
+    m_nextDetails.append(details.data(), details.size());
 }
 
 void CQtUiServices::RomMessageBox(std::string_view text) { ShowMessage(text, false); }

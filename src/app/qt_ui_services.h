@@ -38,6 +38,7 @@ public:
     void AppMessageBox(std::string_view text) override;
     void SetHexCountText(std::string_view text) override;
     void FlushHexCount() override;
+    void SetNextBoxDetails(std::string_view details) override;
     CInfoPanel& InfoPanel() override;
     std::optional<std::string> ChooseFileToOpen() override;
 
@@ -55,6 +56,8 @@ public:
     long PaneRefreshes() const { return m_nPaneRefreshes; }
 
     static QString BoxTitle();
+    // The details the last box carried (empty when it had none).
+    const QString& LastBoxDetails() const { return m_lastDetails; }
 
 private:
     void ShowMessage(std::string_view text, bool owned);
@@ -66,6 +69,8 @@ private:
     CInfoPanel m_spareInfoPanel;  // until the information panel exists
     IUiAnswerer* m_pAnswerer = nullptr;
 
+    std::string m_nextDetails;  // for the next box
+    QString m_lastDetails;
     std::string m_strHexCount;
     bool m_bHexCountDirty = false;
     unsigned m_nCallsSinceCheck = 0;

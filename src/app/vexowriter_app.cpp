@@ -1,3 +1,4 @@
+#include "base/file_roles.h"
 #include "app/vexowriter_app.h"
 
 #include <QCommandLineParser>
@@ -151,6 +152,15 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
         if (portText.isEmpty() || !ParsePortDescription(portText.toStdString(), &why))
             portText = DefaultPortText();
     }
+    // The chip file, the trace and the capture must be three files.
+    m_heldFiles = {{"the chip file", ChipFileOf(portText.toStdString()).value_or(""), true, 0},
+                   {"--trace", options.trace.toStdString(), true, 0},
+                   {"--vcd", options.vcd.toStdString(), true, 0}};
+    if (const Status clash = CheckFileRoles(m_heldFiles); !clash) {
+        std::fprintf(stderr, "vexowriter: %s\n", clash.message().c_str());
+        m_nStartFailureCode = 2;
+        return false;
+    }
     m_strScreenshotDir = options.screenshotDir;
     if (!m_strScreenshotDir.isEmpty()) {
         // Nobody is there to answer: every box is answered at once.
@@ -203,6 +213,13 @@ void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start
     wrapping.tracePath = start.trace.toStdString();
     m_wrapped = WrapPort(m_pPort, wrapping);
     for (const std::string& error : m_wrapped.errors) m_ui.AppMessageBox(error);
+}
+
+Status CVexoWriterApp::CheckSaveTarget(const std::string& path) const
+{
+    std::vector<FileRole> roles = m_heldFiles;
+    roles.push_back({"save", path, false, 1});
+    return CheckFileRoles(roles);
 }
 
 void CVexoWriterApp::CheckPortHealth()

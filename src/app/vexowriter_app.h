@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "base/file_roles.h"
 #include "app/qt_ui_services.h"
 #include "port/port_open.h"
 
@@ -79,6 +80,8 @@ public:
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     CQtUiServices& Ui() { return m_ui; }
+    // Refuses a save name that is the chip file, the trace or the capture.
+    Status CheckSaveTarget(const std::string& path) const;
     IPort* Port() const { return m_pPort.get(); }
     const QString& PortText() const { return m_strPortText; }
     const QString& PortDescription() const { return m_strPortDescription; }
@@ -130,6 +133,7 @@ private:
     std::unique_ptr<IUiAnswerer> m_pOwnAnswerer;
     std::unique_ptr<IPort> m_pPort;
     std::unique_ptr<CMainFrame> m_pMainFrame;
+    std::vector<FileRole> m_heldFiles;  // chip, trace, capture
     QString m_strPortText;
     QString m_strPortDescription;
     QString m_strScreenshotDir;

@@ -43,6 +43,8 @@ public:
         if (m_showProgress && ++m_callsSinceTick >= kCallsPerTick) Tick();
     }
     void FlushHexCount() override { EndPass(); }
+    // The reason behind the next box, on standard error at once.
+    void SetNextBoxDetails(std::string_view details) override;
     CInfoPanel& InfoPanel() override { return m_panel; }
     std::optional<std::string> ChooseFileToOpen() override;
 

@@ -292,6 +292,10 @@ void CFileNameDlg::DoDataExchange(bool bSaveAndValidate)
 void CFileNameDlg::OnOK()
 {
     if (!m_app.m_pRom) return;
+    if (const Status clash = m_app.CheckSaveTarget(ToCore(m_strName)); !clash) {
+        m_app.Ui().AppMessageBox(clash.message());
+        return;
+    }
     CVexoWriterApp::CommandScope running(m_app);
     m_app.m_pRom->m_strSaveName = ToCore(m_strName);
     // The save reports its own outcome; the dialog stays up until it returns.

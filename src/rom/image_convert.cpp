@@ -29,11 +29,14 @@ std::string Hex6(std::uint32_t value)
 bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::string& tooLarge,
                    std::string* content, std::string* error)
 {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        *error = path + ": " + std::strerror(errno);
+    // Never waits in open(): a pipe without a writer is read as an empty
+    // stream, one with a writer as the stream it is.
+    const Result<int> opened = OpenInputStream(path);
+    if (!opened) {
+        *error = opened.message();
         return false;
     }
+    Fd fd(*opened);
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) {
         *error = path + ": " + std::strerror(errno);

@@ -109,7 +109,8 @@ bool CRom::SaveBuffer()
         return false;
     }
     // The whole device: every bank the read just filled.
-    if (ReplaceFile(m_strSaveName, m_Buffer.get(), DeviceSize()) != 0) {
+    if (const int code = ReplaceFile(m_strSaveName, m_Buffer.get(), DeviceSize()); code != 0) {
+        m_ui.SetNextBoxDetails("save: " + m_strSaveName + ": " + std::strerror(code));
         m_ui.RomMessageBox("Save Failed !!");
         return false;
     }
