@@ -68,13 +68,9 @@ bool CRom::LoadFile()
             m_ui.AppMessageBox(kTextTooLarge);
             return false;
         }
-        std::string text(std::size_t(st.st_size), '\0');
-        if (!ReadAllBytes(file.Get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size())) {
-            m_ui.AppMessageBox(kLoadFailed);
-            return false;
-        }
-        // Gaps read as erased, whatever an earlier read left above the reset range.
-        const ImageReadResult result = ReadTextImage(format, text, m_Buffer.get(), kBufferSize, 0xFF);
+        // Read a block at a time. Gaps read as erased, whatever an earlier
+        // read left above the reset range.
+        const ImageReadResult result = ReadTextImageFile(format, file.Get(), m_Buffer.get(), kBufferSize, 0xFF);
         if (!result.ok) {
             m_ui.AppMessageBox(panel.m_strFileName + ": " + result.error);
             return false;

@@ -167,6 +167,46 @@ TEST_F(VexoTest, ConvertNeverWaitsInOpenForAPipesWriter)
     EXPECT_EQ(r.code, 1) << r.err;
 }
 
+// --- memory ---
+
+// Intel HEX with one data byte per record: the worst text per byte of image.
+std::string OneByteRecords(std::uint32_t bytes)
+{
+    std::string text;
+    char line[32];
+    for (std::uint32_t a = 0; a < bytes; ++a) {
+        const unsigned hi = a >> 16, lo = a & 0xFFFF;
+        if (lo == 0) {
+            const unsigned sum = 2 + 4 + (hi >> 8) + (hi & 0xFF);
+            std::snprintf(line, sizeof line, ":02000004%04X%02X\n", hi, (0x100 - (sum & 0xFF)) & 0xFF);
+            text += line;
+        }
+        const unsigned sum = 1 + (lo >> 8) + (lo & 0xFF) + 0x5A;
+        std::snprintf(line, sizeof line, ":01%04X005A%02X\n", lo, (0x100 - (sum & 0xFF)) & 0xFF);
+        text += line;
+    }
+    return text + ":00000001FF\n";
+}
+
+TEST_F(VexoTest, ConvertingAHugeTextNeedsMemoryForTheImageOnlyAndRunningOutIsSaid)
+{
+    if (::access("/usr/bin/prlimit", X_OK) != 0) GTEST_SKIP() << "prlimit is missing";
+    if (std::getenv("VEXO_VALGRIND")) GTEST_SKIP() << "address-space limits and valgrind do not mix";
+    Write("one.hex", OneByteRecords(2 * 1024 * 1024));  // 29 MB of text for 2 MiB of image
+    // 70 MB of address space: the program, the 16 MiB buffer, the staged
+    // image and the output; nothing for the text or per record.
+    m_prefix = {"/usr/bin/prlimit", "--as=70000000"};
+    VexoResult r = Vexo({"convert", "one.hex", "one.bin"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Slurp(Path("one.bin")), std::string(2 * 1024 * 1024, '\x5A'));
+
+    m_prefix = {"/usr/bin/prlimit", "--as=25000000"};
+    r = Vexo({"convert", "one.hex", "two.bin"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("vexo: out of memory"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("two.bin")));
+}
+
 // --- options ---
 
 TEST_F(VexoTest, OptionsAreStrict)
