@@ -70,7 +70,8 @@ SimModule::SimModule(std::uint8_t* chip, std::uint32_t size, int fd, std::string
 SimModule::~SimModule()
 {
     if (m_fd >= 0) {
-        // Every changed byte is already in the file; closing drops the lock.
+        FlushProgrammed();
+        // Every changed byte is in the file now; closing drops the lock.
         if (m_fileError != 0)
             std::fprintf(stderr, "vexo: writing the chip file %s failed: %s\n", m_chipPath.c_str(),
                          std::strerror(m_fileError));
@@ -81,6 +82,7 @@ SimModule::~SimModule()
 
 void SimModule::Erase()
 {
+    m_runStart = m_runEnd = 0;
     std::memset(m_chip, 0xFF, m_size);
     if (m_fd >= 0 && m_fileError == 0) {
         int error = 0;
@@ -89,8 +91,36 @@ void SimModule::Erase()
     }
 }
 
+void SimModule::MarkProgrammed(std::uint32_t index)
+{
+    constexpr std::uint32_t kLongestRun = 4096;
+    if (m_fd < 0) return;
+    if (m_runEnd != m_runStart && (index < m_runStart || index > m_runEnd || m_runEnd - m_runStart >= kLongestRun))
+        FlushProgrammed();
+    if (m_runEnd == m_runStart) m_runStart = m_runEnd = index;
+    if (index == m_runEnd) ++m_runEnd;
+}
+
+void SimModule::FlushProgrammed()
+{
+    const std::uint32_t start = m_runStart, size = m_runEnd - m_runStart;
+    m_runStart = m_runEnd = 0;
+    if (size == 0 || m_fd < 0 || m_fileError != 0) return;
+    std::uint32_t done = 0;
+    while (done < size) {
+        const ssize_t put = pwrite(m_fd, m_chip + start + done, size - done, off_t(start + done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            m_fileError = put < 0 ? errno : EIO;
+            return;
+        }
+        done += std::uint32_t(put);
+    }
+}
+
 void SimModule::StoreByte(std::uint32_t index)
 {
+    FlushProgrammed();
     if (m_fd < 0 || m_fileError != 0) return;
     ssize_t put;
     do {
@@ -138,6 +168,7 @@ void SimModule::OnReadClock(std::uint8_t data)
 {
     if (m_state == SimState::Absent) return;
     if (data & kAddressBit) {
+        if (m_runEnd != m_runStart) FlushProgrammed();
         m_shift = m_chip[ChipIndex()];
         m_state = SimState::Reading;
     } else if (m_state == SimState::Reading) {
@@ -157,7 +188,7 @@ void SimModule::OnProgramPulse()
         const std::uint32_t index = ChipIndex();
         const std::uint8_t was = m_chip[index];
         m_chip[index] = std::uint8_t(was & m_data);
-        if (m_chip[index] != was) StoreByte(index);
+        if (m_chip[index] != was) MarkProgrammed(index);
     }
 }
 

@@ -98,6 +98,11 @@ private:
               std::uint32_t pulses, bool present);
     // Puts the chip byte at `index` into the chip file, if there is one.
     void StoreByte(std::uint32_t index);
+    // Programmed bytes go to the file in runs of consecutive addresses: a run
+    // is written when it is full, when programming moves elsewhere, when the
+    // module is read and when the module closes.
+    void MarkProgrammed(std::uint32_t index);
+    void FlushProgrammed();
 
     static constexpr std::uint8_t kAddressClock = 0x01;  // data bit 0
     static constexpr std::uint8_t kAddressBit = 0x02;    // data bit 1
@@ -133,6 +138,8 @@ private:
     std::uint32_t m_size;
     int m_fd = -1;  // the chip file, locked; -1 when the chip is in memory only
     int m_fileError = 0;
+    std::uint32_t m_runStart = 0;  // programmed bytes not yet in the file
+    std::uint32_t m_runEnd = 0;
     std::string m_chipPath;
 };
 
