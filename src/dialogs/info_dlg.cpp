@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "dialogs/caption_room.h"
 #include "dialogs/settings_dialogs.h"
 
 namespace vexo::gui {
@@ -33,7 +34,7 @@ CInfoDlg::CInfoDlg(CVexoWriterApp& app, QWidget* parent)
     column->addWidget(buttons);
 
     adjustSize();
-    setFixedSize(size().expandedTo(DialogUnits(193, 165)));
+    setFixedSize(size().expandedTo(DialogUnits(193, 165)).expandedTo(QSize(CaptionWidth(windowTitle()), 0)));
     // The framework's initialisation: fields into the controls, then centre.
     UpdateData(false);
     CentreOverOwner();

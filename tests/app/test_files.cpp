@@ -5,6 +5,8 @@
 #include <QProcess>
 
 #include "app/command_ids.h"
+#include "dialogs/caption_room.h"
+#include "dialogs/modeless_dialog.h"
 #include "dialogs/settings_dialogs.h"
 #include "gui_harness.h"
 
@@ -18,6 +20,7 @@ private slots:
     void saveDialogRefusesTheChipFile();
     void failedSaveCarriesItsReason();
     void noDisplayIsSaid();
+    void captionsFitTheirWindows();
 };
 
 void FilesTest::startUpRefusesTheChipFileAsTrace()
@@ -77,6 +80,21 @@ void FilesTest::noDisplayIsSaid()
     QCOMPARE(program.exitCode(), 2);
     QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
              QStringLiteral("no display: set DISPLAY, or use vexo for work without one\n"));
+}
+
+void FilesTest::captionsFitTheirWindows()
+{
+    GuiHarness gui;
+    for (CModelessDialog* dialog : gui.app->Dialogs()) {
+        dialog->show();
+        QVERIFY2(dialog->width() >= CaptionWidth(dialog->windowTitle()), qPrintable(dialog->windowTitle()));
+        dialog->hide();
+    }
+    QMessageBox box(QMessageBox::NoIcon, CQtUiServices::BoxTitle(), QStringLiteral("OK"), QMessageBox::Ok);
+    GiveCaptionRoom(box);
+    box.show();
+    QVERIFY(box.width() >= CaptionWidth(box.windowTitle()));
+    box.hide();
 }
 
 QTEST_MAIN(FilesTest)
