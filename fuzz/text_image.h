@@ -8,42 +8,30 @@
 #include <cstring>
 #include <memory>
 #include <new>
+
+#include <sanitizer/allocator_interface.h>
 #include <string_view>
 
 #include "rom/image_formats.h"
 #include "rom/rom.h"
 
-// Every allocation counted, so that a reader's peak can be held to the image
-// it gives rather than the text it reads (this header is included by one
-// file per target).
+// Every allocation counted through the sanitizer's allocator hooks (the
+// fuzz targets always run under AddressSanitizer), so that a reader's peak
+// can be held to the image it gives rather than the text it reads.
 namespace fuzz_memory {
 inline std::size_t live = 0;
 inline std::size_t peak = 0;
-constexpr std::size_t kHeader = alignof(std::max_align_t);
+inline void OnAllocate(const volatile void*, std::size_t size)
+{
+    live += size;
+    peak = std::max(peak, live);
+}
+inline void OnFree(const volatile void* p)
+{
+    if (p) live -= __sanitizer_get_allocated_size(const_cast<const void*>(p));
+}
+inline const int kInstalled = __sanitizer_install_malloc_and_free_hooks(OnAllocate, OnFree);
 }  // namespace fuzz_memory
-
-void* operator new(std::size_t size)
-{
-    auto* block = static_cast<unsigned char*>(std::malloc(size + fuzz_memory::kHeader));
-    if (!block) throw std::bad_alloc();
-    std::memcpy(block, &size, sizeof size);
-    fuzz_memory::live += size;
-    fuzz_memory::peak = std::max(fuzz_memory::peak, fuzz_memory::live);
-    return block + fuzz_memory::kHeader;
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept
-{
-    if (!p) return;
-    unsigned char* block = static_cast<unsigned char*>(p) - fuzz_memory::kHeader;
-    std::size_t size = 0;
-    std::memcpy(&size, block, sizeof size);
-    fuzz_memory::live -= size;
-    std::free(block);
-}
-void operator delete[](void* p) noexcept { operator delete(p); }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
-void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 inline int FuzzTextImage(vexo::ImageFormat format, const std::uint8_t* data, std::size_t size)
 {
