@@ -1,3 +1,6 @@
+#include <algorithm>
+
+#include "dialogs/caption_room.h"
 #include "app/about_dlg.h"
 
 #include <QHBoxLayout>
@@ -53,7 +56,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     row->addWidget(m_pOkButton, 0, Qt::AlignTop);
 
     adjustSize();
-    setFixedSize(size().expandedTo(QSize(235 * 3 / 2, 55 * 13 / 8)));
+    setFixedSize(size().expandedTo(QSize(std::max(235 * 3 / 2, CaptionWidth(windowTitle())), 55 * 13 / 8)));
 }
 
 }  // namespace vexo::gui

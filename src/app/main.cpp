@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "app/screenshots.h"
+#include "base/display.h"
 #include "app/vexowriter_app.h"
 #include "res/pictures.h"
 
@@ -24,7 +26,7 @@ public:
 
 }  // namespace
 
-int main(int argc, char* argv[])
+int Main(int argc, char* argv[])
 {
     // Help and version are answered before any display is needed. (Other
     // options wait for the application object, which takes its own, such as
@@ -41,6 +43,10 @@ int main(int argc, char* argv[])
             return code;
         }
     }
+    if (!vexo::DisplayAvailable(argc, argv)) {
+        std::fprintf(stderr, "%s\n", vexo::kNoDisplayMessage);
+        return 2;
+    }
     QApplication qapp(argc, argv);
     QApplication::setStyle(new PlainButtonsStyle);
     // The program ends when the main window goes, whatever else is open.
@@ -54,4 +60,14 @@ int main(int argc, char* argv[])
     if (!app.ScreenshotDir().isEmpty())
         return app.ExitInstance(vexo::gui::SaveScreenshots(app, app.ScreenshotDir()));
     return app.ExitInstance(qapp.exec());
+}
+
+int main(int argc, char* argv[])
+{
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("vexowriter: out of memory\n", stderr);
+        return 1;
+    }
 }

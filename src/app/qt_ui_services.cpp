@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "app/command_ids.h"
+#include "dialogs/caption_room.h"
 
 namespace vexo::gui {
 namespace {
@@ -32,6 +33,9 @@ void CQtUiServices::ShowMessage(std::string_view text, bool owned)
 {
     FlushHexCount();
     const QString message = FromCore(text);
+    const QString details = FromCore(m_nextDetails);
+    m_nextDetails.clear();
+    m_lastDetails = details;
     if (m_pAnswerer) {
         m_pAnswerer->Message(message, owned);
         return;
@@ -41,7 +45,15 @@ void CQtUiServices::ShowMessage(std::string_view text, bool owned)
     QMessageBox box(owned ? QMessageBox::Warning : QMessageBox::NoIcon, BoxTitle(), message,
                     QMessageBox::Ok, owned ? m_pMainWindow.data() : nullptr);
     box.setWindowModality(Qt::ApplicationModal);
+    GiveCaptionRoom(box);
+    if (!details.isEmpty()) box.setDetailedText(details);
     box.exec();
+}
+
+void CQtUiServices::SetNextBoxDetails(std::string_view details)
+{
+    if (!m_nextDetails.empty()) m_nextDetails += '\n';
+    m_nextDetails.append(details.data(), details.size());
 }
 
 void CQtUiServices::RomMessageBox(std::string_view text) { ShowMessage(text, false); }
@@ -54,6 +66,7 @@ bool CQtUiServices::AskYesNo(const QString& text)
     QMessageBox box(QMessageBox::NoIcon, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
                     m_pMainWindow.data());
     box.setWindowModality(Qt::ApplicationModal);
+    GiveCaptionRoom(box);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -101,9 +114,14 @@ std::optional<std::string> CQtUiServices::ChooseFileToOpen()
             QStringLiteral("Bin File(*.bin) (*.bin)"), QStringLiteral("All File (*.*) (*)"),
             QStringLiteral("HEX and S-record files (*.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot) "
                            "(*.hex *.ihx *.ihex *.s19 *.s28 *.s37 *.srec *.mot)")};
-        path = QFileDialog::getOpenFileName(m_pMainWindow, QString(), QString(),
-                                            filters.join(QStringLiteral(";;")), nullptr,
-                                            QFileDialog::HideNameFilterDetails);
+        QFileDialog chooser(m_pMainWindow, QString(), QString(), filters.join(QStringLiteral(";;")));
+        chooser.setOption(QFileDialog::HideNameFilterDetails);
+        chooser.setFileMode(QFileDialog::ExistingFile);
+        chooser.setAcceptMode(QFileDialog::AcceptOpen);
+        // Big enough for the name, size, type and date columns whole.
+        chooser.resize(chooser.sizeHint().expandedTo(QSize(780, 480)));
+        if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
+        path = chooser.selectedFiles().first();
         if (path.isEmpty()) return std::nullopt;
     }
     // The chosen folder becomes the current one: a save name typed later

@@ -37,6 +37,7 @@ public:
     void AppMessageBox(std::string_view text) override;
     void SetHexCountText(std::string_view text) override;
     void FlushHexCount() override;
+    void SetNextBoxDetails(std::string_view details) override;
     std::optional<std::string> ChooseFileToOpen() override;
 
     // The exit confirmation and similar: Yes/No, owned by the main window.
@@ -52,6 +53,8 @@ public:
     long PaneRefreshes() const { return m_nPaneRefreshes; }
 
     static QString BoxTitle();
+    // The details the last box carried (empty when it had none).
+    const QString& LastBoxDetails() const { return m_lastDetails; }
 
 private:
     void ShowMessage(std::string_view text, bool owned);
@@ -61,6 +64,8 @@ private:
     QPointer<QLabel> m_pHexCountPane;
     IUiAnswerer* m_pAnswerer = nullptr;
 
+    std::string m_nextDetails;  // for the next box
+    QString m_lastDetails;
     std::string m_strHexCount;
     bool m_bHexCountDirty = false;
     unsigned m_nCallsSinceCheck = 0;

@@ -1,3 +1,4 @@
+#include "dialogs/caption_room.h"
 #include "app/screenshots.h"
 
 #include <QApplication>
@@ -96,12 +97,14 @@ int SaveScreenshots(CVexoWriterApp& app, const QString& folderPath)
 
     QMessageBox question(QMessageBox::NoIcon, CQtUiServices::BoxTitle(),
                          QStringLiteral("종료하시겠습니까?"), QMessageBox::Yes | QMessageBox::No, frame);
+    GiveCaptionRoom(question);
     question.show();
     ok &= Save(&question, folder, QStringLiteral("exit_question"));
     question.hide();
 
     QMessageBox box(QMessageBox::NoIcon, CQtUiServices::BoxTitle(), QStringLiteral("Module found!!"),
                     QMessageBox::Ok, nullptr);
+    GiveCaptionRoom(box);
     box.show();
     ok &= Save(&box, folder, QStringLiteral("message_box"));
     box.hide();

@@ -1,3 +1,4 @@
+#include "base/file_roles.h"
 #include "app/vexowriter_app.h"
 
 #include <QCommandLineParser>
@@ -153,6 +154,16 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
         if (portText.isEmpty() || !ParsePortDescription(portText.toStdString(), &why))
             portText = DefaultPortText();
     }
+    // The chip file, the trace and the capture must be three files.
+    PortSetup files;
+    files.description = portText.toStdString();
+    files.wrapping.tracePath = options.trace.toStdString();
+    files.wrapping.vcdPath = options.vcd.toStdString();
+    if (const Status clash = Session::CheckFiles(files); !clash) {
+        std::fprintf(stderr, "vexowriter: %s\n", clash.message().c_str());
+        m_nStartFailureCode = 2;
+        return false;
+    }
     m_strScreenshotDir = options.screenshotDir;
     if (!m_strScreenshotDir.isEmpty()) {
         // Nobody is there to answer: every box is answered at once.
@@ -200,6 +211,11 @@ void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start
     // wrapper whose file could not be made.
     if (!port.openError.empty()) m_ui.AppMessageBox(port.openError);
     for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
+}
+
+Status CVexoWriterApp::CheckSaveTarget(const std::string& path) const
+{
+    return m_pSession->CheckSaveTarget(path);
 }
 
 void CVexoWriterApp::CheckPortHealth()

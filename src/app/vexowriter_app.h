@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "base/file_roles.h"
 #include "app/qt_ui_services.h"
 
 namespace vexo {
@@ -80,6 +81,8 @@ public:
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     CQtUiServices& Ui() { return m_ui; }
+    // Refuses a save name that is the chip file, the trace or the capture.
+    Status CheckSaveTarget(const std::string& path) const;
     IPort* Port() const;
     const QString& PortText() const { return m_strPortText; }
     const QString& PortDescription() const { return m_strPortDescription; }

@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "base/error.h"
 
 namespace vexo {
 
@@ -18,6 +21,13 @@ public:
     int Get() const { return m_fd; }
     // Closes now; false (errno set) when the close reports an error.
     bool Close();
+    // Hands the descriptor over: this no longer closes it.
+    int Release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;
@@ -37,6 +47,32 @@ bool WriteAllBytes(int fd, const void* data, std::size_t size);
 // permissions and is replaced where it really lives (through links), and a
 // write-protected one is refused. A device or pipe is written in place (a
 // pipe without a reader is refused). Returns 0, or the errno of the failure.
+//
+// Opens `path` to write a stream into (a trace, a capture): created when
+// missing, emptied when it is a regular file, written in place otherwise.
+// Never waits: a pipe that nobody reads is refused ("no program is reading
+// it"). The descriptor returned blocks as usual. Fails with "PATH: reason".
+Result<int> OpenOutputStream(const std::string& path);
+
+// Opens `path` to read without waiting in open() (a pipe without a writer);
+// the descriptor then blocks as usual, so a pipe reads as a stream.
+Result<int> OpenInputStream(const std::string& path);
+
+// A name for one of this process's descriptors (/dev/stdout, /dev/fd/N,
+// /proc/self/fd/N, ...) is written through that descriptor, where its
+// redirection points (appending when it appends); another process's
+// (/proc/PID/fd/N) is added to, never cut. A dangling link gets the file it
+// names. A temporary name too long for the folder falls back to a short one.
 int ReplaceFile(const std::string& name, const void* data, std::size_t size);
+
+// N when `path` names this process's descriptor N (/dev/stdout, /dev/fd/N,
+// /proc/self/fd/N, /proc/<our pid>/fd/N).
+std::optional<int> OwnDescriptor(const std::string& path);
+// Any name of an open descriptor, ours or another process's (/proc/PID/fd/N).
+bool IsDescriptorPath(const std::string& path);
+// True when writing `path` would write where descriptor `fd` writes.
+bool NamesDescriptor(const std::string& path, int fd);
+// Where a chain of links that ends in nothing leads; `path` itself otherwise.
+std::string FollowDanglingLink(const std::string& path);
 
 }  // namespace vexo

@@ -41,7 +41,8 @@ std::optional<double> ParseDecimal(std::string_view text)
 {
     if (text.empty()) return std::nullopt;
     const char first = text.front();
-    if (!((first >= '0' && first <= '9') || first == '-' || first == '.')) return std::nullopt;
+    // No sign at all: "-0" is no probability, nor a size.
+    if (!((first >= '0' && first <= '9') || first == '.')) return std::nullopt;
     double value = 0;
     const auto [end, ec] =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);

@@ -17,8 +17,7 @@ std::optional<std::uint64_t> ParseUnsigned(std::string_view text,
 // image tools' form.
 std::optional<std::uint64_t> ParseAddress(std::string_view text, std::uint64_t max = UINT64_MAX);
 
-// A plain decimal fraction ("0.5", "1e-3"), finite, no sign but a leading
-// minus, no spaces. The "C" form whatever the locale.
+// A plain decimal fraction ("0.5", "1e-3"), finite, no sign, no spaces. The "C" form whatever the locale.
 std::optional<double> ParseDecimal(std::string_view text);
 
 }  // namespace vexo

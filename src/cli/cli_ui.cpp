@@ -80,6 +80,14 @@ void CliUi::EndPass()
     m_callsSinceTick = 0;
 }
 
+void CliUi::SetNextBoxDetails(std::string_view details)
+{
+    EndPass();
+    std::fwrite(details.data(), 1, details.size(), m_err);
+    if (details.empty() || details.back() != '\n') std::fputc('\n', m_err);
+    std::fflush(m_err);
+}
+
 void CliUi::Message(std::string_view text)
 {
     EndPass();

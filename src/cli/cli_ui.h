@@ -46,6 +46,8 @@ public:
         if (m_showProgress && ++m_callsSinceTick >= kCallsPerTick) Tick();
     }
     void FlushHexCount() override { EndPass(); }
+    // The reason behind the next box, on standard error at once.
+    void SetNextBoxDetails(std::string_view details) override;
     // A command line has no chooser: files come named with the `load` step.
     std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
 

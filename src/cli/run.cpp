@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "base/file_roles.h"
 #include "base/numbers.h"
 #include "base/version.h"
 #include "cli/cli_ui.h"
+#include "cli/step_files.h"
 #include "cli/steps.h"
 #include "port/fault_port.h"
 #include "port/port_open.h"
@@ -134,7 +136,8 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::vector<std::string> words;
     if (!options.device.empty()) words.insert(words.end(), {"device", options.device});
     if (!options.speed.empty()) words.insert(words.end(), {"speed", options.speed});
-    const std::vector<std::string> rest = app.remaining();
+    std::vector<std::string> rest = app.remaining();
+    if (!rest.empty() && rest.front() == "--") rest.erase(rest.begin());  // "vexo -- status"
     if (!rest.empty() && rest.front().size() > 1 && rest.front()[0] == '-') {
         UsageError(err, "unknown option '" + rest.front() + "'");
         return kExitUsage;
@@ -161,20 +164,27 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         wrapping.fault = options.fault;
     }
 
-    // The capture and trace files are checked before the port opens (a chip
-    // file may be created then), so that a bad one is a usage error that
-    // changed nothing.
-    for (const auto& [flag, path] : {std::pair{"--trace", &options.trace}, std::pair{"--vcd", &options.vcd}}) {
-        if (path->empty()) continue;
-        const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-        if (fd < 0) {
-            UsageError(err, std::string(flag) + " " + *path + ": " + std::strerror(errno));
-            return kExitUsage;
-        }
-        ::close(fd);
+    // No file in two roles (the chip, the trace, the capture, the steps' files).
+    PortSetup setup;
+    setup.description = options.port;
+    setup.wrapping.tracePath = options.trace;
+    setup.wrapping.vcdPath = options.vcd;
+    if (const Status clash = Session::CheckFiles(setup, StepFileRoles(steps)); !clash) {
+        UsageError(err, clash.message());
+        return kExitUsage;
     }
+    // Data on standard output: the messages go to standard error instead.
+    if (StepsWriteTo(steps, ::fileno(out))) out = err;
+
+    // The capture and trace files are opened, once, before the port opens (a
+    // chip file may be created then), so that a bad one is a usage error that
+    // changed nothing. A pipe nobody reads is refused, not waited for.
     wrapping.vcdPath = options.vcd;
     wrapping.tracePath = options.trace;
+    if (const Status opened = OpenWrappingFiles(&wrapping); !opened) {
+        UsageError(err, opened.message());
+        return kExitUsage;
+    }
 
     ProgramSettings settings;
     if (!options.retries.empty()) {
@@ -195,8 +205,6 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     }
     settings.skipBlank = options.skipBlank;
 
-    PortSetup setup;
-    setup.description = options.port;
     setup.wrapping = wrapping;
     setup.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
 

@@ -224,7 +224,10 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
                 }
                 value = words[i++];
             }
-            step.options[std::string(found->name)] = value;
+            if (!step.options.emplace(std::string(found->name), value).second) {
+                *reason = Cat({"'", def->name, " ", found->name, "' is given twice"});
+                return false;
+            }
         }
         std::string problem = def->check(step);
         if (!problem.empty()) {

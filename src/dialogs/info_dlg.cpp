@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/vexowriter_app.h"
+#include "dialogs/caption_room.h"
 #include "dialogs/settings_dialogs.h"
 #include "session/session.h"
 
@@ -35,7 +36,7 @@ CInfoDlg::CInfoDlg(CVexoWriterApp& app, QWidget* parent)
     column->addWidget(buttons);
 
     adjustSize();
-    setFixedSize(size().expandedTo(DialogUnits(193, 165)));
+    setFixedSize(size().expandedTo(DialogUnits(193, 165)).expandedTo(QSize(CaptionWidth(windowTitle()), 0)));
     // The framework's initialisation: fields into the controls, then centre.
     UpdateData(false);
     CentreOverOwner();

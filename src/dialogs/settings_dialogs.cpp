@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/vexowriter_app.h"
+#include "dialogs/caption_room.h"
 #include "dialogs/info_dlg.h"
 #include "res/pictures.h"
 #include "rom/catalogue.h"
@@ -35,8 +36,16 @@ QHBoxLayout* ContentAndButtons(CModelessDialog* dialog, QLayout* content, QDialo
 // A dialog keeps one size: its template's, or more if the face needs it.
 void FixSize(QDialog* dialog, QSize units)
 {
+    // Options keep their own width when the caption widens the dialog: a
+    // click beside an option's text must not choose it.
+    for (QRadioButton* option : dialog->findChildren<QRadioButton*>()) {
+        QSizePolicy policy = option->sizePolicy();
+        policy.setHorizontalPolicy(QSizePolicy::Maximum);
+        option->setSizePolicy(policy);
+    }
     dialog->adjustSize();
-    dialog->setFixedSize(dialog->size().expandedTo(units));
+    // Wide enough for the caption too.
+    dialog->setFixedSize(dialog->size().expandedTo(units).expandedTo(QSize(CaptionWidth(dialog->windowTitle()), 0)));
 }
 
 QGroupBox* OptionBox(const QString& title, std::initializer_list<QRadioButton*> options)
@@ -273,6 +282,10 @@ void CFileNameDlg::DoDataExchange(bool bSaveAndValidate)
 void CFileNameDlg::OnOK()
 {
     if (!m_app.m_pRom) return;
+    if (const Status clash = m_app.CheckSaveTarget(ToCore(m_strName)); !clash) {
+        m_app.Ui().AppMessageBox(clash.message());
+        return;
+    }
     CVexoWriterApp::CommandScope running(m_app);
     // The save reports its own outcome; the dialog stays up until it returns.
     static_cast<void>(m_app.TheSession().SaveChip(ToCore(m_strName)));

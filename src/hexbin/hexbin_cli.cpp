@@ -1,10 +1,13 @@
 #include "hexbin/hexbin_cli.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 
 #include <ostream>
 #include <string>
 
+#include "base/file_io.h"
 #include "base/version.h"
 #include "rom/image_convert.h"
 
@@ -75,7 +78,9 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
         err << "vexo-hexbin: " << result.error << "\n";
         return 1;
     }
-    out << in << " -> " << output << ": " << DescribeConversion(result) << "\n";
+    // Data on standard output: the summary goes to standard error.
+    (NamesDescriptor(output, STDOUT_FILENO) ? err : out)
+        << in << " -> " << output << ": " << DescribeConversion(result) << "\n";
     return 0;
 }
 

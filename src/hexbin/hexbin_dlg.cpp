@@ -151,6 +151,11 @@ bool CHexBinDlg::Convert()
         ShowResult(tr("Choose the file to convert."), true);
         return false;
     }
+    // Only a file: a pipe or a device would hold the window until it ends.
+    if (const QFileInfo info(input); info.exists() && !info.isFile()) {
+        ShowResult(tr("Conversion failed:\n%1 is not a regular file.").arg(input), true);
+        return false;
+    }
     QString output = m_pOutput->text().trimmed();
     if (output.isEmpty()) {
         output = FromLocal(DefaultBinPath(Local(input)));

@@ -2,18 +2,38 @@
 #include <QApplication>
 
 #include <iostream>
+#include <new>
 
+#include "base/display.h"
 #include "hexbin/hexbin_cli.h"
 #include "hexbin/hexbin_dlg.h"
 
-int main(int argc, char** argv)
+namespace {
+
+int Main(int argc, char** argv)
 {
     if (argc > 1) return vexo::RunHexBinCommandLine(argc, argv, std::cout, std::cerr);
 
+    if (!vexo::DisplayAvailable(argc, argv)) {
+        std::cerr << vexo::kNoDisplayMessage << "\n";
+        return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("vexo-hexbin");
     QApplication::setApplicationDisplayName("HEX to BIN");
     vexo::CHexBinDlg dialog;
     dialog.show();
     return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "vexo-hexbin: out of memory\n";
+        return 1;
+    }
 }

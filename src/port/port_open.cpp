@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 #include <string_view>
+#include <tuple>
 
 #include "base/numbers.h"
 #include "port/fault_port.h"
@@ -335,7 +336,10 @@ WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
     }
     if (!wrapping.vcdPath.empty()) {
         std::string why;
-        if (auto vcd = MakeVcdFile(std::move(port), wrapping.vcdPath, &why)) {
+        auto vcd = wrapping.vcdFile ? MakeVcdFile(std::move(port), wrapping.vcdFile->Release(),
+                                                  wrapping.vcdPath, &why)
+                                    : MakeVcdFile(std::move(port), wrapping.vcdPath, &why);
+        if (vcd) {
             wrapped.vcd = vcd.get();
             port = std::move(vcd);
         } else {
@@ -344,7 +348,11 @@ WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
     }
     if (!wrapping.tracePath.empty()) {
         std::string why;
-        if (auto trace = TraceFilePort::Create(std::move(port), wrapping.tracePath, &why)) {
+        auto trace = wrapping.traceFile
+                         ? TraceFilePort::Create(std::move(port), wrapping.traceFile->Release(),
+                                                 wrapping.tracePath, &why)
+                         : TraceFilePort::Create(std::move(port), wrapping.tracePath, &why);
+        if (trace) {
             wrapped.trace = trace.get();
             port = std::move(trace);
         } else {
@@ -352,6 +360,28 @@ WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
         }
     }
     return wrapped;
+}
+
+Status OpenWrappingFiles(PortWrapping* wrapping)
+{
+    for (const auto& [flag, path, file] :
+         {std::tuple{"--trace", &wrapping->tracePath, &wrapping->traceFile},
+          std::tuple{"--vcd", &wrapping->vcdPath, &wrapping->vcdFile}}) {
+        if (path->empty()) continue;
+        const Result<int> fd = OpenOutputStream(*path);
+        if (!fd) return Status::Fail(std::string(flag) + " " + fd.message(), fd.status().errnum());
+        *file = std::make_shared<Fd>(*fd);
+    }
+    return {};
+}
+
+std::optional<std::string> ChipFileOf(const std::string& description)
+{
+    Description d;
+    std::string why;
+    if (!Parse(description, &d, &why) || d.backend != Backend::Sim || d.sim.chipPath.empty())
+        return std::nullopt;
+    return d.sim.chipPath;
 }
 
 bool FinishWrappedPort(const WrappedPort& wrapped, std::vector<std::string>* errors)

@@ -14,10 +14,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
+#include "base/file_io.h"
 #include "port/port.h"
 
 namespace vexo {
@@ -71,7 +73,19 @@ struct PortWrapping {
     std::string fault;  // a fault description, checked with ParseFaultDescription
     std::string vcdPath;
     std::string tracePath;
+    // Set by OpenWrappingFiles: the capture and trace, opened once and
+    // handed to the wrappers (else WrapPort opens the paths itself).
+    std::shared_ptr<Fd> vcdFile;
+    std::shared_ptr<Fd> traceFile;
 };
+
+// Opens the capture and trace files now, without waiting for a pipe's
+// reader, so that a bad one is refused before anything else happens and a
+// pipe is opened only once. Fails with "--trace PATH: reason".
+Status OpenWrappingFiles(PortWrapping* wrapping);
+
+// The chip file a port description names (sim:chip=PATH), if any.
+std::optional<std::string> ChipFileOf(const std::string& description);
 
 struct WrappedPort {
     VcdPort* vcd = nullptr;        // owned by the port chain

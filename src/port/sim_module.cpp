@@ -1,7 +1,7 @@
 #include "port/sim_module.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +10,30 @@
 #include <cstring>
 #include <vector>
 
+#include "base/file_io.h"
+
 namespace vexo {
+namespace {
+
+// Writes `size` bytes of 0xFF to `fd`.
+bool FillErasedTo(int fd, std::uint32_t size, int* error)
+{
+    const std::vector<std::uint8_t> block(64 * 1024, 0xFF);
+    std::uint32_t left = size;
+    while (left > 0) {
+        const std::size_t chunk = left < block.size() ? left : block.size();
+        const ssize_t n = write(fd, block.data(), chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *error = errno;
+            return false;
+        }
+        left -= std::uint32_t(n);
+    }
+    return true;
+}
+
+}  // namespace
 
 const char* SimStateName(SimState state)
 {
@@ -25,20 +48,20 @@ const char* SimStateName(SimState state)
 }
 
 SimModule::SimModule(std::uint32_t size, std::uint32_t pulses, bool present)
-    : SimModule(new std::uint8_t[size == 0 ? 1 : size], size == 0 ? 1 : size, false, {}, pulses,
+    : SimModule(new std::uint8_t[size == 0 ? 1 : size], size == 0 ? 1 : size, -1, {}, pulses,
                 present)
 {
     Erase();
 }
 
-SimModule::SimModule(std::uint8_t* chip, std::uint32_t size, bool mapped, std::string path,
+SimModule::SimModule(std::uint8_t* chip, std::uint32_t size, int fd, std::string path,
                      std::uint32_t pulses, bool present)
     : m_status(present ? kPresent : kAbsentStatus),
       m_state(present ? SimState::Idle : SimState::Absent),
       m_pulsesToProgram(pulses == 0 ? 1 : pulses),
       m_chip(chip),
       m_size(size),
-      m_mapped(mapped),
+      m_fd(fd),
       m_chipPath(std::move(path))
 {
     if (present) PresentReadBit();
@@ -46,18 +69,26 @@ SimModule::SimModule(std::uint8_t* chip, std::uint32_t size, bool mapped, std::s
 
 SimModule::~SimModule()
 {
-    if (m_mapped) {
-        // The mapping is shared: every programmed byte is already in the file
-        // and stays there whether or not this unmap succeeds.
-        if (munmap(m_chip, m_size) != 0) std::perror("vexo: unmapping the chip file");
-    } else {
-        delete[] m_chip;
+    if (m_fd >= 0) {
+        FlushProgrammed();
+        // Every changed byte is in the file now; closing drops the lock.
+        if (m_fileError != 0)
+            std::fprintf(stderr, "vexo: writing the chip file %s failed: %s\n", m_chipPath.c_str(),
+                         std::strerror(m_fileError));
+        close(m_fd);
     }
+    delete[] m_chip;
 }
 
 void SimModule::Erase()
 {
+    m_runStart = m_runEnd = 0;
     std::memset(m_chip, 0xFF, m_size);
+    if (m_fd >= 0 && m_fileError == 0) {
+        int error = 0;
+        if (lseek(m_fd, 0, SEEK_SET) != 0 || !FillErasedTo(m_fd, m_size, &error))
+            m_fileError = error != 0 ? error : errno;
+    }
     for (std::uint16_t& pulses : m_weakPulses)
         if (pulses != kStrong) pulses = 0;
 }
@@ -95,6 +126,44 @@ void SimModule::SetFaults(const SimFaults& faults)
         for (std::uint32_t i = 0; i < m_size; ++i)
             if (Mix(seed ^ i) % 100 < faults.weakPercent) m_weakPulses[i] = 0;
     }
+}
+
+void SimModule::MarkProgrammed(std::uint32_t index)
+{
+    constexpr std::uint32_t kLongestRun = 4096;
+    if (m_fd < 0) return;
+    if (m_runEnd != m_runStart && (index < m_runStart || index > m_runEnd || m_runEnd - m_runStart >= kLongestRun))
+        FlushProgrammed();
+    if (m_runEnd == m_runStart) m_runStart = m_runEnd = index;
+    if (index == m_runEnd) ++m_runEnd;
+}
+
+void SimModule::FlushProgrammed()
+{
+    const std::uint32_t start = m_runStart, size = m_runEnd - m_runStart;
+    m_runStart = m_runEnd = 0;
+    if (size == 0 || m_fd < 0 || m_fileError != 0) return;
+    std::uint32_t done = 0;
+    while (done < size) {
+        const ssize_t put = pwrite(m_fd, m_chip + start + done, size - done, off_t(start + done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            m_fileError = put < 0 ? errno : EIO;
+            return;
+        }
+        done += std::uint32_t(put);
+    }
+}
+
+void SimModule::StoreByte(std::uint32_t index)
+{
+    FlushProgrammed();
+    if (m_fd < 0 || m_fileError != 0) return;
+    ssize_t put;
+    do {
+        put = pwrite(m_fd, m_chip + index, 1, off_t(index));
+    } while (put < 0 && errno == EINTR);
+    if (put != 1) m_fileError = put < 0 ? errno : EIO;
 }
 
 // The common case, a line change that is no clock edge for the module, must
@@ -136,6 +205,7 @@ void SimModule::OnReadClock(std::uint8_t data)
 {
     if (m_state == SimState::Absent) return;
     if (data & kAddressBit) {
+        if (m_runEnd != m_runStart) FlushProgrammed();
         m_shift = OnDataLines(m_chip[ChipIndex()]);
         m_state = SimState::Reading;
     } else if (m_state == SimState::Reading) {
@@ -152,14 +222,16 @@ void SimModule::OnProgramPulse()
     m_state = SimState::Programming;
     if (m_pulses < 0xFFFFFFFFu) ++m_pulses;
     const std::uint32_t index = ChipIndex();
+    const std::uint8_t was = m_chip[index];
     if (!m_weakPulses.empty() && m_weakPulses[index] != kStrong) {
         // A weak byte holds after twice the pulses, counted over the run.
         std::uint16_t& had = m_weakPulses[index];
         if (had < kStrong - 1) ++had;
         if (had >= 2 * m_pulsesToProgram) m_chip[index] &= OnDataLines(m_data);
-        return;
+    } else if (m_pulses >= m_pulsesToProgram) {
+        m_chip[index] &= OnDataLines(m_data);
     }
-    if (m_pulses >= m_pulsesToProgram) m_chip[index] &= OnDataLines(m_data);
+    if (m_chip[index] != was) MarkProgrammed(index);
 }
 
 // --- chip files ---
@@ -168,23 +240,6 @@ namespace {
 
 std::string Errno(int error) { return std::strerror(error); }
 
-// Writes `size` bytes of 0xFF to `fd`.
-bool FillErased(int fd, std::uint32_t size, int* error)
-{
-    const std::vector<std::uint8_t> block(64 * 1024, 0xFF);
-    std::uint32_t left = size;
-    while (left > 0) {
-        const std::size_t chunk = left < block.size() ? left : block.size();
-        const ssize_t n = write(fd, block.data(), chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *error = errno;
-            return false;
-        }
-        left -= std::uint32_t(n);
-    }
-    return true;
-}
 
 // Creates `path` as an erased chip. The file is filled under a temporary name
 // and then moved into place, so a crash never leaves a half-erased chip file
@@ -199,7 +254,7 @@ bool CreateErasedChip(const std::string& path, std::uint32_t size, std::string* 
         return false;
     }
     int failure = 0;
-    bool ok = FillErased(fd, size, &failure);
+    bool ok = FillErasedTo(fd, size, &failure);
     if (close(fd) != 0 && ok) {
         failure = errno;
         ok = false;
@@ -262,7 +317,7 @@ std::unique_ptr<SimModule> SimModule::Open(const SimConfig& config, std::uint32_
 
     std::string problem;
     struct stat st {};
-    void* map = MAP_FAILED;
+    std::uint8_t* chip = nullptr;
     if (fstat(fd, &st) != 0) {
         problem = "cannot open chip file " + path + ": " + Errno(errno) + "; check the path";
     } else if (!S_ISREG(st.st_mode)) {
@@ -273,23 +328,27 @@ std::unique_ptr<SimModule> SimModule::Open(const SimConfig& config, std::uint32_
     } else if (st.st_size > off_t(kMaxChipSize)) {
         problem = "chip file " + path + " holds " + std::to_string(st.st_size) +
                   " bytes, more than the 16 MiB a chip may have; give a smaller chip file";
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        problem = errno == EWOULDBLOCK ? "chip file " + path + ": chip file in use by another program"
+                                       : "cannot lock chip file " + path + ": " + Errno(errno);
+    } else if (const int failure = posix_fallocate(fd, 0, st.st_size);
+               failure != 0 && failure != EOPNOTSUPP && failure != EINVAL) {
+        // Every block is there before the first byte is programmed: a full
+        // disk shows now, not halfway through a write.
+        problem = "cannot allocate chip file " + path + ": " + Errno(failure) +
+                  (failure == ENOSPC ? "; free some disk space" : "; check the disk");
     } else {
-        map = mmap(nullptr, std::size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (map == MAP_FAILED)
-            problem = "cannot map chip file " + path + ": " + Errno(errno) +
-                      "; give a chip file on a local disk";
+        chip = new std::uint8_t[std::size_t(st.st_size)];
+        if (lseek(fd, 0, SEEK_SET) != 0 || !ReadAllBytes(fd, chip, std::size_t(st.st_size)))
+            problem = "cannot read chip file " + path + ": " + Errno(errno) + "; check the file";
     }
-    // Nothing has been written through the descriptor; the mapping keeps the
-    // file open, and a failing close could not lose any data.
-    if (close(fd) != 0 && problem.empty())
-        problem = "cannot open chip file " + path + ": " + Errno(errno) + "; check the path";
     if (!problem.empty()) {
-        if (map != MAP_FAILED) munmap(map, std::size_t(st.st_size));
+        delete[] chip;
+        close(fd);
         *error = problem;
         return nullptr;
     }
-    return std::unique_ptr<SimModule>(new SimModule(static_cast<std::uint8_t*>(map),
-                                                    std::uint32_t(st.st_size), true, path,
+    return std::unique_ptr<SimModule>(new SimModule(chip, std::uint32_t(st.st_size), fd, path,
                                                     config.pulses, config.present));
 }
 
@@ -316,11 +375,16 @@ Status SimModule::InsertNextChip()
     std::string error;
     std::unique_ptr<SimModule> next = Open(config, m_trayChipSize != 0 ? m_trayChipSize : m_size, &error);
     if (!next) return Status::Fail(error);
-    // The new chip's storage comes over; the old one leaves with `next`.
+    // The old chip's last bytes go to its file; then the new chip's storage,
+    // file and lock come over, and the old ones leave with `next`.
+    FlushProgrammed();
     std::swap(m_chip, next->m_chip);
     std::swap(m_size, next->m_size);
-    std::swap(m_mapped, next->m_mapped);
+    std::swap(m_fd, next->m_fd);
+    std::swap(m_fileError, next->m_fileError);
     std::swap(m_chipPath, next->m_chipPath);
+    // Faults belong to the socket's wiring; weak cells to the chip.
+    SetFaults(m_faults);
     // A chip fresh in the socket: nothing addressed, nothing latched.
     m_address = 0;
     m_pulses = 0;

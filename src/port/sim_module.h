@@ -80,8 +80,12 @@ public:
     SimModule(const SimModule&) = delete;
     SimModule& operator=(const SimModule&) = delete;
 
-    // A module as `config` describes it. With a chip file, the file is mapped
-    // shared, so every programmed byte is in the file at once; a missing file
+    // A module as `config` describes it. With a chip file, the chip is read
+    // into memory and every byte that changes is written to the file at once
+    // (never mapped: a file another program shortens cannot bring the
+    // process down); the file's blocks are allocated at open, so a full disk
+    // is an open failure, and it is locked for the module's life ("chip file
+    // in use by another program" for a second one). A missing file
     // is created erased at config.size (else defaultSize), an existing one
     // gives the chip its size. Null with `error` (file, reason, fix) on failure.
     static std::unique_ptr<SimModule> Open(const SimConfig& config, std::uint32_t defaultSize,
@@ -98,8 +102,11 @@ public:
     std::uint32_t PulsesToProgram() const { return m_pulsesToProgram; }
     std::uint32_t Size() const { return m_size; }
     std::uint8_t ChipByte(std::uint32_t offset) const { return m_chip[offset % m_size]; }
-    void SetChipByte(std::uint32_t offset, std::uint8_t value) { m_chip[offset % m_size] = value; }
-    std::span<std::uint8_t> Chip() { return {m_chip, m_size}; }
+    void SetChipByte(std::uint32_t offset, std::uint8_t value)
+    {
+        m_chip[offset % m_size] = value;
+        StoreByte(offset % m_size);
+    }
     std::span<const std::uint8_t> Chip() const { return {m_chip, m_size}; }
     void Erase();  // all 0xFF, as after UV light; weak bytes forget their pulses
     // Gives the chip and socket these faults from now on.
@@ -112,6 +119,8 @@ public:
     }
     // Empty when the chip is in memory.
     const std::string& ChipPath() const { return m_chipPath; }
+    // The errno of the first write to the chip file that failed, else 0.
+    int FileError() const { return m_fileError; }
 
     // --- the tray: chips to program one after another ---
     // Chips for InsertNextChip are DIR/chip-1.bin, chip-2.bin, ...; a missing
@@ -126,8 +135,15 @@ public:
     unsigned TrayChip() const { return m_trayChip; }
 
 private:
-    SimModule(std::uint8_t* chip, std::uint32_t size, bool mapped, std::string path,
+    SimModule(std::uint8_t* chip, std::uint32_t size, int fd, std::string path,
               std::uint32_t pulses, bool present);
+    // Puts the chip byte at `index` into the chip file, if there is one.
+    void StoreByte(std::uint32_t index);
+    // Programmed bytes go to the file in runs of consecutive addresses: a run
+    // is written when it is full, when programming moves elsewhere, when the
+    // module is read and when the module closes.
+    void MarkProgrammed(std::uint32_t index);
+    void FlushProgrammed();
 
     static constexpr std::uint8_t kAddressClock = 0x01;  // data bit 0
     static constexpr std::uint8_t kAddressBit = 0x02;    // data bit 1
@@ -171,7 +187,10 @@ private:
     std::uint32_t m_pulsesToProgram;
     std::uint8_t* m_chip;
     std::uint32_t m_size;
-    bool m_mapped;  // chip is a shared file mapping (else owned heap memory)
+    int m_fd = -1;  // the chip file, locked; -1 when the chip is in memory only
+    int m_fileError = 0;
+    std::uint32_t m_runStart = 0;  // programmed bytes not yet in the file
+    std::uint32_t m_runEnd = 0;
     std::string m_chipPath;
     // Faults: the data lines' forced bits, the address lines that reach the
     // chip, and per byte the pulses a weak byte has had (kStrong for the

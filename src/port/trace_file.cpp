@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/file_io.h"
+
 namespace vexo {
 
 std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort>&& inner,
@@ -16,10 +18,22 @@ std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort>&& in
         *error = "cannot trace to " + path + ": there is no port to trace";
         return nullptr;
     }
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *error = "cannot create trace file " + path + ": " + std::strerror(errno) +
-                 "; check that its folder exists and is writable";
+    // Never waits for a reader: a pipe nobody reads is refused at once.
+    const Result<int> fd = OpenOutputStream(path);
+    if (!fd) {
+        *error = "cannot create trace file " + fd.message() +
+                 (fd.status().errnum() == ENXIO ? "" : "; check that its folder exists and is writable");
+        return nullptr;
+    }
+    return std::unique_ptr<TraceFilePort>(new TraceFilePort(std::move(inner), *fd, path));
+}
+
+std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort>&& inner, int fd,
+                                                     const std::string& path, std::string* error)
+{
+    if (!inner) {
+        if (fd >= 0) close(fd);
+        *error = "cannot trace to " + path + ": there is no port to trace";
         return nullptr;
     }
     return std::unique_ptr<TraceFilePort>(new TraceFilePort(std::move(inner), fd, path));

@@ -17,6 +17,10 @@ public:
     // is then left with the caller.
     static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort>&& inner,
                                                  const std::string& path, std::string* error);
+    // The same on a descriptor already open for writing (taken over, closed
+    // here also on failure); `path` names it in messages.
+    static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort>&& inner, int fd,
+                                                 const std::string& path, std::string* error);
     ~TraceFilePort() override;
     TraceFilePort(const TraceFilePort&) = delete;
     TraceFilePort& operator=(const TraceFilePort&) = delete;

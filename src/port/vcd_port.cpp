@@ -1,4 +1,7 @@
 #include "port/vcd_port.h"
+#include "base/file_io.h"
+
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
@@ -127,9 +130,22 @@ bool VcdPort::Finish(std::string* error)
 std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, const std::string& path,
                                      std::string* error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    // Never waits for a reader: a pipe nobody reads is refused at once.
+    const Result<int> fd = OpenOutputStream(path);
+    if (!fd) {
+        *error = fd.message();
+        return nullptr;
+    }
+    return MakeVcdFile(std::move(inner), *fd, path, error);
+}
+
+std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, int fd, const std::string& path,
+                                     std::string* error)
+{
+    std::FILE* file = ::fdopen(fd, "wb");
     if (!file) {
         *error = path + ": " + std::strerror(errno);
+        ::close(fd);
         return nullptr;
     }
     return std::make_unique<VcdPort>(std::move(inner), file);

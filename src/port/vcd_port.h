@@ -58,5 +58,9 @@ private:
 // reason") when the file cannot be created; `inner` is then left with the caller.
 std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, const std::string& path,
                                      std::string* error);
+// The same on a descriptor already open for writing (taken over, closed on
+// failure too); `path` names it in messages.
+std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, int fd, const std::string& path,
+                                     std::string* error);
 
 }  // namespace vexo

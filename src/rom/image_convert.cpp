@@ -16,9 +16,6 @@ namespace vexo {
 
 namespace {
 
-// A text image of a full buffer at one byte per record stays well below this.
-constexpr std::uint64_t kMaxTextFile = kMaxInputFile;
-
 std::string Hex6(std::uint32_t value)
 {
     char text[16];
@@ -29,11 +26,14 @@ std::string Hex6(std::uint32_t value)
 bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::string& tooLarge,
                    std::string* content, std::string* error)
 {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        *error = path + ": " + std::strerror(errno);
+    // Never waits in open(): a pipe without a writer is read as an empty
+    // stream, one with a writer as the stream it is.
+    const Result<int> opened = OpenInputStream(path);
+    if (!opened) {
+        *error = opened.message();
         return false;
     }
+    Fd fd(*opened);
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) {
         *error = path + ": " + std::strerror(errno);
@@ -98,20 +98,34 @@ ConvertResult ConvertImageFile(const std::string& in, const std::string& out,
         return result;
     }
 
-    std::string content;
-    const bool raw = result.input == ImageFormat::Raw;
-    const std::string tooLarge = raw ? "the file is larger than the 16 MiB buffer"
-                                     : "the file is too large for an image file (over 512 MiB)";
-    if (!ReadWholeFile(in, raw ? kImageCapacity : kMaxTextFile, tooLarge, &content, &result.error))
-        return result;
-
     std::vector<std::uint8_t> buffer(kImageCapacity, options.fill);
-    const ImageReadResult read = ReadTextImage(result.input, content, buffer.data(), kImageCapacity);
+    ImageReadResult read;
+    if (result.input == ImageFormat::Raw) {
+        std::string content;
+        if (!ReadWholeFile(in, kImageCapacity, "the file is larger than the 16 MiB buffer", &content,
+                           &result.error))
+            return result;
+        read = ReadTextImage(result.input, content, buffer.data(), kImageCapacity);
+    } else {
+        // Records are read a block at a time: a text of any size costs no
+        // more than the image it gives.
+        const Result<int> opened = OpenInputStream(in);
+        if (!opened) {
+            result.error = opened.message();
+            return result;
+        }
+        Fd file(*opened);
+        struct stat st {};
+        if (::fstat(file.Get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+            result.error = in + ": " + (S_ISDIR(st.st_mode) ? "is a folder, not a file" : std::strerror(errno));
+            return result;
+        }
+        read = ReadTextImageFile(result.input, file.Get(), buffer.data(), kImageCapacity, std::nullopt);
+    }
     if (!read.ok) {
         result.error = in + ": " + read.error;
         return result;
     }
-    content = std::string();
     result.lowest = read.lowest;
     result.length = read.length;
     result.dataBytes = read.bytes;

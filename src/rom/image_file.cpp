@@ -77,13 +77,9 @@ bool CRom::LoadChosenFile(const std::optional<std::string>& chosen)
             m_ui.AppMessageBox(kTextTooLarge);
             return false;
         }
-        std::string text(std::size_t(st.st_size), '\0');
-        if (!ReadAllBytes(file.Get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size())) {
-            m_ui.AppMessageBox(kLoadFailed);
-            return false;
-        }
-        // Gaps read as erased, whatever an earlier read left above the reset range.
-        const ImageReadResult result = ReadTextImage(format, text, m_Buffer.get(), kBufferSize, 0xFF);
+        // Read a block at a time. Gaps read as erased, whatever an earlier
+        // read left above the reset range.
+        const ImageReadResult result = ReadTextImageFile(format, file.Get(), m_Buffer.get(), kBufferSize, 0xFF);
         if (!result.ok) {
             m_ui.AppMessageBox(panel.m_strFileName + ": " + result.error);
             return false;
@@ -119,7 +115,8 @@ bool CRom::SaveBuffer()
         return false;
     }
     // The whole device: every bank the read just filled.
-    if (ReplaceFile(m_strSaveName, m_Buffer.get(), DeviceSize()) != 0) {
+    if (const int code = ReplaceFile(m_strSaveName, m_Buffer.get(), DeviceSize()); code != 0) {
+        m_ui.SetNextBoxDetails("save: " + m_strSaveName + ": " + std::strerror(code));
         m_ui.RomMessageBox("Save Failed !!");
         return false;
     }

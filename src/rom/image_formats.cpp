@@ -1,6 +1,9 @@
 #include "rom/image_formats.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -13,20 +16,6 @@ namespace {
 
 // ---------------------------------------------------------------------------
 // Reading
-
-// One run of data bytes at consecutive addresses, staged until the whole text
-// has been checked.
-struct Chunk {
-    std::uint32_t address;
-    std::uint32_t size;
-    std::size_t offset;  // into Staged::bytes
-};
-
-struct Staged {
-    std::vector<std::uint8_t> bytes;
-    std::vector<Chunk> chunks;
-    std::vector<std::size_t> chunkLine;  // source line of each chunk
-};
 
 std::string SizeText(std::uint32_t capacity)
 {
@@ -77,12 +66,17 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-// Walks the lines of a text with their 1-based numbers.
+// Walks the lines of a text with their 1-based numbers: a text in memory,
+// or a file read a block at a time (so that a file of any size costs one
+// block and one line).
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : m_text(text) {}
+    explicit LineReader(int fd) : m_fd(fd) {}
+
     bool Next(std::string_view* line)
     {
+        if (m_fd >= 0) return NextFromFile(line);
         if (m_pos >= m_text.size()) return false;
         std::size_t end = m_text.find('\n', m_pos);
         if (end == std::string_view::npos) end = m_text.size();
@@ -92,20 +86,87 @@ public:
         return true;
     }
     std::size_t Number() const { return m_number; }
+    // Why the file stopped early (a read error, a line longer than any
+    // record can be); empty when it simply ended.
+    const std::string& Error() const { return m_error; }
+    // Back to the first line; false when the input cannot go back (a pipe).
+    bool Rewind()
+    {
+        m_pos = 0;
+        m_number = 0;
+        m_error.clear();
+        if (m_fd < 0) return true;
+        m_block.clear();
+        m_eof = false;
+        return ::lseek(m_fd, 0, SEEK_SET) == 0;
+    }
 
 private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    // Far more than any record with blanks around it.
+    static constexpr std::size_t kLongestLine = 1024 * 1024;
+
+    bool NextFromFile(std::string_view* line)
+    {
+        for (;;) {
+            const std::size_t end = m_block.find('\n', m_pos);
+            if (end != std::string::npos || (m_eof && m_pos < m_block.size())) {
+                const std::size_t stop = end == std::string::npos ? m_block.size() : end;
+                *line = std::string_view(m_block).substr(m_pos, stop - m_pos);
+                m_pos = stop + 1;
+                ++m_number;
+                return true;
+            }
+            if (m_eof || !m_error.empty()) return false;
+            // Keep the unfinished line, drop what was read, and read on.
+            m_block.erase(0, m_pos);
+            m_pos = 0;
+            if (m_block.size() > kLongestLine) {
+                m_error = AtLine(m_number + 1, "malformed record (a line longer than any record)");
+                return false;
+            }
+            const std::size_t had = m_block.size();
+            m_block.resize(had + kBlock);
+            ssize_t got;
+            do {
+                got = ::read(m_fd, m_block.data() + had, kBlock);
+            } while (got < 0 && errno == EINTR);
+            if (got < 0) {
+                m_error = std::string("read error: ") + std::strerror(errno);
+                m_block.resize(had);
+                return false;
+            }
+            m_block.resize(had + std::size_t(got));
+            if (got == 0) m_eof = true;
+        }
+    }
+
     std::string_view m_text;
     std::size_t m_pos = 0;
     std::size_t m_number = 0;
+    int m_fd = -1;
+    std::string m_block;
+    bool m_eof = false;
+    std::string m_error;
 };
 
 // Collects data records, checking range and overlap as they come so that
-// the first fault in file order is the one reported.
+// the first fault in file order is the one reported. The data is staged in
+// 64 KiB blocks made when first written to: what a text costs is bounded by
+// the image it gives, however many records or lines it takes.
 class Collector {
 public:
     Collector(std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
-        : m_gapFill(gapFill), m_capacity(capacity), m_written((std::size_t(capacity) + kBlockBytes - 1) / kBlockBytes)
+        : m_gapFill(gapFill), m_capacity(capacity), m_blocks((std::size_t(capacity) + kBlockBytes - 1) / kBlockBytes)
     {
+    }
+    // A collector that stages nothing and only looks for the first line that
+    // gives `address`, stopping the reading there.
+    static Collector Probe(std::uint32_t capacity, std::uint32_t address)
+    {
+        Collector c(capacity, std::nullopt);
+        c.m_probe = address;
+        return c;
     }
 
     // Data at address (computed without wrapping, so it may exceed 32 bits).
@@ -113,6 +174,13 @@ public:
                                    std::size_t line)
     {
         if (size == 0) return std::nullopt;
+        if (m_probe) {
+            if (*m_probe >= address && *m_probe - address < size) {
+                m_foundLine = line;
+                return std::string("found");
+            }
+            return std::nullopt;
+        }
         if (address + size > m_capacity) {
             std::uint64_t first = std::max<std::uint64_t>(address, m_capacity);
             char what[96];
@@ -122,21 +190,24 @@ public:
         }
         auto start = std::uint32_t(address);
         for (std::uint32_t a = start; a < start + size; ++a) {
-            auto& block = m_written[a / kBlockBytes];
+            auto& block = m_blocks[a / kBlockBytes];
             if (!block) block = std::make_unique<Block>();
-            std::uint64_t& word = (*block)[(a % kBlockBytes) / 64];
+            std::uint64_t& word = block->written[(a % kBlockBytes) / 64];
             std::uint64_t bit = std::uint64_t(1) << (a % 64);
             if (word & bit) {
+                m_duplicate = a;
+                m_duplicateLine = line;
                 char what[96];
-                std::snprintf(what, sizeof what, "address 0x%06X was already given on line %zu",
-                              unsigned(a), EarlierLine(a));
+                std::snprintf(what, sizeof what, "address 0x%06X was already given on an earlier line",
+                              unsigned(a));
                 return std::string(what);
             }
             word |= bit;
+            block->data[a % kBlockBytes] = data[a - start];
         }
-        m_staged.chunks.push_back({start, std::uint32_t(size), m_staged.bytes.size()});
-        m_staged.chunkLine.push_back(line);
-        m_staged.bytes.insert(m_staged.bytes.end(), data, data + size);
+        m_lowest = std::min(m_lowest, start);
+        m_end = std::max(m_end, start + std::uint32_t(size));
+        m_bytes += std::uint32_t(size);
         return std::nullopt;
     }
 
@@ -144,42 +215,49 @@ public:
     {
         ImageReadResult result;
         result.ok = true;
-        if (m_staged.chunks.empty()) return result;
-        std::uint32_t lowest = UINT32_MAX;
-        std::uint32_t end = 0;
-        for (const Chunk& c : m_staged.chunks) {
-            lowest = std::min(lowest, c.address);
-            end = std::max(end, c.address + c.size);
+        if (m_bytes == 0) return result;
+        if (m_gapFill) std::memset(buffer, *m_gapFill, m_end);
+        for (std::size_t b = 0; b < m_blocks.size(); ++b) {
+            if (!m_blocks[b]) continue;
+            const Block& block = *m_blocks[b];
+            std::uint8_t* base = buffer + b * kBlockBytes;
+            for (std::size_t w = 0; w < block.written.size(); ++w) {
+                const std::uint64_t word = block.written[w];
+                if (word == ~std::uint64_t(0)) {
+                    std::memcpy(base + w * 64, block.data.data() + w * 64, 64);
+                } else {
+                    for (unsigned i = 0; i < 64; ++i)
+                        if ((word >> i) & 1u) base[w * 64 + i] = block.data[w * 64 + i];
+                }
+            }
         }
-        if (m_gapFill) std::memset(buffer, *m_gapFill, end);
-        for (const Chunk& c : m_staged.chunks)
-            std::memcpy(buffer + c.address, m_staged.bytes.data() + c.offset, c.size);
-        result.length = end;
-        result.lowest = lowest;
-        result.bytes = std::uint32_t(m_staged.bytes.size());
+        result.length = m_end;
+        result.lowest = m_lowest;
+        result.bytes = m_bytes;
         return result;
     }
 
-    std::size_t Chunks() const { return m_staged.chunks.size(); }
+    // Where the first address given twice was given the second time.
+    std::optional<std::uint32_t> Duplicate() const { return m_duplicate; }
+    std::size_t DuplicateLine() const { return m_duplicateLine; }
+    std::size_t FoundLine() const { return m_foundLine; }
 
 private:
-    std::size_t EarlierLine(std::uint32_t address) const
-    {
-        for (std::size_t i = 0; i < m_staged.chunks.size(); ++i) {
-            const Chunk& c = m_staged.chunks[i];
-            if (address >= c.address && address - c.address < c.size) return m_staged.chunkLine[i];
-        }
-        return 0;
-    }
-
-    // One bit per address, in blocks made when first written to, so that a
-    // small file costs little whatever the capacity.
     static constexpr std::uint32_t kBlockBytes = 0x10000;
+    struct Block {
+        std::array<std::uint64_t, kBlockBytes / 64> written{};  // one bit per address
+        std::array<std::uint8_t, kBlockBytes> data;
+    };
     std::optional<std::uint8_t> m_gapFill;  // set: addresses below the end no record gave
-    using Block = std::array<std::uint64_t, kBlockBytes / 64>;
     std::uint32_t m_capacity;
-    std::vector<std::unique_ptr<Block>> m_written;
-    Staged m_staged;
+    std::vector<std::unique_ptr<Block>> m_blocks;
+    std::uint32_t m_lowest = UINT32_MAX;
+    std::uint32_t m_end = 0;
+    std::uint32_t m_bytes = 0;
+    std::optional<std::uint32_t> m_duplicate;
+    std::size_t m_duplicateLine = 0;
+    std::optional<std::uint32_t> m_probe;
+    std::size_t m_foundLine = 0;
 };
 
 ImageReadResult Failure(std::string error)
@@ -189,11 +267,9 @@ ImageReadResult Failure(std::string error)
     return result;
 }
 
-ImageReadResult ReadIntelHex(std::string_view text, std::uint8_t* buffer, std::uint32_t capacity,
-                             std::optional<std::uint8_t> gapFill)
+// Reads every record into `collector`; ok (nothing committed) or the first fault.
+ImageReadResult ReadIntelHex(LineReader& lines, Collector& collector)
 {
-    Collector collector(capacity, gapFill);
-    LineReader lines(text);
     std::string_view line;
     std::vector<std::uint8_t> rec;
     std::uint64_t segmentBase = 0;  // type 02: address = base + (offset mod 64K)
@@ -269,18 +345,18 @@ ImageReadResult ReadIntelHex(std::string_view text, std::uint8_t* buffer, std::u
         }
         }
     }
+    if (!lines.Error().empty()) return Failure(lines.Error());
     if (!ended)
         return Failure(AtLine(lines.Number() + 1,
                               "the file ends without an end-of-file record (:00000001FF); "
                               "is it cut short?"));
-    return collector.Commit(buffer);
+    ImageReadResult done;
+    done.ok = true;
+    return done;
 }
 
-ImageReadResult ReadSRecord(std::string_view text, std::uint8_t* buffer, std::uint32_t capacity,
-                            std::optional<std::uint8_t> gapFill)
+ImageReadResult ReadSRecord(LineReader& lines, Collector& collector)
 {
-    Collector collector(capacity, gapFill);
-    LineReader lines(text);
     std::string_view line;
     std::vector<std::uint8_t> rec;
     bool ended = false;
@@ -351,6 +427,40 @@ ImageReadResult ReadSRecord(std::string_view text, std::uint8_t* buffer, std::ui
             break;
         }
     }
+    if (!lines.Error().empty()) return Failure(lines.Error());
+    ImageReadResult done;
+    done.ok = true;
+    return done;
+}
+
+// Reads a text image from `lines` and, when it is sound, lays it into `buffer`.
+ImageReadResult ReadRecords(ImageFormat format, LineReader& lines, std::uint8_t* buffer,
+                            std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
+{
+    const auto parse = [format](LineReader& from, Collector& into) {
+        return format == ImageFormat::IntelHex ? ReadIntelHex(from, into) : ReadSRecord(from, into);
+    };
+    Collector collector(capacity, gapFill);
+    ImageReadResult result = parse(lines, collector);
+    if (!result.ok && collector.Duplicate()) {
+        // Which line gave the address first: a second, staging-free reading.
+        const std::uint32_t address = *collector.Duplicate();
+        std::size_t earlier = 0;
+        if (lines.Rewind()) {
+            Collector probe = Collector::Probe(capacity, address);
+            static_cast<void>(parse(lines, probe));
+            earlier = probe.FoundLine();
+        }
+        char what[96];
+        if (earlier != 0)
+            std::snprintf(what, sizeof what, "address 0x%06X was already given on line %zu",
+                          unsigned(address), earlier);
+        else
+            std::snprintf(what, sizeof what, "address 0x%06X was already given on an earlier line",
+                          unsigned(address));
+        result.error = AtLine(collector.DuplicateLine(), what);
+    }
+    if (!result.ok) return result;
     return collector.Commit(buffer);
 }
 
@@ -496,10 +606,9 @@ namespace {
 ImageReadResult ReadImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
                           std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
 {
-    switch (format) {
-    case ImageFormat::IntelHex: return ReadIntelHex(text, buffer, capacity, gapFill);
-    case ImageFormat::SRecord: return ReadSRecord(text, buffer, capacity, gapFill);
-    case ImageFormat::Raw: break;
+    if (format != ImageFormat::Raw) {
+        LineReader lines(text);
+        return ReadRecords(format, lines, buffer, capacity, gapFill);
     }
     if (text.size() > capacity) return Failure("the file is larger than " + SizeText(capacity));
     ImageReadResult result;
@@ -522,6 +631,13 @@ ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::ui
                               std::uint32_t capacity, std::uint8_t gapFill)
 {
     return ReadImage(format, text, buffer, capacity, gapFill);
+}
+
+ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
+                                  std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
+{
+    LineReader lines(fd);
+    return ReadRecords(format, lines, buffer, capacity, gapFill);
 }
 
 std::string WriteTextImage(ImageFormat format, const std::uint8_t* data, std::uint32_t size,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,14 @@ ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::ui
 // is written either.
 ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
                               std::uint32_t capacity, std::uint8_t gapFill);
+
+// The same for a text format read from `fd` a block at a time: the memory
+// taken is bounded by the image the file gives (the staged bytes, at most
+// `capacity` and an eighth more), whatever the file's size. `gapFill` as
+// above when set. A pipe reads as a stream. Errors also "read error: ..."
+// and "line N: malformed record (a line longer than any record)".
+ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
+                                  std::uint32_t capacity, std::optional<std::uint8_t> gapFill);
 
 // Formats `data` (starting at address `base`) as Intel HEX or S-record text.
 // 16 data bytes per record, upper-case digits, LF line ends. Intel HEX

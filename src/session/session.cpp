@@ -15,8 +15,34 @@ Session::~Session()
     m_port.reset();
 }
 
+namespace {
+
+std::vector<FileRole> HeldFiles(const PortSetup& setup)
+{
+    return {{"the chip file", ChipFileOf(setup.description).value_or(""), true, 0},
+            {"--trace", setup.wrapping.tracePath, true, 0},
+            {"--vcd", setup.wrapping.vcdPath, true, 0}};
+}
+
+}  // namespace
+
+Status Session::CheckFiles(const PortSetup& setup, std::vector<FileRole> stepFiles)
+{
+    std::vector<FileRole> roles = HeldFiles(setup);
+    for (FileRole& role : stepFiles) roles.push_back(std::move(role));
+    return CheckFileRoles(roles);
+}
+
+Status Session::CheckSaveTarget(const std::string& path) const
+{
+    std::vector<FileRole> roles = m_heldFiles;
+    roles.push_back({"save", path, false, 1});
+    return CheckFileRoles(roles);
+}
+
 const PortReport& Session::OpenPort(const PortSetup& setup)
 {
+    m_heldFiles = HeldFiles(setup);
     PortOptions options;
     options.defaultChipSize = setup.defaultChipSize;
     return AdoptPort(vexo::OpenPort(setup.description, options), setup.wrapping);

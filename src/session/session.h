@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/file_roles.h"
 #include "port/port_open.h"
 #include "rom/image_convert.h"
 #include "rom/info_panel.h"
@@ -51,6 +52,14 @@ public:
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
+
+    // --- files the session holds ---
+    // Refuses, before anything is opened, a setup in which one file has two
+    // roles: the chip file, the trace, the capture, and `stepFiles` (the
+    // files the operator's steps will read and write).
+    static Status CheckFiles(const PortSetup& setup, std::vector<FileRole> stepFiles = {});
+    // Refuses a save target that is a file the session holds open.
+    Status CheckSaveTarget(const std::string& path) const;
 
     // --- the port's life ---
     // Opens the port by description and wraps it. A port that cannot be
@@ -129,6 +138,7 @@ private:
     WrappedPort m_wrapped;
     std::function<std::string()> m_health;
     PortReport m_report;
+    std::vector<FileRole> m_heldFiles;
     ProgramSettings m_settings;
     std::unique_ptr<CRom> m_rom;
 };

@@ -88,6 +88,7 @@ protected:
             words.insert(words.begin(), {"/usr/bin/valgrind", "--quiet", "--error-exitcode=99",
                                          "--leak-check=full", "--errors-for-leak-kinds=definite"});
         words.insert(words.end(), args.begin(), args.end());
+        words.insert(words.begin(), m_prefix.begin(), m_prefix.end());
         std::vector<char*> argv;
         for (auto& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
@@ -95,7 +96,8 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(),
+                                         O_WRONLY | O_CREAT | (m_appendOut ? O_APPEND : O_TRUNC), 0600);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const std::string dir = cwd.empty() ? m_dir : cwd;
         posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
@@ -117,7 +119,19 @@ protected:
         return result;
     }
 
+    // Runs vexo as the unprivileged user `nobody` (setpriv), for the cases
+    // root would sail through. False (and nothing set) where that cannot be.
+    bool RunAsNobody()
+    {
+        if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0) return false;
+        m_prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        ::chmod(m_dir.c_str(), 0777);
+        return true;
+    }
+
     std::string m_dir;
+    std::vector<std::string> m_prefix;  // words before the program (setpriv ...)
+    bool m_appendOut = false;  // standard output appends to .stdout instead of replacing it
 };
 
 }  // namespace vexo::test

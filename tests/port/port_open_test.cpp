@@ -152,7 +152,7 @@ TEST(ChipFile, CreatedErasedAtSizeAndProgrammedBytesPersist)
         EXPECT_EQ(sim->ChipPath(), path);
         EXPECT_EQ(ReadFileBytes(path), std::vector<std::uint8_t>(0x10000, 0xFF));
         sim->SetChipByte(0x1234, 0x00);
-        // Shared mapping: the byte is in the file before the port closes.
+        // Written through: the byte is in the file before the port closes.
         EXPECT_EQ(ReadFileBytes(path)[0x1234], 0x00);
     }
     EXPECT_EQ(access((path + ".new-" + std::to_string(getpid())).c_str(), F_OK), -1);

@@ -1,0 +1,36 @@
+#include "cli/step_files.h"
+
+#include "base/file_io.h"
+#include "base/text.h"
+
+namespace vexo::cli {
+
+std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps)
+{
+    std::vector<FileRole> roles;
+    int number = 0;
+    for (const Step& step : steps) {
+        ++number;
+        const std::string name(step.def->name);
+        if (name == "load" || name == "save") {
+            roles.push_back({name, step.args[0], false, number});
+        } else if (name == "convert") {
+            roles.push_back({"convert", step.args[0], false, number});
+            roles.push_back({"convert", step.args[1], false, number});
+        }
+    }
+    return roles;
+}
+
+bool StepsWriteTo(const std::vector<Step>& steps, int fd)
+{
+    if (fd < 0) return false;
+    for (const Step& step : steps) {
+        const std::string_view name = step.def->name;
+        const std::string* target = name == "save" ? &step.args[0] : name == "convert" ? &step.args[1] : nullptr;
+        if (target && NamesDescriptor(*target, fd)) return true;
+    }
+    return false;
+}
+
+}  // namespace vexo::cli
