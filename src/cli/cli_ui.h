@@ -48,6 +48,7 @@ public:
     void FlushHexCount() override { EndPass(); }
     // The reason behind the next box, on standard error at once.
     void SetNextBoxDetails(std::string_view details) override;
+    void Note(std::string_view text) override { SetNextBoxDetails(text); }
     // A command line has no chooser: files come named with the `load` step.
     std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
 

@@ -65,11 +65,15 @@ bool RunWrite(StepContext& c, const Step&) { return c.session.WriteRom(); }
 bool RunVerify(StepContext& c, const Step&) { return c.session.Verify(); }
 bool RunAuto(StepContext& c, const Step&) { return c.session.AutoWrite(); }
 
+// Text of several lines, each through Emit.
 void Print(StepContext& c, std::string_view text)
 {
-    c.ui.EndPass();
-    std::fwrite(text.data(), 1, text.size(), c.out);
-    std::fflush(c.out);
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        Emit(c, text.substr(0, end));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
 }
 
 bool RunStatus(StepContext& c, const Step&)
@@ -83,7 +87,7 @@ bool RunStatus(StepContext& c, const Step&)
 
 bool RunChecksum(StepContext& c, const Step&)
 {
-    Print(c, c.session.ChecksumLine() + "\n");
+    Emit(c, c.session.ChecksumLine());
     return true;
 }
 
@@ -109,7 +113,7 @@ bool RunConvert(StepContext& c, const Step& step)
         std::fprintf(c.err, "vexo: convert: %s\n", result.error.c_str());
         return false;
     }
-    Print(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(result), "\n"}));
+    Emit(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(result)}));
     return true;
 }
 
@@ -136,6 +140,14 @@ std::vector<StepDef> MakeTable()
 }
 
 }  // namespace
+
+void Emit(StepContext& c, std::string_view line)
+{
+    c.ui.EndPass();
+    std::fwrite(line.data(), 1, line.size(), c.out);
+    std::fputc('\n', c.out);
+    std::fflush(c.out);
+}
 
 const std::vector<StepDef>& StepTable()
 {
@@ -246,6 +258,7 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
 bool RunSteps(StepContext& context, const std::vector<Step>& steps)
 {
     for (const Step& step : steps) {
+        context.step = step.def->name;
         const bool ok = step.def->run(context, step);
         // A port that stopped working fails the step whatever it showed.
         if (const std::string fault = context.session.PortFault(); !fault.empty()) {

@@ -24,7 +24,13 @@ struct StepContext {
     CliUi& ui;
     std::FILE* out;  // where `status` and `checksum` print
     std::FILE* err;  // where a failed conversion says why
+    std::string_view step = {};  // the step running, for --json records
+    bool json = false;           // --json: records instead of plain lines
 };
+
+// A step's result line on `out`: the plain text (a "\n" is added); under
+// --json a record of the step instead. Every step prints through here.
+void Emit(StepContext& c, std::string_view line);
 
 struct StepDef;
 

@@ -25,6 +25,10 @@ public:
     // why a save failed). The GUI puts them in that box's details, the
     // command line on standard error. The next box consumes them.
     virtual void SetNextBoxDetails(std::string_view details) { static_cast<void>(details); }
+    // A line for the operator that is no box (how many bytes each retry
+    // round took, how long a pass has left): the command line writes it on
+    // standard error, the GUI in the status bar's message pane.
+    virtual void Note(std::string_view text) { static_cast<void>(text); }
     // Open BIN File's chooser: the chosen path, or nothing on Cancel.
     virtual std::optional<std::string> ChooseFileToOpen() = 0;
 };

@@ -56,6 +56,7 @@ const PortReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& wrap
     m_report.simulated = opened.simulated;
     m_report.opened = opened.error.empty();
     m_health = std::move(opened.health);
+    m_nextChip = std::move(opened.nextChip);
     m_port = std::move(opened.port);
     m_wrapped = WrapPort(m_port, wrapping);
     m_report.wrapErrors = m_wrapped.errors;

@@ -73,6 +73,9 @@ public:
     void Start();
     // Empty while the port works; else which device stopped answering and why.
     std::string PortFault() const;
+    // Puts the next chip in the socket where the port can (the simulator's
+    // tray); unset for real modules, where the operator does it.
+    const std::function<Status()>& NextChip() const { return m_nextChip; }
     // The exit-time reset (module check, buffer reset) and the end of the
     // device object, then the trace and capture files are completed and
     // closed. Fails, naming every file
@@ -137,6 +140,7 @@ private:
     std::unique_ptr<IPort> m_port;
     WrappedPort m_wrapped;
     std::function<std::string()> m_health;
+    std::function<Status()> m_nextChip;
     PortReport m_report;
     std::vector<FileRole> m_heldFiles;
     ProgramSettings m_settings;
