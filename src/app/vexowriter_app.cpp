@@ -68,8 +68,7 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
-        QStringLiteral("The module's port: sim[:chip=FILE,size=DEVICE,module=absent,pulses=N], "
-                       "ppdev[:/dev/parportN], direct[:0x378] or none. Kept for the next start; "
+        QStringLiteral("The module's port, one of the Ports below. Kept for the next start; "
                        "without it and without a kept one, a simulated module with a chip file in "
                        "the user's data folder."),
         QStringLiteral("SPEC"));
@@ -96,7 +95,8 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
         return 2;
     }
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        *output = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("vexowriter"));
+        *output = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("vexowriter")) +
+                  QLatin1Char('\n') + Text(PortHelpText());
         return 0;
     }
     if (parser.isSet(version)) {

@@ -40,17 +40,7 @@ struct Options {
     bool skipBlank = false;
 };
 
-constexpr const char* kPortHelp =
-    "Ports (--port):\n"
-    "  sim[:KEY=VALUE,...]    the simulated module (the default), keys:\n"
-    "                           chip=PATH       keep the chip's contents in PATH\n"
-    "                           size=NAME|BYTES chip size when PATH is new (27C040, 524288)\n"
-    "                           module=absent   no module on the port\n"
-    "                           pulses=N        pulses a byte needs before it holds\n"
-    "  ppdev[:/dev/parportN]  Linux parallel port driver (default /dev/parport0)\n"
-    "  direct[:0x378]         direct port I/O (x86, needs ioperm rights)\n"
-    "  none                   a disconnected port\n"
-    "\n"
+constexpr const char* kExamples =
     "Examples:\n"
     "  vexo blank\n"
     "  vexo --port sim:chip=chip.bin --device 27C040 load image.bin auto\n"
@@ -116,7 +106,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     // The first word that is not an option starts the steps; the step table
     // reads the rest.
     app.prefix_command();
-    app.footer("Steps:\n" + StepHelp() + "\n" + kPortHelp);
+    app.footer("Steps:\n" + StepHelp() + "\n" + PortHelpText() + "\n" + kExamples);
 
     try {
         app.parse(argc, argv);

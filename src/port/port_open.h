@@ -15,7 +15,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/error.h"
@@ -49,6 +51,22 @@ struct OpenedPort {
     // Unset for every other port: real modules get their chips by hand.
     std::function<Status()> nextChip;
 };
+
+// One row of the backend table: every --port description names one, and
+// the parser, the help text and the tests all read the table.
+struct PortBackend {
+    std::string_view name;      // "sim"
+    std::string_view synopsis;  // "sim[:KEY=VALUE,...]"
+    std::string_view help;      // what it is, one line
+    std::string_view example;   // a description that opens it
+    struct Ops;                 // how it reads its description and opens
+    const Ops* ops;
+};
+std::span<const PortBackend> PortBackends();
+
+// The "Ports (--port):" text of every program's help: each backend, the
+// simulator's keys, an example of each.
+std::string PortHelpText();
 
 // Checks the string's form only; false with a one-line reason when it is not
 // a description this program understands (a usage error, not an open failure).

@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include "port/port_open.h"
 #include "vexo_runner.h"
 
 namespace vexo::test {
@@ -152,10 +153,15 @@ TEST_F(VexoTest, HelpListsTheStepsAndThePorts)
     const VexoResult r = Vexo({"--help"});
     EXPECT_EQ(r.code, 0);
     for (const char* word : {"load FILE", "save FILE", "read", "blank", "write", "verify", "auto",
-                             "port 1|2|3", "device NAME", "speed NAME", "status", "sim[:", "chip=PATH",
-                             "size=", "module=absent", "pulses=N", "ppdev[:/dev/parportN]",
-                             "direct[:0x378]", "none", "--trace", "Examples:"})
+                             "port 1|2|3", "device NAME", "speed NAME", "status", "chip=PATH",
+                             "size=", "module=absent", "pulses=N", "--trace", "Examples:"})
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    // Every backend of the table, with an example that is a description it reads.
+    for (const PortBackend& backend : PortBackends()) {
+        EXPECT_NE(r.out.find(backend.synopsis), std::string::npos) << backend.name;
+        EXPECT_NE(r.out.find(backend.example), std::string::npos) << backend.name;
+        EXPECT_TRUE(ParsePortDescription(std::string(backend.example), nullptr)) << backend.example;
+    }
 }
 
 TEST_F(VexoTest, LoadRefusesBadFiles)
