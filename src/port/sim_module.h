@@ -40,6 +40,7 @@
 #include "base/error.h"
 #include "base/sizes.h"
 #include "port/port.h"
+#include "port/wire_lines.h"
 
 namespace vexo {
 
@@ -145,15 +146,15 @@ private:
     void MarkProgrammed(std::uint32_t index);
     void FlushProgrammed();
 
-    static constexpr std::uint8_t kAddressClock = 0x01;  // data bit 0
-    static constexpr std::uint8_t kAddressBit = 0x02;    // data bit 1
-    static constexpr std::uint8_t kReadClock = 0x04;     // data bit 2
-    static constexpr std::uint8_t kProgramStrobe = 0x08; // control bit 3
+    static constexpr std::uint8_t kAddressClock = WireMask("D0");
+    static constexpr std::uint8_t kAddressBit = WireMask("D1");
+    static constexpr std::uint8_t kReadClock = WireMask("D2");
+    static constexpr std::uint8_t kProgramStrobe = WireMask("C3");
     // Control bits 0..2 as they stand during a program pulse: 1 and 2 set, 0 clear.
     static constexpr std::uint8_t kProgramMask = 0x07;
     static constexpr std::uint8_t kProgramEnable = 0x06;
-    static constexpr std::uint8_t kPresent = 0x80;       // status bit 7
-    static constexpr std::uint8_t kReadLine = 0x40;      // status bit 6
+    static constexpr std::uint8_t kPresent = WireMask("S7");
+    static constexpr std::uint8_t kReadLine = WireMask("S6");
     static constexpr std::uint8_t kAbsentStatus = 0x7F;
 
     void OnAddressClock(std::uint8_t data);

@@ -1,5 +1,7 @@
 #include "port/vcd_port.h"
+
 #include "base/file_io.h"
+#include "port/wire_lines.h"
 
 #include <unistd.h>
 
@@ -11,9 +13,8 @@ namespace vexo {
 
 namespace {
 
-constexpr int kSignals = 15;
-constexpr const char* kNames[kSignals] = {"D0", "D1", "D2", "D3", "D4", "D5", "D6", "D7",
-                                          "C0", "C1", "C2", "C3", "C4", "S6", "S7"};
+// The signals in the table's order: D0..D7, C0..C4, S6, S7.
+constexpr int kSignals = int(kWireLines.size());
 constexpr int kControlShift = 8;
 constexpr std::uint32_t kControlMask = 0x1Fu << kControlShift;
 constexpr int kStatusShift = 13;  // S6 is bit 13, S7 bit 14
@@ -38,7 +39,7 @@ VcdPort::VcdPort(std::unique_ptr<IPort> inner, std::FILE* file)
         m_buffer += "$var wire 1 ";
         m_buffer += Id(i);
         m_buffer += ' ';
-        m_buffer += kNames[i];
+        m_buffer += kWireLines[std::size_t(i)].name;
         m_buffer += " $end\n";
     }
     m_buffer += "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";

@@ -54,11 +54,11 @@ void CRom::ResetLines()
 bool CRom::ModulePresent()
 {
     SetControlBit2();
-    WriteData(g_byData & 0xFE);
+    WriteData(g_byData & ~kAddressClock);
     Delay(1500);
     ReadStatus();
-    // The module pulls status bit 7 against data bit 0, which is low here.
-    return ((g_byStatus >> 7) & 1) != (g_byData & 1);
+    // The module pulls its presence line against the address clock, which is low here.
+    return ((g_byStatus & kModulePresent) != 0) != ((g_byData & kAddressClock) != 0);
 }
 
 void CRom::InitModule()
@@ -88,23 +88,25 @@ void CRom::ShiftAddress(std::uint32_t address)
     for (std::uint8_t byte : bytes) {
         g_byAddrByte = byte;
         for (int bit = 0; bit < 8; ++bit) {
-            WriteData(g_byData & 0xFE);
-            WriteData((g_byData & 0xFD) | ((g_byAddrByte >> 6) & 0x02));
-            WriteData(g_byData | 0x01);
+            WriteData(g_byData & ~kAddressClock);
+            // Bit 7 of the address byte onto the address data line (bit 1).
+            WriteData((g_byData & ~kAddressData) | ((g_byAddrByte >> 6) & kAddressData));
+            WriteData(g_byData | kAddressClock);
             g_byAddrByte = std::uint8_t(g_byAddrByte << 1);
         }
     }
     // The clock line stays high until the next data write takes it low.
-    g_byData &= 0xFE;
+    g_byData &= std::uint8_t(~kAddressClock);
 }
 
 std::uint8_t CRom::ReadByte()
 {
     auto sample = [this] {
-        WriteData(g_byData | 0x04);
-        WriteData(g_byData & 0xFB);
+        WriteData(g_byData | kReadClock);
+        WriteData(g_byData & ~kReadClock);
         ReadStatus();
-        g_byReadByte = std::uint8_t((g_byReadByte & 0xFE) | (((g_byStatus >> 6) & 1) ^ 1));
+        // The read data line carries the bit inverted.
+        g_byReadByte = std::uint8_t((g_byReadByte & 0xFE) | ((g_byStatus & kReadData) ? 0 : 1));
     };
     SetDataBit1();
     sample();

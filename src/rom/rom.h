@@ -13,6 +13,7 @@
 #include "base/error.h"
 #include "base/sizes.h"
 #include "port/port.h"
+#include "port/wire_lines.h"
 #include "rom/catalogue.h"
 #include "rom/info_panel.h"
 #include "rom/shadows.h"
@@ -42,10 +43,17 @@ public:
     void ClearControlBit3() { WriteControl(g_byControl & 0xF7); }
     void SetControlBit4() { WriteControl(g_byControl | 0x10); }
     void ClearControlBit4() { WriteControl(g_byControl & 0xEF); }
-    void SetDataBit1() { WriteData(g_byData | 0x02); }
-    void ClearDataBit1() { WriteData(g_byData & 0xFD); }
+    void SetDataBit1() { WriteData(g_byData | kAddressData); }
+    void ClearDataBit1() { WriteData(g_byData & ~kAddressData); }
     void ResetLines();
     static void Delay(int count) { (void)count; }
+
+    // The lines the serial primitives and the module check work on.
+    static constexpr std::uint8_t kAddressClock = WireMask("D0");
+    static constexpr std::uint8_t kAddressData = WireMask("D1");
+    static constexpr std::uint8_t kReadClock = WireMask("D2");
+    static constexpr std::uint8_t kReadData = WireMask("S6");
+    static constexpr std::uint8_t kModulePresent = WireMask("S7");
 
     // --- module check and port selection ---
     void InitModule();    // check; "Programming Module not found ..." when absent
