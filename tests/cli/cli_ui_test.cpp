@@ -1,5 +1,5 @@
 // vexo's pieces in-process: the progress line, the host's bookkeeping, and
-// the port step's panel rule on a simulated module.
+// a step failing when the port stops answering.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -70,30 +70,6 @@ TEST(CliUi, KeepsTheHexCountAndAnswersTheChooserOnce)
     ui.RomMessageBox("EPROM writing failure !!! \twriting terminated !!!");
     ui.AppMessageBox("Faild File Loading...");
     EXPECT_EQ(out.Text(), "EPROM writing failure !!! \twriting terminated !!!\nFaild File Loading...\n");
-}
-
-TEST(PortStep, ARefusedPortLeavesThePanelOnThePortInUse)
-{
-    ResetShadows();
-    Captured out;
-    CliUi ui(out.File(), stderr, false);
-    Session session(ui);
-    session.OpenPort({"sim", {}, 0x8000});
-    session.Start();
-    out.Text();
-    CRom& rom = session.Rom();
-    StepContext context{session, ui, out.File(), stderr};
-
-    std::vector<Step> steps;
-    std::string reason;
-    ASSERT_TRUE(ParseSteps({"port", "1", "port", "3", "port", "2"}, &steps, &reason)) << reason;
-    EXPECT_TRUE(RunSteps(context, {steps[0]}));
-    EXPECT_FALSE(RunSteps(context, {steps[1]}));
-    EXPECT_FALSE(RunSteps(context, {steps[2]}));
-    EXPECT_EQ(session.Panel().m_strPort, "LPT1 Port");
-    EXPECT_EQ(rom.m_nPort, 0);
-    EXPECT_EQ(rom.m_bError, 0);
-    EXPECT_EQ(out.Text(), "Module found!!\nModule Not found!!\nModule Not found!!\n");
 }
 
 TEST(RunSteps, APortThatStoppedWorkingFailsTheStepAndSaysWhy)

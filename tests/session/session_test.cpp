@@ -1,0 +1,172 @@
+// The operator's session: the rules both programs reach through it, once.
+#include <gtest/gtest.h>
+
+#include "port/sim_module.h"
+#include "rom/catalogue.h"
+#include "rom/shadows.h"
+#include "session/session.h"
+#include "support/sim_fixture.h"
+#include "support/ui_recorder.h"
+
+namespace vexo::test {
+namespace {
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetShadows(); }
+
+    // A session on `description`, started, with the boxes of the start taken.
+    Session& Start(const std::string& description = "sim", PortWrapping wrapping = {})
+    {
+        session = std::make_unique<Session>(ui);
+        PortSetup setup;
+        setup.description = description;
+        setup.wrapping = std::move(wrapping);
+        session->OpenPort(setup);
+        session->Start();
+        ui.Take();
+        return *session;
+    }
+
+    UiRecorder ui;
+    std::unique_ptr<Session> session;
+    TempDir dir;
+};
+
+TEST_F(SessionTest, SettingsAreStoredAndMirroredInThePanelWithOnePushEach)
+{
+    Session& s = Start();
+    int pushes = 0;
+    s.Panel().Listen([&pushes](const CInfoPanel&) { ++pushes; });
+
+    s.SelectDevice(4);
+    s.SelectSpeed(2);
+    EXPECT_EQ(s.Rom().m_nDevice, 4);
+    EXPECT_EQ(s.Rom().m_nSpeed, 2);
+    EXPECT_EQ(s.Panel().m_strDevice, "27C040");
+    EXPECT_EQ(s.Panel().m_strSpeed, "Express");
+    EXPECT_EQ(pushes, 2);
+    EXPECT_TRUE(ui.Take().empty());
+}
+
+TEST_F(SessionTest, OnlyLpt1IsTakenAndTheFlagIsClearedAfterwards)
+{
+    Session& s = Start();
+    EXPECT_TRUE(s.SelectPort(1));
+    EXPECT_FALSE(s.SelectPort(2));
+    EXPECT_FALSE(s.SelectPort(3));
+    EXPECT_EQ(ui.Take(), (Messages{"Module found!!", "Module Not found!!", "Module Not found!!"}));
+    EXPECT_EQ(s.Rom().m_nPort, 0);
+    EXPECT_EQ(s.Rom().m_bError, 0);
+    EXPECT_EQ(s.Panel().m_strPort, "LPT1 Port");
+
+    // Without a module LPT1 is still taken; the check says what it found.
+    Start("sim:module=absent");
+    EXPECT_FALSE(session->SelectPort(1));
+    EXPECT_EQ(ui.Take(), Messages{"Module Not found!!"});
+    EXPECT_EQ(session->Panel().m_strPort, "LPT1 Port");
+}
+
+TEST_F(SessionTest, ANamedImageLoadsAndThePanelNamesIt)
+{
+    Session& s = Start();
+    const std::string image = dir.Write("image.bin", RandomBytes(0x100));
+    ASSERT_TRUE(s.OpenImage(image));
+    EXPECT_EQ(s.Panel().m_strFileName, "image.bin");
+    EXPECT_EQ(s.ImagePath(), image);
+    EXPECT_TRUE(s.Rom().ImageLoaded());
+
+    // The chooser's way: cancelled, nothing is loaded and nothing is named.
+    EXPECT_FALSE(s.OpenImage());
+    EXPECT_EQ(ui.Take(), Messages{"Faild File Loading..."});
+    EXPECT_EQ(s.ImagePath(), "");
+    EXPECT_FALSE(s.Rom().ImageLoaded());
+}
+
+TEST_F(SessionTest, ProgrammingSettingsAreCheckedAndReachEveryDeviceObject)
+{
+    Session& s = Start();
+    EXPECT_FALSE(s.SetProgramSettings({101, 0, false}));
+    EXPECT_FALSE(s.SetProgramSettings({0, 10001, false}));
+    EXPECT_EQ(s.Settings().retries, 0);
+
+    ASSERT_TRUE(s.SetProgramSettings({3, 100, true}));
+    EXPECT_EQ(s.Rom().m_retries, 3);
+    EXPECT_EQ(s.Rom().PulseMicros(), 100u);
+    EXPECT_TRUE(s.Rom().SkipBlank());
+
+    // A session's settings outlive the port: the next device object gets them.
+    auto next = std::make_unique<Session>(ui);
+    ASSERT_TRUE(next->SetProgramSettings({2, 0, true}));
+    next->OpenPort({"sim", {}, 0x8000});
+    next->Start();
+    EXPECT_EQ(next->Rom().m_retries, 2);
+    EXPECT_TRUE(next->Rom().SkipBlank());
+}
+
+TEST_F(SessionTest, HeldFilesCannotBeSavedOver)
+{
+    const std::string chip = dir.File("chip.bin");
+    Session& s = Start("sim:chip=" + chip);
+    EXPECT_FALSE(s.CheckSaveTarget(chip));
+    EXPECT_TRUE(s.CheckSaveTarget(dir.File("dump.bin")));
+
+    PortSetup clash;
+    clash.description = "sim:chip=" + chip;
+    clash.wrapping.tracePath = chip;
+    EXPECT_FALSE(Session::CheckFiles(clash));
+    clash.wrapping.tracePath = dir.File("trace.txt");
+    EXPECT_TRUE(Session::CheckFiles(clash));
+    EXPECT_FALSE(Session::CheckFiles(clash, {{"load", dir.File("trace.txt"), false, 1}}));
+}
+
+TEST_F(SessionTest, FinishResetsTheDeviceObjectAndNamesATraceThatLostLines)
+{
+    PortWrapping wrapping;
+    wrapping.tracePath = "/dev/full";
+    Session& s = Start("sim", wrapping);
+    ASSERT_TRUE(s.Port().wrapErrors.empty());
+    s.SelectDevice(2);
+    ASSERT_TRUE(s.ReadRom());
+    const Status finished = s.Finish();
+    EXPECT_FALSE(finished);
+    EXPECT_NE(finished.message().find("/dev/full"), std::string::npos) << finished.message();
+    EXPECT_FALSE(s.Started());
+}
+
+TEST_F(SessionTest, APortThatStopsAnsweringIsNamedAndAStandInKeepsTheSessionUsable)
+{
+    std::string fault;
+    OpenedPort opened;
+    opened.port = std::make_unique<SimModule>(0x8000);
+    opened.health = [&fault] { return fault; };
+    session = std::make_unique<Session>(ui);
+    session->AdoptPort(std::move(opened));
+    session->Start();
+    EXPECT_EQ(session->PortFault(), "");
+    fault = "/dev/parport0: the port stopped answering";
+    EXPECT_EQ(session->PortFault(), fault);
+
+    // A port that cannot be opened: the disconnected one, and why.
+    Session other(ui);
+    const PortReport& report = other.OpenPort({"ppdev:/dev/no-such-parport", {}, 0x8000});
+    EXPECT_FALSE(report.opened);
+    EXPECT_NE(report.openError.find("/dev/no-such-parport"), std::string::npos);
+    other.Start();
+    EXPECT_FALSE(other.Rom().ModulePresent());
+}
+
+TEST_F(SessionTest, TheSimulatorsChipSizesAreTheCatalogues)
+{
+    for (const DeviceInfo& device : kDevices) {
+        ResetShadows();
+        Session s(ui);
+        s.OpenPort({"sim:size=" + std::string(device.name), {}, 1});
+        auto* sim = dynamic_cast<SimModule*>(s.PortInUse());
+        ASSERT_NE(sim, nullptr);
+        EXPECT_EQ(sim->Size(), device.Size()) << device.name;
+    }
+}
+
+}  // namespace
+}  // namespace vexo::test
