@@ -1,5 +1,6 @@
 // The Tools menu's real port commands: the port check, the part number
 // finder, and the programming options kept in the settings.
+#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
 
