@@ -9,6 +9,8 @@
 
 #include "app/command_ids.h"
 #include "dialogs/caption_room.h"
+#include "rom/rom.h"
+#include "rom/time_estimate.h"
 
 namespace vexo::gui {
 namespace {
@@ -17,6 +19,8 @@ namespace {
 constexpr qint64 kFrameMs = 16;
 // The clock is read once per this many counted bytes.
 constexpr unsigned kCallsPerClockCheck = 64;
+// The message pane's time left follows at most this often.
+constexpr qint64 kPassTimeMs = 250;
 
 QString FromCore(std::string_view text)
 {
@@ -74,10 +78,16 @@ void CQtUiServices::SetHexCountText(std::string_view text)
 {
     m_strHexCount.assign(text.data(), text.size());
     m_bHexCountDirty = true;
+    if (!m_passRunning) {
+        m_passRunning = true;
+        m_passClock.start();
+        m_sincePassTime.start();
+    }
     if (++m_nCallsSinceCheck < kCallsPerClockCheck) return;
     m_nCallsSinceCheck = 0;
     if (m_sinceRefresh.elapsed() < kFrameMs) return;
     RefreshPane();
+    ShowPassTime();
     // Let the window system be served (paints, exposes, the window manager's
     // ping) while operator input waits until the command returns.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -89,6 +99,28 @@ void CQtUiServices::FlushHexCount()
     m_nCallsSinceCheck = 0;
     if (m_bHexCountDirty) RefreshPane();
     m_sinceRefresh.restart();
+    // The pass has ended: the message pane is idle again.
+    m_passRunning = false;
+    if (m_passTimeShown && m_pMessagePane) m_pMessagePane->setText(FromCore(kIdleText));
+    m_passTimeShown = false;
+}
+
+void CQtUiServices::ShowPassTime()
+{
+    if (!m_pMessagePane || !m_pPassSource || m_sincePassTime.elapsed() < kPassTimeMs) return;
+    m_sincePassTime.restart();
+    const CRom& rom = *m_pPassSource;
+    if (rom.PassName().empty()) return;
+    const std::uint64_t done = rom.m_nHexCount > 0 ? std::uint64_t(rom.m_nHexCount) : 0;
+    const std::string text =
+        FormatPassProgress(rom.PassName(), done, rom.DeviceSize(), double(m_passClock.elapsed()) / 1000.0);
+    m_pMessagePane->setText(FromCore(text));
+    m_passTimeShown = true;
+}
+
+void CQtUiServices::Note(std::string_view text)
+{
+    if (m_pMessagePane) m_pMessagePane->setText(FromCore(text));
 }
 
 void CQtUiServices::RefreshPane()

@@ -13,6 +13,10 @@
 #include "rom/ui_services.h"
 
 
+namespace vexo {
+class CRom;
+}
+
 namespace vexo::gui {
 
 // Answers the questions the program asks the operator, in place of the
@@ -39,6 +43,8 @@ public:
     void FlushHexCount() override;
     void SetNextBoxDetails(std::string_view details) override;
     std::optional<std::string> ChooseFileToOpen() override;
+    // A line for the operator in the status bar's message pane.
+    void Note(std::string_view text) override;
 
     // The exit confirmation and similar: Yes/No, owned by the main window.
     bool AskYesNo(const QString& text);
@@ -46,6 +52,11 @@ public:
     void SetMainWindow(QWidget* window) { m_pMainWindow = window; }
     void SetHexCountPane(QLabel* pane) { m_pHexCountPane = pane; }
     void SetAnswerer(IUiAnswerer* answerer) { m_pAnswerer = answerer; }
+    // The status bar's message pane, where a pass shows the time it has left
+    // ("Programming 45%, about 1 min 20 s left") and notes appear.
+    void SetMessagePane(QLabel* pane) { m_pMessagePane = pane; }
+    // The device object whose passes the message pane follows (null: none).
+    void SetPassSource(const CRom* rom) { m_pPassSource = rom; }
 
     // The last text a pass published (shown or not yet).
     const std::string& HexCountText() const { return m_strHexCount; }
@@ -71,6 +82,15 @@ private:
     unsigned m_nCallsSinceCheck = 0;
     long m_nPaneRefreshes = 0;
     QElapsedTimer m_sinceRefresh;
+
+    // The time left in the message pane.
+    void ShowPassTime();
+    QPointer<QLabel> m_pMessagePane;
+    const CRom* m_pPassSource = nullptr;
+    bool m_passRunning = false;
+    bool m_passTimeShown = false;
+    QElapsedTimer m_passClock;
+    QElapsedTimer m_sincePassTime;
 };
 
 }  // namespace vexo::gui

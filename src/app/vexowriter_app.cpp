@@ -42,6 +42,8 @@ CVexoWriterApp::~CVexoWriterApp()
 {
     // The window and the panel's dialog go before the session they show.
     m_pRom = nullptr;
+    m_ui.SetPassSource(nullptr);
+    m_ui.SetMessagePane(nullptr);
     m_ui.SetHexCountPane(nullptr);
     m_ui.SetMainWindow(nullptr);
     m_pMainFrame.reset();
@@ -175,6 +177,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     m_pMainFrame = std::make_unique<CMainFrame>(*this);
     m_ui.SetMainWindow(m_pMainFrame.get());
     m_ui.SetHexCountPane(m_pMainFrame->m_pHexCountPane);
+    m_ui.SetMessagePane(m_pMainFrame->m_pMessagePane);
     m_pMainFrame->show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
@@ -185,6 +188,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     m_pMainFrame->SetSimulated(m_bSimulated);
     m_pSession->Start();
     m_pRom = &m_pSession->Rom();
+    m_ui.SetPassSource(m_pRom);
 
     CreateDialogs();
     m_pInfoDlg->show();
@@ -280,6 +284,7 @@ int CVexoWriterApp::ExitInstance(int exitCode)
 {
     // The exit-time reset; a capture or trace that lost data must not pass
     // for a complete one.
+    m_ui.SetPassSource(nullptr);
     const Status finished = m_pSession->Finish();
     if (!finished) {
         QString lines = Text(finished.message());

@@ -22,13 +22,20 @@ std::string NoCheck(const Step&) { return {}; }
 std::string CheckDevice(const Step& step)
 {
     if (FindDevice(step.args[0])) return {};
-    return Cat({"unknown device '", step.args[0], "' (27C256, 27C512, 27C010, 27C020 or 27C040)"});
+    // A part number read off the chip names its type too.
+    const Result<PartInfo> part = Session::LookUpPart(step.args[0]);
+    if (part) return {};
+    return Cat({"unknown device '", step.args[0], "' (27C256, 27C512, 27C010, 27C020 or 27C040): ",
+                part.message()});
 }
 
 bool RunDevice(StepContext& c, const Step& step)
 {
-    c.session.SelectDevice(*FindDevice(step.args[0]));
-    return true;
+    if (const std::optional<int> device = FindDevice(step.args[0])) {
+        c.session.SelectDevice(*device);
+        return true;
+    }
+    return c.session.SelectPart(step.args[0]).ok();
 }
 
 std::string CheckSpeed(const Step& step)
@@ -128,7 +135,7 @@ std::vector<StepDef> MakeTable()
         {"verify", "", "Verify the device against the buffer", 0, {}, NoCheck, RunVerify},
         {"auto", "", "Auto Write: blank check, write, verify", 0, {}, NoCheck, RunAuto},
         {"port", "1|2|3", "select LPT1, LPT2 or LPT3 (only LPT1 is accepted)", 1, {}, CheckPort, RunPort},
-        {"device", "NAME", "device type: 27C256 27C512 27C010 27C020 27C040", 1, {}, CheckDevice,
+        {"device", "NAME", "device type: 27C256 27C512 27C010 27C020 27C040, or a part number (M27C512-12F1)", 1, {}, CheckDevice,
          RunDevice},
         {"speed", "NAME", "programming speed: normal, high or express", 1, {}, CheckSpeed, RunSpeed},
         {"status", "", "print the information panel and the Hex Count", 0, {}, NoCheck, RunStatus},
@@ -274,7 +281,10 @@ bool RunSteps(StepContext& context, const std::vector<Step>& steps)
 int FirstDevice(const std::vector<Step>& steps)
 {
     for (const Step& step : steps)
-        if (step.def->run == RunDevice) return *FindDevice(step.args[0]);
+        if (step.def->run == RunDevice) {
+            const Result<PartInfo> part = Session::LookUpPart(step.args[0]);
+            return part ? part->device : 0;
+        }
     return 0;
 }
 

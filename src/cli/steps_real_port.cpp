@@ -1,8 +1,39 @@
-// The real port steps.
+// The real port steps: the port check and the line test.
+#include <unistd.h>
+
+#include "cli/cli_ui.h"
+#include "cli/lines.h"
 #include "cli/steps.h"
+#include "session/session.h"
 
 namespace vexo::cli {
+namespace {
 
-void AddRealPortSteps(std::vector<StepDef>& table) { static_cast<void>(table); }
+std::string NoCheck(const Step&) { return {}; }
+
+bool RunDoctor(StepContext& c, const Step&)
+{
+    const PortCheckReport report = c.session.CheckPort();
+    for (const std::string& line : report.lines) Emit(c, line);
+    return report.ExitStatus() == 0;
+}
+
+bool RunLines(StepContext& c, const Step&)
+{
+    c.ui.EndPass();
+    IPort* port = c.session.PortInUse();
+    if (!port) return false;
+    return RunLineTest(*port, c.session.LineTestCanDriveBit4(), STDIN_FILENO, c.out, c.err) == 0;
+}
+
+}  // namespace
+
+void AddRealPortSteps(std::vector<StepDef>& table)
+{
+    table.push_back({"doctor", "", "port check: the machine's set-up, the port, the module, the time table",
+                     0, {}, NoCheck, RunDoctor});
+    table.push_back({"lines", "", "line test at a terminal: one output line at a time (take the EPROM out)",
+                     0, {}, NoCheck, RunLines});
+}
 
 }  // namespace vexo::cli

@@ -20,6 +20,7 @@ void CRom::ShowHexCount()
 
 void CRom::RunBlankCheck()
 {
+    m_passName = "Blank checking";
     m_nHexCount = 0;
     m_lastFailure = {};
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
@@ -45,6 +46,7 @@ void CRom::RunBlankCheck()
 
 void CRom::ProgramAll()
 {
+    m_passName = "Programming";
     m_nHexCount = 0;
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
         if (m_skipBlank && m_Buffer[address] == 0xFF) { ++m_nHexCount; ShowHexCount(); return true; }
@@ -60,6 +62,7 @@ void CRom::ProgramAll()
 
 void CRom::VerifyAll()
 {
+    m_passName = "Verifying";
     m_nHexCount = 0;
     m_lastFailure = {};
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
@@ -83,6 +86,7 @@ void CRom::VerifyAll()
 
 void CRom::ReadAll()
 {
+    m_passName = "Reading";
     m_nHexCount = 0;
     m_bModuleLost = false;
     CInfoPanel& panel = m_panel;

@@ -22,15 +22,14 @@ public:
 private:
 };
 
-// "cannot open X: reason; fix" -> "problem: cannot open X: reason (fix)".
-std::string ProblemFromError(const std::string& error)
+}  // namespace
+
+std::string ProblemFromOpenError(const std::string& error)
 {
     const std::size_t split = error.find("; ");
     if (split == std::string::npos) return "problem: " + error + " (check the port description)";
     return "problem: " + error.substr(0, split) + " (" + error.substr(split + 2) + ")";
 }
-
-}  // namespace
 
 std::vector<std::string> PortTimingLines(IPort& port, std::uint32_t pulseMicros, std::uint32_t reads)
 {
@@ -47,16 +46,16 @@ std::vector<std::string> PortTimingLines(IPort& port, std::uint32_t pulseMicros,
     return lines;
 }
 
-PortReport RunPortCheck(const std::string& portDescription, PortCheckOptions check,
+PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOptions check,
                         std::uint32_t pulseMicros, const PortOptions& portOptions)
 {
-    PortReport report;
+    PortCheckReport report;
     check.direct = portDescription.rfind("direct", 0) == 0;
     for (const CheckLine& line : CheckPortSetup(check)) report.lines.push_back(line.Text());
 
     OpenedPort opened = OpenPort(portDescription, portOptions);
     if (!opened.error.empty()) {
-        report.lines.push_back(ProblemFromError(opened.error));
+        report.lines.push_back(ProblemFromOpenError(opened.error));
         return report;
     }
     if (portDescription == "none") {

@@ -13,13 +13,17 @@
 
 namespace vexo {
 
-struct PortReport {
+struct PortCheckReport {
     std::vector<std::string> lines;  // "ok: ...", "problem: ... (fix)", then the table
     bool portOpened = false;
     bool moduleAnswered = false;
     // 0 when the port opened and a module answered, else 1.
     int ExitStatus() const { return portOpened && moduleAnswered ? 0 : 1; }
 };
+
+// "cannot open X: reason; fix" as the report's "problem: cannot open X:
+// reason (fix)" line.
+std::string ProblemFromOpenError(const std::string& error);
 
 // The timing part alone, for a port that is already open: the access time
 // over `reads` status reads, then the time table at `pulseMicros`.
@@ -32,7 +36,7 @@ std::vector<std::string> PortTimingLines(IPort& port, std::uint32_t pulseMicros,
 // the port open, adds the timing lines. Nothing else is written to the port.
 // The check runs a device object's start-up on the port, so the line shadows
 // afterwards are those of a fresh start, as on the wire.
-PortReport RunPortCheck(const std::string& portDescription, PortCheckOptions check,
+PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOptions check,
                         std::uint32_t pulseMicros, const PortOptions& portOptions = {});
 
 }  // namespace vexo

@@ -149,6 +149,9 @@ public:
     // erased cell already reads so); the Hex Count still counts them.
     void SetSkipBlank(bool skip) { m_skipBlank = skip; }
     bool SkipBlank() const { return m_skipBlank; }
+    // The whole-device pass running or run last ("Programming", "Verifying",
+    // "Reading", "Blank checking"), for a host that shows the time left.
+    std::string_view PassName() const { return m_passName; }
 
     // Fields in the order the device object has always declared them.
     std::int32_t m_nLength = 0;
@@ -208,6 +211,7 @@ private:
     void SetFailureDetails();
     std::uint32_t m_pulseMicros = 0;
     bool m_skipBlank = false;
+    std::string_view m_passName;
 };
 
 }  // namespace vexo

@@ -43,6 +43,7 @@ Status Session::CheckSaveTarget(const std::string& path) const
 const PortReport& Session::OpenPort(const PortSetup& setup)
 {
     m_heldFiles = HeldFiles(setup);
+    m_portText = setup.description;
     PortOptions options;
     options.defaultChipSize = setup.defaultChipSize;
     return AdoptPort(vexo::OpenPort(setup.description, options), setup.wrapping);

@@ -16,6 +16,8 @@
 #include "port/port_open.h"
 #include "rom/image_convert.h"
 #include "rom/info_panel.h"
+#include "rom/part_numbers.h"
+#include "rom/port_report.h"
 #include "rom/rom.h"
 
 namespace vexo {
@@ -129,6 +131,23 @@ public:
     // --- chip diagnosis (session_diagnosis.cpp) ---
 
     // --- real ports (session_real_port.cpp) ---
+    // The port check on this session's port: the machine's set-up (looked
+    // at through `check.paths` as `check.user`; `check.direct` follows the
+    // port's description), whether the port opened and a module answers
+    // (the module check's own sequence, nothing else is written), then the
+    // access time and the time each command takes at the session's pulse
+    // width. Exit status 0 when the port opened and a module answers.
+    PortCheckReport CheckPort(PortCheckOptions check);
+    PortCheckReport CheckPort();  // this machine, as the user running it
+    // Device selection by the number printed on a chip ("M27C512-12F1"):
+    // the device is selected and the part's note, when it has one, goes to
+    // the operator. An unknown number fails naming the closest matches.
+    Result<PartInfo> SelectPart(std::string_view part);
+    // The same look-up without selecting anything (the DIP-switch dialog).
+    static Result<PartInfo> LookUpPart(std::string_view part);
+    // Whether the line test can drive the control register's bit 4 on this
+    // port (ppdev keeps it to the kernel).
+    bool LineTestCanDriveBit4() const;
 
     // --- the buffer as a workbench (session_buffer.cpp) ---
 
@@ -145,6 +164,8 @@ private:
     std::vector<FileRole> m_heldFiles;
     ProgramSettings m_settings;
     std::unique_ptr<CRom> m_rom;
+    // real ports: the port as it was described when opened ("ppdev:...").
+    std::string m_portText;
 };
 
 }  // namespace vexo

@@ -1,6 +1,76 @@
-// The session's real port actions.
+// The session's real port actions: the port check, part numbers, what the
+// line test may drive.
 #include "session/session.h"
 
+#include "base/text.h"
+#include "rom/catalogue.h"
+
 namespace vexo {
+
+PortCheckReport Session::CheckPort()
+{
+    PortCheckOptions check;
+    check.user = UserIdentity::Current();
+    return CheckPort(std::move(check));
+}
+
+PortCheckReport Session::CheckPort(PortCheckOptions check)
+{
+    PortCheckReport report;
+    check.direct = m_portText.rfind("direct", 0) == 0;
+    for (const CheckLine& line : CheckPortSetup(check)) report.lines.push_back(line.Text());
+
+    if (!m_report.opened || !m_port) {
+        report.lines.push_back(ProblemFromOpenError(m_report.openError.empty() ? "the port did not open"
+                                                                               : m_report.openError));
+        return report;
+    }
+    if (m_portText == "none") {
+        report.lines.push_back("problem: the port is 'none' (choose sim, ppdev or direct)");
+        return report;
+    }
+    report.portOpened = true;
+    std::string opened = "ok: port opened: " + m_report.description;
+    if (m_report.simulated)
+        opened += " (the simulator: give --port ppdev or --port direct to check a real port)";
+    report.lines.push_back(std::move(opened));
+
+    if (!m_rom) Start();
+    // The module check's own sequence and nothing else.
+    report.moduleAnswered = m_rom->ModulePresent();
+    if (const std::string fault = PortFault(); !fault.empty()) {
+        report.lines.push_back("problem: " + fault + " (check the port)");
+        report.moduleAnswered = false;
+    } else if (report.moduleAnswered) {
+        report.lines.push_back("ok: a programming module answers on this port");
+    } else {
+        report.lines.push_back(
+            "problem: no programming module answers on this port (check the cable, the module's "
+            "power adapter, and that no other program holds the port)");
+    }
+    for (std::string& line : PortTimingLines(*m_port, m_settings.pulseMicros))
+        report.lines.push_back(std::move(line));
+    return report;
+}
+
+Result<PartInfo> Session::LookUpPart(std::string_view part)
+{
+    // The five type names themselves, as the device dialog lists them.
+    if (const std::optional<int> device = FindDevice(part))
+        return PartInfo{*device, std::string(kDevices[std::size_t(*device)].name), {}};
+    if (std::optional<PartInfo> found = FindPart(part)) return std::move(*found);
+    return Status::Fail(UnknownPartMessage(part));
+}
+
+Result<PartInfo> Session::SelectPart(std::string_view part)
+{
+    Result<PartInfo> found = LookUpPart(part);
+    if (!found) return found;
+    SelectDevice(found->device);
+    if (!found->note.empty()) m_ui.Note(Cat({found->family, ": ", found->note}));
+    return found;
+}
+
+bool Session::LineTestCanDriveBit4() const { return m_portText.rfind("ppdev", 0) != 0; }
 
 }  // namespace vexo

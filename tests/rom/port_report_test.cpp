@@ -21,7 +21,7 @@ PortCheckOptions EmptyMachine(const test::TempDir& dir)
 TEST(PortReport, SimulatedModuleAnswersAndGetsATimeTable)
 {
     test::TempDir dir;
-    const PortReport report = RunPortCheck("sim", EmptyMachine(dir), 100);
+    const PortCheckReport report = RunPortCheck("sim", EmptyMachine(dir), 100);
     EXPECT_EQ(report.ExitStatus(), 0);
     const auto& lines = report.lines;
     auto has = [&lines](const std::string& start) {
@@ -41,7 +41,7 @@ TEST(PortReport, AbsentModuleOrPortFails)
 {
     test::TempDir dir;
     EXPECT_EQ(RunPortCheck("sim:module=absent", EmptyMachine(dir), 0).ExitStatus(), 1);
-    const PortReport missing = RunPortCheck("ppdev:/dev/vexo-no-such-parport", EmptyMachine(dir), 0);
+    const PortCheckReport missing = RunPortCheck("ppdev:/dev/vexo-no-such-parport", EmptyMachine(dir), 0);
     EXPECT_EQ(missing.ExitStatus(), 1);
     EXPECT_EQ(missing.lines.back().rfind("problem: cannot open /dev/vexo-no-such-parport: No such "
                                          "file or directory (load the ppdev driver",
