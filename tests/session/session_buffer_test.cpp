@@ -52,7 +52,7 @@ TEST_F(SessionBuffer, OperationsShareOneHistoryThatLoadsAndReadsStartAnew)
     EXPECT_EQ(changes, 3);
     EXPECT_TRUE(session.BufferModified());
     EXPECT_EQ(session.History().UndoCount(), 3u);
-    EXPECT_EQ(session.Rom().m_Buffer[0x12], 0x00);  // swapped with 0x13
+    EXPECT_EQ(session.Rom().m_Buffer[0x12], 0xAD);  // the word's bytes swapped
     EXPECT_EQ(session.Rom().m_Buffer[0x13], 0xDE);
 
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(session.Undo().ok());
