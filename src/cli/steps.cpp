@@ -256,7 +256,8 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
                 continue;
             }
             // A value spelt "START END" takes as many words as it names.
-            const auto wordsTaken = std::size_t(std::count(found->value.begin(), found->value.end(), ' ') + 1);
+            const auto wordsTaken =
+                std::size_t(std::count(found->value.begin(), found->value.end(), ' ') + 1);
             if (inlineValue && wordsTaken > 1) {
                 *reason = Cat({"'", def->name, " ", found->name, "' needs ", found->value});
                 return false;

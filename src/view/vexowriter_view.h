@@ -81,7 +81,7 @@ public:
     bool IsEditing() const { return m_editing; }
     bool Undo();
     bool Redo();
-    // The session's history, every change of the buffer is recorded in; after
+    // The session's history, in which every change of the buffer is kept; after
     // changing the buffer through it, call BufferChanged(). The session's own
     // buffer actions tell the view themselves.
     EditHistory& History();
