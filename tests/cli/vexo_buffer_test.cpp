@@ -105,6 +105,14 @@ TEST_F(VexoTest, RangeRefusalsFailTheRunAndWriteNothing)
         const VexoResult r = Vexo(args);
         EXPECT_EQ(r.code, 2) << args[0] << r.err;
     }
+    // The chip file is no target or source of theirs: refused before anything runs.
+    const std::string chip = Write("chip.bin", std::string(0x8000, '\x5A'));
+    const VexoResult r = Vexo({"--port", "sim:chip=chip.bin", "load", "image.bin", "export", "chip.bin"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("the chip file chip.bin and export chip.bin are the same file"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Vexo({"--port", "sim:chip=chip.bin", "merge", "chip.bin", "image.bin"}).code, 2);
+    EXPECT_EQ(Slurp(chip), std::string(0x8000, '\x5A'));
 }
 
 }  // namespace
