@@ -37,6 +37,24 @@ inline constexpr int kRealPortCommands = 32820;    // 32820-32839
 inline constexpr int kBufferCommands = 32840;      // 32840-32869
 inline constexpr int kProductionCommands = 32870;  // 32870-32889
 
+// The buffer workbench's commands (Tools, and its Buffer submenu).
+enum BufferCommandId : int {
+    ID_BYTE_EDITING = kBufferCommands,
+    ID_GO_TO_ADDRESS,
+    ID_FIND,
+    ID_FIND_NEXT,
+    ID_UNDO,
+    ID_REDO,
+    ID_BUFFER_FILL = kBufferCommands + 10,
+    ID_BUFFER_SWAP,
+    ID_BUFFER_SPLIT,
+    ID_BUFFER_MERGE,
+    ID_BUFFER_LOAD_AT,
+    ID_BUFFER_REPEAT,
+    ID_BUFFER_EXPORT,
+    ID_BUFFER_CHECKSUM,
+};
+
 inline constexpr int ID_INDICATOR_HEXCOUNT = 101;
 
 // One command's string: the prompt shown in the status bar and the tooltip

@@ -64,6 +64,23 @@ void CQtUiServices::RomMessageBox(std::string_view text) { ShowMessage(text, fal
 
 void CQtUiServices::AppMessageBox(std::string_view text) { ShowMessage(text, true); }
 
+std::optional<std::string> CQtUiServices::ChooseFileToSave(const QString& title)
+{
+    QString path;
+    if (m_pAnswerer) {
+        std::optional<QString> chosen = m_pAnswerer->ChooseSaveFile(title);
+        if (!chosen) return std::nullopt;
+        path = *chosen;
+    } else {
+        path = QFileDialog::getSaveFileName(
+            m_pMainWindow, title, QString(),
+            QStringLiteral("Bin File (*.bin);;Intel HEX (*.hex);;S-record (*.s19 *.s28 *.s37 *.srec);;"
+                           "All File (*)"));
+    }
+    if (path.isEmpty()) return std::nullopt;
+    return std::string(QFile::encodeName(path).constData());
+}
+
 bool CQtUiServices::AskYesNo(const QString& text)
 {
     if (m_pAnswerer) return m_pAnswerer->Question(text);

@@ -30,6 +30,12 @@ public:
     virtual bool Question(const QString& text) = 0;
     // The open-file chooser; empty for Cancel.
     virtual std::optional<QString> ChooseFile() = 0;
+    // The save-file chooser (export, split); the open chooser's answers by default.
+    virtual std::optional<QString> ChooseSaveFile(const QString& title)
+    {
+        static_cast<void>(title);
+        return ChooseFile();
+    }
 };
 
 class CQtUiServices final : public IUiServices {
@@ -48,6 +54,8 @@ public:
 
     // The exit confirmation and similar: Yes/No, owned by the main window.
     bool AskYesNo(const QString& text);
+    // A file to write, by its extension raw, Intel HEX or S-record; nothing on Cancel.
+    std::optional<std::string> ChooseFileToSave(const QString& title);
 
     void SetMainWindow(QWidget* window) { m_pMainWindow = window; }
     void SetHexCountPane(QLabel* pane) { m_pHexCountPane = pane; }

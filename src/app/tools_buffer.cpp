@@ -1,15 +1,142 @@
-// The Tools menu's buffer commands.
+// The Tools menu's buffer commands: byte editing, go to, find, undo and redo
+// (the view's), and the Buffer submenu's operations (the session's).
 #include "app/tools_menu.h"
 
+#include <QAction>
+#include <QMenu>
+
+#include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/vexowriter_app.h"
+#include "dialogs/buffer_dialogs.h"
+#include "session/session.h"
+#include "view/vexowriter_view.h"
 
 namespace vexo::gui {
+namespace {
+
+// Two files (even and odd bytes) or four (every fourth byte), as the operator answers.
+std::size_t AskFileCount(CVexoWriterApp& app, const QString& what)
+{
+    return app.Ui().AskYesNo(
+               QStringLiteral("%1 four files (every fourth byte)?\nNo: two files (even and odd bytes).")
+                   .arg(what))
+               ? 4
+               : 2;
+}
+
+void Tell(CVexoWriterApp& app, const std::string& text) { app.Ui().AppMessageBox(text); }
+
+// The outcome of a buffer operation, on the view (which the session tells of the change).
+void Show(CVexoWriterApp& app, const Status& status)
+{
+    if (app.m_pView)
+        app.m_pView->Reported(status);
+    else if (!status)
+        Tell(app, status.message());
+}
+
+void AddBufferMenu(CMainFrame& frame, CVexoWriterApp& app, QMenu* menu)
+{
+    const auto command = [&frame, menu](int id, const QString& text, std::function<void()> handler) {
+        menu->addAction(frame.AddCommand(id, text, std::move(handler)));
+    };
+    // Runs a session action as every command runs, and shows what it did.
+    const auto run = [&frame, &app](const std::function<Status(Session&)>& action) {
+        frame.RunSessionCommand([&](Session& s) { Show(app, action(s)); });
+    };
+
+    command(ID_BUFFER_FILL, QStringLiteral("Fill..."), [&app, &frame, run] {
+        CVexoWriterView* view = app.m_pView;
+        const auto args = AskFillArgs(&frame, view ? view->Selection() : std::nullopt);
+        if (!args) return;
+        if (!*args) return Tell(app, args->message());
+        run([&](Session& s) { return s.FillBuffer((*args)->range, (*args)->value); });
+    });
+    command(ID_BUFFER_SWAP, QStringLiteral("Byte Swap"),
+            [run] { run([](Session& s) { return s.SwapBufferBytes(); }); });
+    command(ID_BUFFER_SPLIT, QStringLiteral("Split..."), [&app, &frame] {
+        const std::size_t count = AskFileCount(app, QStringLiteral("Split the image into"));
+        std::vector<std::string> files;
+        for (std::size_t k = 0; k < count; ++k) {
+            const auto file = app.Ui().ChooseFileToSave(QStringLiteral("Split: file %1 of %2").arg(k + 1).arg(count));
+            if (!file) return;
+            files.push_back(*file);
+        }
+        frame.RunSessionCommand([&](Session& s) {
+            const Status status = s.SplitImage(files);
+            Tell(app, status ? "Split OK !!" : status.message());
+        });
+    });
+    command(ID_BUFFER_MERGE, QStringLiteral("Merge..."), [&app, run] {
+        const std::size_t count = AskFileCount(app, QStringLiteral("Merge"));
+        std::vector<std::string> files;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::optional<std::string> file = app.Ui().ChooseFileToOpen();
+            if (!file) return;
+            files.push_back(*file);
+        }
+        run([&](Session& s) { return s.MergeFiles(files); });
+    });
+    command(ID_BUFFER_LOAD_AT, QStringLiteral("Load at Offset..."), [&app, &frame, run] {
+        const auto offset = AskOffset(&frame);
+        if (!offset) return;
+        if (!*offset) return Tell(app, offset->message());
+        const std::optional<std::string> file = app.Ui().ChooseFileToOpen();
+        if (!file) return;
+        run([&](Session& s) { return s.LoadAt(**offset, *file); });
+    });
+    command(ID_BUFFER_REPEAT, QStringLiteral("Repeat to Fill Device"),
+            [run] { run([](Session& s) { return s.RepeatToDevice(); }); });
+    command(ID_BUFFER_EXPORT, QStringLiteral("Export..."), [&app, &frame] {
+        const auto file = app.Ui().ChooseFileToSave(QStringLiteral("Export the device's range"));
+        if (!file) return;
+        frame.RunSessionCommand([&](Session& s) {
+            const Status status = s.ExportDevice(*file);
+            Tell(app, status ? "Export OK !!" : status.message());
+        });
+    });
+    command(ID_BUFFER_CHECKSUM, QStringLiteral("Checksum"), [&app, &frame] {
+        frame.RunSessionCommand([&](Session& s) {
+            const Result<std::string> line = s.ChecksumLine(s.DeviceRange());
+            Tell(app, line ? *line : line.message());
+        });
+    });
+}
+
+}  // namespace
 
 void AddBufferTools(CMainFrame& frame, CVexoWriterApp& app)
 {
-    static_cast<void>(frame);
-    static_cast<void>(app);
+    QMenu* tools = frame.m_pToolsMenu;
+    CVexoWriterView* view = app.m_pView;
+    const auto onView = [&app](void (*call)(CVexoWriterView&)) {
+        return [&app, call] {
+            if (app.m_pView) call(*app.m_pView);
+        };
+    };
+    // The keys are the view's own; the menu shows them.
+    QAction* editing = frame.AddCommand(ID_BYTE_EDITING, QStringLiteral("Byte Editing"), [] {});
+    editing->setCheckable(true);
+    QObject::connect(editing, &QAction::toggled, &frame, [&app](bool on) {
+        if (app.m_pView) app.m_pView->SetEditing(on);
+    });
+    if (view && !view->EditActions().isEmpty())
+        QObject::connect(view->EditActions().first(), &QAction::toggled, editing, &QAction::setChecked);
+    tools->addAction(editing);
+    tools->addAction(frame.AddCommand(ID_GO_TO_ADDRESS, QStringLiteral("Go To Address...\tCtrl+G"),
+                                      onView([](CVexoWriterView& v) { v.OnGoToAddress(); })));
+    tools->addAction(frame.AddCommand(ID_FIND, QStringLiteral("Find...\tCtrl+F"),
+                                      onView([](CVexoWriterView& v) { v.OnFind(); })));
+    tools->addAction(frame.AddCommand(ID_FIND_NEXT, QStringLiteral("Find Next\tF3"),
+                                      onView([](CVexoWriterView& v) { v.FindNext(); })));
+    tools->addAction(frame.AddCommand(ID_UNDO, QStringLiteral("Undo\tCtrl+Z"),
+                                      onView([](CVexoWriterView& v) { v.Undo(); })));
+    tools->addAction(frame.AddCommand(ID_REDO, QStringLiteral("Redo\tCtrl+Y"),
+                                      onView([](CVexoWriterView& v) { v.Redo(); })));
+    QMenu* buffer = tools->addMenu(QStringLiteral("Buffer"));
+    buffer->setObjectName(QStringLiteral("BufferMenu"));
+    AddBufferMenu(frame, app, buffer);
 }
 
 }  // namespace vexo::gui

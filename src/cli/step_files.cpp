@@ -17,6 +17,12 @@ std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps)
         } else if (name == "convert") {
             roles.push_back({"convert", step.args[0], false, number});
             roles.push_back({"convert", step.args[1], false, number});
+        } else if (name == "export") {
+            roles.push_back({name, step.args[0], false, number});
+        } else if (name == "split" || name == "merge") {
+            for (const std::string& file : step.args) roles.push_back({name, file, false, number});
+        } else if (name == "load-at") {
+            roles.push_back({name, step.args[1], false, number});
         }
     }
     return roles;
@@ -28,7 +34,11 @@ bool StepsWriteTo(const std::vector<Step>& steps, int fd)
     for (const Step& step : steps) {
         const std::string_view name = step.def->name;
         const std::string* target = name == "save" ? &step.args[0] : name == "convert" ? &step.args[1] : nullptr;
+        if (name == "export") target = &step.args[0];
         if (target && NamesDescriptor(*target, fd)) return true;
+        if (name == "split")
+            for (const std::string& file : step.args)
+                if (NamesDescriptor(file, fd)) return true;
     }
     return false;
 }

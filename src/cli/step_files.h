@@ -8,11 +8,11 @@
 
 namespace vexo::cli {
 
-// Every load input, save output and convert input and output, each with its
-// step's number (from 1).
+// Every load input, save output and convert input and output, and the files
+// of export, split, merge and load-at, each with its step's number (from 1).
 std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps);
 
-// True when a save or convert writes where descriptor `fd` writes (a
+// True when a save, convert, export or split writes where descriptor `fd` writes (a
 // /dev/stdout target, or the very file standard output goes to).
 bool StepsWriteTo(const std::vector<Step>& steps, int fd);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/numbers.h"
 #include "base/text.h"
 #include "cli/cli_ui.h"
 #include "rom/catalogue.h"
@@ -92,9 +93,34 @@ bool RunStatus(StepContext& c, const Step&)
 
 // --- image tools ---
 
-bool RunChecksum(StepContext& c, const Step&)
+std::string CheckChecksum(const Step& step)
 {
-    Emit(c, c.session.ChecksumLine());
+    const auto range = step.options.find("--range");
+    if (range == step.options.end()) return {};
+    const std::size_t space = range->second.find(' ');
+    for (const std::string& word : {range->second.substr(0, space), range->second.substr(space + 1)})
+        if (!ParseUnsigned(word, UINT32_MAX))
+            return Cat({"'checksum --range': '", word, "' is not an address (decimal or 0x hex)"});
+    return {};
+}
+
+bool RunChecksum(StepContext& c, const Step& step)
+{
+    const auto option = step.options.find("--range");
+    if (option == step.options.end()) {
+        Emit(c, c.session.ChecksumLine());
+        return true;
+    }
+    const std::size_t space = option->second.find(' ');
+    const Result<BufferRange> range =
+        ParseRangeArgs({option->second.substr(0, space), option->second.substr(space + 1)});
+    const Result<std::string> line =
+        range ? c.session.ChecksumLine(*range) : Result<std::string>(Status::Fail(range.message()));
+    if (!line) {
+        std::fprintf(c.err, "vexo: checksum: %s\n", line.message().c_str());
+        return false;
+    }
+    Emit(c, *line);
     return true;
 }
 
@@ -139,8 +165,8 @@ std::vector<StepDef> MakeTable()
          RunDevice},
         {"speed", "NAME", "programming speed: normal, high or express", 1, {}, CheckSpeed, RunSpeed},
         {"status", "", "print the information panel and the Hex Count", 0, {}, NoCheck, RunStatus},
-        {"checksum", "", "print the byte sum and CRC-32 of the device's range of the buffer", 0, {},
-         NoCheck, RunChecksum},
+        {"checksum", "", "print the byte sum and CRC-32 of the device's range of the buffer", 0,
+         {{"--range", "START END"}}, CheckChecksum, RunChecksum},
         {"convert", "IN OUT", "convert an image between raw, Intel HEX and S-record (by extension)", 2,
          {{"--fill", "BYTE"}}, CheckConvert, RunConvert},
     };
@@ -236,12 +262,20 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
                 step.options[std::string(found->name)] = "";
                 continue;
             }
+            // A value spelt "START END" takes as many words as it names.
+            const auto wordsTaken =
+                std::size_t(std::count(found->value.begin(), found->value.end(), ' ') + 1);
+            if (inlineValue && wordsTaken > 1) {
+                *reason = Cat({"'", def->name, " ", found->name, "' needs ", found->value});
+                return false;
+            }
             if (!inlineValue) {
-                if (i >= words.size()) {
+                if (i + wordsTaken > words.size()) {
                     *reason = Cat({"'", def->name, " ", found->name, "' needs ", found->value});
                     return false;
                 }
                 value = words[i++];
+                for (std::size_t more = 1; more < wordsTaken; ++more) value += " " + words[i++];
             }
             if (!step.options.emplace(std::string(found->name), value).second) {
                 *reason = Cat({"'", def->name, " ", found->name, "' is given twice"});

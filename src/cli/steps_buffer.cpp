@@ -1,8 +1,168 @@
-// The buffer steps.
+// The buffer steps: fill, patch, swap, split, merge, load-at, repeat, export.
+// The numbers' form is checked before the run (a usage error); whether a
+// range fits the buffer is the operation's own refusal, at its turn.
+#include <cstdio>
+
+#include "base/numbers.h"
+#include "base/text.h"
 #include "cli/steps.h"
+#include "rom/buffer_ops.h"
+#include "session/session.h"
 
 namespace vexo::cli {
+namespace {
 
-void AddBufferSteps(std::vector<StepDef>& table) { static_cast<void>(table); }
+std::string Hex6(std::uint32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", value);
+    return text;
+}
+
+std::string Hex2(std::uint8_t value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", unsigned(value));
+    return text;
+}
+
+// Ends the step: its line on success, its reason on standard error otherwise.
+bool Finish(StepContext& c, const Status& status, std::string_view line)
+{
+    if (!status) {
+        std::fprintf(c.err, "vexo: %.*s: %s\n", int(c.step.size()), c.step.data(),
+                     status.message().c_str());
+        return false;
+    }
+    Emit(c, line);
+    return true;
+}
+
+bool IsNumber(const std::string& text) { return ParseUnsigned(text, UINT32_MAX).has_value(); }
+
+std::string CheckAddresses(const Step& step, std::size_t count)
+{
+    for (std::size_t i = 0; i < count && i < step.args.size(); ++i)
+        if (!IsNumber(step.args[i]))
+            return Cat({"'", step.def->name, "': '", step.args[i],
+                        "' is not an address (decimal or 0x hex)"});
+    return {};
+}
+
+std::string CheckBytes(const Step& step, std::size_t from)
+{
+    for (std::size_t i = from; i < step.args.size(); ++i)
+        if (!ParseUnsigned(step.args[i], 0xFF))
+            return Cat({"'", step.def->name, "': '", step.args[i], "' is not a byte (0 to 0xFF)"});
+    return {};
+}
+
+std::string CheckFill(const Step& step)
+{
+    std::string problem = CheckAddresses(step, 2);
+    return problem.empty() ? CheckBytes(step, 2) : problem;
+}
+
+bool RunFill(StepContext& c, const Step& step)
+{
+    const Result<FillArgs> a = ParseFillArgs(step.args);
+    if (!a) return Finish(c, Status::Fail(a.message()), {});
+    return Finish(c, c.session.FillBuffer(a->range, a->value),
+                  Cat({"filled ", Hex6(a->range.first), "-", Hex6(a->range.last), " with ",
+                       Hex2(a->value)}));
+}
+
+std::string CheckPatch(const Step& step)
+{
+    std::string problem = CheckAddresses(step, 1);
+    return problem.empty() ? CheckBytes(step, 1) : problem;
+}
+
+bool RunPatch(StepContext& c, const Step& step)
+{
+    const Result<PatchArgs> a = ParsePatchArgs(step.args);
+    if (!a) return Finish(c, Status::Fail(a.message()), {});
+    return Finish(c, c.session.PatchBuffer(a->address, a->bytes),
+                  Cat({"patched ", std::to_string(a->bytes.size()), " bytes at ", Hex6(a->address)}));
+}
+
+bool RunSwap(StepContext& c, const Step&)
+{
+    const BufferRange range = c.session.DeviceRange();
+    return Finish(c, c.session.SwapBufferBytes(),
+                  Cat({"swapped the bytes of ", Hex6(range.first), "-", Hex6(range.last)}));
+}
+
+bool RunRepeat(StepContext& c, const Step&)
+{
+    const BufferRange range = c.session.DeviceRange();
+    return Finish(c, c.session.RepeatToDevice(),
+                  Cat({"repeated the image over ", Hex6(range.first), "-", Hex6(range.last)}));
+}
+
+std::string CheckFiles(const Step& step)
+{
+    if (Status s = CheckSplitFiles(step.args); !s)
+        return Cat({"'", step.def->name, "' takes FILE0 FILE1 [FILE2 FILE3]: ", s.message()});
+    return {};
+}
+
+std::string JoinFiles(const Step& step)
+{
+    std::string text;
+    for (const std::string& f : step.args) text += (text.empty() ? "" : " ") + f;
+    return text;
+}
+
+bool RunSplit(StepContext& c, const Step& step)
+{
+    return Finish(c, c.session.SplitImage(step.args), Cat({"split into ", JoinFiles(step)}));
+}
+
+bool RunMerge(StepContext& c, const Step& step)
+{
+    return Finish(c, c.session.MergeFiles(step.args), Cat({"merged ", JoinFiles(step)}));
+}
+
+std::string CheckLoadAt(const Step& step) { return CheckAddresses(step, 1); }
+
+bool RunLoadAt(StepContext& c, const Step& step)
+{
+    const Result<LoadAtArgs> a = ParseLoadAtArgs(step.args);
+    if (!a) return Finish(c, Status::Fail(a.message()), {});
+    return Finish(c, c.session.LoadAt(a->offset, a->file),
+                  Cat({"loaded ", a->file, " at ", Hex6(a->offset)}));
+}
+
+bool RunExport(StepContext& c, const Step& step)
+{
+    const BufferRange range = c.session.DeviceRange();
+    return Finish(c, c.session.ExportDevice(step.args[0]),
+                  Cat({"exported ", Hex6(range.first), "-", Hex6(range.last), " to ", step.args[0]}));
+}
+
+}  // namespace
+
+void AddBufferSteps(std::vector<StepDef>& table)
+{
+    table.push_back({"fill", "START END BYTE", "set the buffer from START to END (inclusive) to BYTE", 3,
+                     {}, CheckFill, RunFill});
+    table.push_back({"patch", "ADDR BYTE...", "set the buffer's bytes from ADDR on", 2, {}, CheckPatch,
+                     RunPatch, -1});
+    table.push_back({"swap", "", "swap the bytes of each 16-bit word of the device's range", 0, {},
+                     [](const Step&) { return std::string(); }, RunSwap});
+    table.push_back({"split", "FILE0 FILE1 [FILE2 FILE3]",
+                     "write the image's even and odd bytes (or every fourth) to the files", 2, {},
+                     CheckFiles, RunSplit, 2});
+    table.push_back({"merge", "FILE0 FILE1 [FILE2 FILE3]",
+                     "interleave the files into the buffer from 0 (a load)", 2, {}, CheckFiles, RunMerge,
+                     2});
+    table.push_back({"load-at", "OFFSET FILE", "load FILE at a buffer offset, the rest as it is", 2, {},
+                     CheckLoadAt, RunLoadAt});
+    table.push_back({"repeat", "", "fill the device's range with copies of the loaded image", 0, {},
+                     [](const Step&) { return std::string(); }, RunRepeat});
+    table.push_back({"export", "FILE", "save the buffer's device range to FILE (no chip read)", 1, {},
+                     [](const Step&) { return std::string(); }, RunExport});
+}
 
 }  // namespace vexo::cli

@@ -132,14 +132,33 @@ bool Session::SelectPort(int number)
     return selected;
 }
 
-bool Session::OpenImage() { return m_rom->LoadFile(); }
+bool Session::OpenImage()
+{
+    const bool loaded = m_rom->LoadFile();
+    if (loaded) BufferReplaced();
+    return loaded;
+}
 
-bool Session::OpenImage(const std::string& path) { return m_rom->LoadFile(path); }
+bool Session::OpenImage(const std::string& path)
+{
+    const bool loaded = m_rom->LoadFile(path);
+    if (loaded) BufferReplaced();
+    return loaded;
+}
 
 bool Session::SaveChip(const std::string& path)
 {
     m_rom->m_strSaveName = path;
-    return m_rom->SaveBuffer();
+    const bool saved = m_rom->SaveBuffer();
+    BufferReplaced();  // the chip was read into the buffer first
+    return saved;
+}
+
+bool Session::ReadRom()
+{
+    const bool read = m_rom->ReadRom();
+    BufferReplaced();
+    return read;
 }
 
 std::string Session::ChecksumLine()

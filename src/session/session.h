@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
 #include "base/file_roles.h"
 #include "port/port_open.h"
+#include "rom/buffer_ops.h"
+#include "rom/edit_history.h"
 #include "rom/image_convert.h"
 #include "rom/info_panel.h"
 #include "rom/part_numbers.h"
@@ -109,7 +112,7 @@ public:
     const std::string& ImagePath() const { return m_rom->ImagePath(); }
 
     // --- the programming commands (each reports itself in its boxes) ---
-    bool ReadRom() { return m_rom->ReadRom(); }
+    bool ReadRom();
     bool BlankCheck() { return m_rom->BlankCheck(); }
     bool WriteRom() { return m_rom->WriteRom(); }
     bool Verify() { return m_rom->VerifyRom(); }
@@ -150,6 +153,30 @@ public:
     bool LineTestCanDriveBit4() const;
 
     // --- the buffer as a workbench (session_buffer.cpp) ---
+    // Each operation checks what it is given and refuses, with the buffer
+    // untouched, what does not fit; what it changes is recorded for Undo.
+    Status FillBuffer(BufferRange range, std::uint8_t value);
+    Status PatchBuffer(std::uint32_t address, std::span<const std::uint8_t> bytes);
+    Status SwapBufferBytes();   // the 16-bit words of the device's range
+    Status RepeatToDevice();    // copies of the loaded image over the device's range
+    Status LoadAt(std::uint32_t offset, const std::string& file);
+    Status MergeFiles(const std::vector<std::string>& files);  // 2 or 4, a load
+    // Write files without reading the chip; refused for a file the session holds.
+    Status SplitImage(const std::vector<std::string>& files) const;
+    Status ExportDevice(const std::string& file) const;
+    // "00100-001FF sum16 0x1a2b crc32 0xcbf43926" over an inclusive range.
+    Result<std::string> ChecksumLine(BufferRange range) const;
+    // The device's range of the buffer, as `checksum` covers it.
+    BufferRange DeviceRange() const;
+    Status Undo();
+    Status Redo();
+    EditHistory& History() { return m_history; }
+    // True while the buffer differs from what was loaded or read.
+    bool BufferModified() const { return m_history.IsModified(); }
+    // Told after every change of the buffer made here: `replaced` when a
+    // load or a chip read replaced it (the history starts anew). One
+    // listener (the view); an empty function stops it.
+    void ListenBuffer(std::function<void(bool replaced)> listener) { m_bufferListener = std::move(listener); }
 
     // --- production runs (session_production.cpp) ---
 
@@ -166,6 +193,11 @@ private:
     std::unique_ptr<CRom> m_rom;
     // real ports: the port as it was described when opened ("ppdev:...").
     std::string m_portText;
+    // the buffer as a workbench
+    Status Changed(Status status);
+    void BufferReplaced();
+    EditHistory m_history;
+    std::function<void(bool)> m_bufferListener;
 };
 
 }  // namespace vexo

@@ -1,6 +1,82 @@
-// The session's buffer actions.
+// The session's buffer actions: each operation of rom/buffer_ops.h with the
+// session's history, the held files checked before anything is written, and
+// the listener told afterwards.
 #include "session/session.h"
 
+#include "base/text.h"
+#include "rom/checksum.h"
+#include "rom/rom.h"
+
 namespace vexo {
+
+Status Session::Changed(Status status)
+{
+    if (status && m_bufferListener) m_bufferListener(false);
+    return status;
+}
+
+void Session::BufferReplaced()
+{
+    m_history.Reset();
+    if (m_bufferListener) m_bufferListener(true);
+}
+
+Status Session::FillBuffer(BufferRange range, std::uint8_t value)
+{
+    return Changed(vexo::Fill(*m_rom, range, value, &m_history));
+}
+
+Status Session::PatchBuffer(std::uint32_t address, std::span<const std::uint8_t> bytes)
+{
+    return Changed(vexo::Patch(*m_rom, address, bytes, &m_history));
+}
+
+Status Session::SwapBufferBytes() { return Changed(vexo::SwapBytes(*m_rom, &m_history)); }
+
+Status Session::RepeatToDevice() { return Changed(vexo::RepeatToDevice(*m_rom, &m_history)); }
+
+Status Session::LoadAt(std::uint32_t offset, const std::string& file)
+{
+    return Changed(vexo::LoadAt(*m_rom, offset, file, &m_history));
+}
+
+Status Session::MergeFiles(const std::vector<std::string>& files)
+{
+    return Changed(vexo::MergeFiles(*m_rom, files, &m_history));
+}
+
+Status Session::SplitImage(const std::vector<std::string>& files) const
+{
+    for (const std::string& file : files)
+        if (Status s = CheckSaveTarget(file); !s) return s;
+    return vexo::SplitImage(*m_rom, files);
+}
+
+Status Session::ExportDevice(const std::string& file) const
+{
+    if (Status s = CheckSaveTarget(file); !s) return s;
+    return vexo::ExportDevice(*m_rom, file);
+}
+
+BufferRange Session::DeviceRange() const { return {0, m_rom->DeviceSize() - 1}; }
+
+Result<std::string> Session::ChecksumLine(BufferRange range) const
+{
+    if (const Result<Checksums> sums = vexo::ChecksumRange(*m_rom, range); !sums)
+        return Status::Fail(sums.message());
+    return FormatChecksumLine(range.first, m_rom->m_Buffer.get() + range.first, range.Size());
+}
+
+Status Session::Undo()
+{
+    if (!m_history.CanUndo()) return Status::Fail("Nothing to undo.");
+    return Changed(m_history.Undo(*m_rom));
+}
+
+Status Session::Redo()
+{
+    if (!m_history.CanRedo()) return Status::Fail("Nothing to redo.");
+    return Changed(m_history.Redo(*m_rom));
+}
 
 }  // namespace vexo

@@ -16,6 +16,7 @@
 #include "app/vexowriter_app.h"
 #include "base/numbers.h"
 #include "rom/rom.h"
+#include "session/session.h"
 
 namespace vexo::gui {
 namespace {
@@ -93,11 +94,17 @@ CVexoWriterView::CVexoWriterView(CVexoWriterApp& app, QWidget* parent)
     add(QStringLiteral("Find Next\tF3"), [this] { FindNext(); });
     add(QStringLiteral("Undo\tCtrl+Z"), [this] { Undo(); });
     add(QStringLiteral("Redo\tCtrl+Y"), [this] { Redo(); });
+    // Every change the session makes to the buffer shows at once.
+    m_app.TheSession().ListenBuffer([this](bool replaced) {
+        if (replaced) OnBufferReplaced();
+        else BufferChanged();
+    });
 }
 
 CVexoWriterView::~CVexoWriterView()
 {
     if (m_app.m_pView == this) m_app.m_pView = nullptr;
+    m_app.TheSession().ListenBuffer({});
 }
 
 QSize CVexoWriterView::sizeHint() const { return {640, 380}; }
@@ -380,34 +387,33 @@ bool CVexoWriterView::EditKey(QKeyEvent* event)
     if (!rom) return true;
     const std::uint8_t value = std::uint8_t(m_nPendingDigit * 16 + digit);
     const std::uint8_t bytes[1] = {value};
-    if (const Status s = Patch(*rom, m_caret, bytes, &m_history); !s) {
-        Tell(QString::fromStdString(s.message()));
-        return true;
-    }
-    BufferChanged();
+    if (!Reported(m_app.TheSession().PatchBuffer(m_caret, bytes))) return true;
     MoveCaret(std::int64_t(m_caret) + 1, false);
     return true;
 }
 
 bool CVexoWriterView::Undo()
 {
-    CRom* rom = m_app.m_pRom;
-    if (!rom || !m_history.CanUndo()) return false;
-    const Status s = m_history.Undo(*rom);
-    if (!s) Tell(QString::fromStdString(s.message()));
-    BufferChanged();
-    return s.ok();
+    if (!Rom() || !History().CanUndo()) return false;
+    return Reported(m_app.TheSession().Undo());
 }
 
 bool CVexoWriterView::Redo()
 {
-    CRom* rom = m_app.m_pRom;
-    if (!rom || !m_history.CanRedo()) return false;
-    const Status s = m_history.Redo(*rom);
-    if (!s) Tell(QString::fromStdString(s.message()));
-    BufferChanged();
-    return s.ok();
+    if (!Rom() || !History().CanRedo()) return false;
+    return Reported(m_app.TheSession().Redo());
 }
+
+bool CVexoWriterView::Reported(const Status& status)
+{
+    if (!status) Tell(QString::fromStdString(status.message()));
+    BufferChanged();
+    return status.ok();
+}
+
+EditHistory& CVexoWriterView::History() { return m_app.TheSession().History(); }
+
+bool CVexoWriterView::IsModified() const { return m_app.TheSession().BufferModified(); }
 
 void CVexoWriterView::BufferChanged()
 {
@@ -418,14 +424,13 @@ void CVexoWriterView::BufferChanged()
 
 void CVexoWriterView::OnBufferReplaced()
 {
-    m_history.Reset();
     m_findAt.reset();
     BufferChanged();
 }
 
 void CVexoWriterView::NotifyModified()
 {
-    const bool modified = m_history.IsModified();
+    const bool modified = IsModified();
     if (modified == m_bLastModified) return;
     m_bLastModified = modified;
     emit modifiedChanged(modified);

@@ -81,11 +81,12 @@ public:
     bool IsEditing() const { return m_editing; }
     bool Undo();
     bool Redo();
-    // The history every change of the buffer is recorded in; after changing
-    // the buffer through it, call BufferChanged().
-    EditHistory& History() { return m_history; }
+    // The session's history, in which every change of the buffer is kept; after
+    // changing the buffer through it, call BufferChanged(). The session's own
+    // buffer actions tell the view themselves.
+    EditHistory& History();
     void BufferChanged();
-    // Runs a buffer operation with the view's history (fill, swap, merge...):
+    // Runs a buffer operation with the session's history (fill, swap, merge...):
     // its failure goes to the operator, the view and the title follow.
     // E.g. RunBufferOperation([&](CRom& rom, EditHistory* h) { return SwapBytes(rom, h); }).
     template <typename Operation>
@@ -93,14 +94,15 @@ public:
     {
         CRom* rom = Rom();
         if (!rom) return false;
-        const Status status = operation(*rom, &m_history);
-        if (!status) Tell(QString::fromStdString(status.message()));
-        BufferChanged();
-        return status.ok();
+        const Status status = operation(*rom, &History());
+        return Reported(status);
     }
-    // The buffer was replaced (a load or a chip read): the history starts anew.
+    // A buffer action's outcome: a failure goes to the operator; the view and
+    // the title follow. True when it succeeded.
+    bool Reported(const Status& status);
+    // The buffer was replaced (a load or a chip read): the find match goes.
     void OnBufferReplaced();
-    bool IsModified() const { return m_history.IsModified(); }
+    bool IsModified() const;
     // The dialogs: Ctrl+G and Ctrl+F.
     void OnGoToAddress();
     void OnFind();
@@ -140,7 +142,6 @@ private:
     void Tell(const QString& text);
     CRom* Rom() const;
 
-    EditHistory m_history;
     bool m_bLastModified = false;
     bool m_editing = false;
     std::uint32_t m_caret = 0;
