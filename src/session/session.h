@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
 #include "base/file_roles.h"
+#include "commands/production.h"
 #include "port/port_open.h"
 #include "rom/image_convert.h"
 #include "rom/info_panel.h"
@@ -133,6 +135,28 @@ public:
     // --- the buffer as a workbench (session_buffer.cpp) ---
 
     // --- production runs (session_production.cpp) ---
+    struct ProductionOptions {
+        std::optional<SerialPlan> serial;
+        std::string logPath;              // empty: no log
+        std::optional<unsigned> retries;  // unset: the session's setting
+        bool skipBlank = false;           // or the session's setting
+        bool blankCheck = true;
+    };
+    // Starts a run over the loaded image (the image file as last loaded):
+    // opens (continues) the log, which is then a held file. Fails, and no
+    // run starts, without an image, with a log in another role or one that
+    // cannot be opened, or while a run is going.
+    Status StartProduction(const ProductionOptions& options);
+    // The next chip: the tray's next where there is one, then the module
+    // check, blank check, programming with the serial and verify. A failure
+    // means no chip was started (the serial does not fit, the tray is
+    // empty); the run should stop there.
+    Result<ChipResult> ProductionChip();
+    // Ends the run and closes the log; the log's last write-back failure, if any.
+    Status StopProduction();
+    // The run going, or null.
+    const ProductionRun* Production() const { return m_production.get(); }
+    const ProductionLog* ProductionLogFile() const { return m_productionLog.get(); }
 
 private:
     IUiServices& m_ui;
@@ -145,6 +169,9 @@ private:
     std::vector<FileRole> m_heldFiles;
     ProgramSettings m_settings;
     std::unique_ptr<CRom> m_rom;
+    // production runs
+    std::unique_ptr<ProductionLog> m_productionLog;
+    std::unique_ptr<ProductionRun> m_production;
 };
 
 }  // namespace vexo
