@@ -121,8 +121,7 @@ bool RunBatch(StepContext& c, const Step& step)
 void AddProductionSteps(std::vector<StepDef>& table)
 {
     table.push_back({"batch", "",
-                     "production run: for each chip (Enter; q or end of input stops) blank check, "
-                     "program with its serial, verify, log",
+                     "production run: chip after chip (Enter; q stops), each with its serial and a log record",
                      0,
                      {{"--serial", "ADDR:WIDTH:START[:STEP[:FORMAT]]"},
                       {"--log", "FILE"},

@@ -139,15 +139,19 @@ ProductionWindow::~ProductionWindow() = default;
 
 bool ProductionWindow::RunGoing() const { return m_app.TheSession().Production() != nullptr; }
 
-void ProductionWindow::Present()
+void ProductionWindow::ShowJob()
 {
     Session& s = m_app.TheSession();
-    if (s.Started()) {
-        const std::string& image = s.ImagePath();
-        m_image->setText(image.empty() ? tr("(none loaded)") : FromCore(image));
-        m_device->setText(FromCore(std::string(s.Rom().Device().name)));
-        m_speed->setText(FromCore(s.Panel().m_strSpeed));
-    }
+    if (!s.Started()) return;
+    const std::string& image = s.ImagePath();
+    m_image->setText(image.empty() ? tr("(none loaded)") : FromCore(image));
+    m_device->setText(FromCore(std::string(s.Rom().Device().name)));
+    m_speed->setText(FromCore(s.Panel().m_strSpeed));
+}
+
+void ProductionWindow::Present()
+{
+    ShowJob();
     show();
     raise();
     activateWindow();
@@ -185,6 +189,7 @@ Status ProductionWindow::StartRun()
 void ProductionWindow::OnNextChip()
 {
     if (m_chipInProgress || !m_app.m_pRom) return;
+    ShowJob();  // the device or speed may have changed meanwhile
     if (!RunGoing()) {
         if (Status s = StartRun(); !s) {
             m_app.Ui().AppMessageBox(s.message());

@@ -65,6 +65,8 @@ private:
     // The serial settings as the core reads them, or why they are wrong.
     Result<std::optional<SerialPlan>> SerialFromFields() const;
     Status StartRun();
+    // The session's image, device and speed into the labels.
+    void ShowJob();
     void ShowChip(const ChipResult& chip);
     void ShowCounters();
     void EnableSettings(bool enable);
