@@ -97,6 +97,14 @@ JsonObject& JsonObject::String(std::string_view key, std::string_view value)
     return Member(key, JsonString(value));
 }
 
+JsonObject& JsonObject::Merge(const JsonObject& other)
+{
+    if (other.m_body.empty()) return *this;
+    if (!m_body.empty()) m_body += ',';
+    m_body += other.m_body;
+    return *this;
+}
+
 JsonObject& JsonObject::Bool(std::string_view key, bool value)
 {
     return Member(key, value ? "true" : "false");

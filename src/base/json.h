@@ -24,6 +24,8 @@ public:
     JsonObject& Fixed(std::string_view key, double value, int decimals);
     JsonObject& Null(std::string_view key);
     JsonObject& Object(std::string_view key, const JsonObject& value);
+    // Every member of `other` after these (the caller keeps keys distinct).
+    JsonObject& Merge(const JsonObject& other);
 
     bool Empty() const { return m_body.empty(); }
     // "{...}" without a line end.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/json.h"
 #include "rom/rom.h"
 
 namespace vexo::cli {
@@ -91,6 +92,12 @@ void CliUi::SetNextBoxDetails(std::string_view details)
 void CliUi::Message(std::string_view text)
 {
     EndPass();
+    if (m_json) {
+        const std::string line = JsonObject().String("step", m_step).String("message", text).Line();
+        std::fwrite(line.data(), 1, line.size(), m_out);
+        std::fflush(m_out);
+        return;
+    }
     std::fwrite(text.data(), 1, text.size(), m_out);
     std::fputc('\n', m_out);
     std::fflush(m_out);

@@ -52,6 +52,11 @@ public:
     // A command line has no chooser: files come named with the `load` step.
     std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
 
+    // --json: every box as {"step":"verify","message":"*** Verify OK ***"}.
+    void SetJson(bool json) { m_json = json; }
+    // The step the boxes belong to ("start" before the first, "finish" after).
+    void SetStep(std::string_view step) { m_step = step; }
+
     // The device object whose size and count the bar shows (null: no bar).
     void AttachRom(const CRom* rom) { m_rom = rom; }
     // The Hex Count pane's text as it stands.
@@ -70,6 +75,8 @@ private:
     std::FILE* m_err;
     bool m_showProgress;
     const CRom* m_rom = nullptr;
+    bool m_json = false;
+    std::string m_step = "start";
 
     char m_hexText[48];
     std::size_t m_hexLength = 0;

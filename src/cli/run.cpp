@@ -38,6 +38,7 @@ struct Options {
     std::string retries;
     std::string pulseMicros;
     bool skipBlank = false;
+    bool json = false;
 };
 
 constexpr const char* kExamples =
@@ -102,6 +103,8 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         ->type_name("N");
     app.add_flag("--skip-blank", options.skipBlank,
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
+    app.add_flag("--json", options.json,
+                 "print every message and result line as a JSON object, one per line");
     app.set_version_flag("--version", std::string("vexo ") + kVersion, "print the version and exit");
     // The first word that is not an option starts the steps; the step table
     // reads the rest.
@@ -199,6 +202,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     setup.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
 
     CliUi ui(out, err, showProgress);
+    ui.SetJson(options.json);
     bool succeeded;
     {
         Session session(ui);
@@ -216,8 +220,10 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         session.Start();  // the power-on module check, as at start-up
         ui.AttachRom(&session.Rom());
         StepContext context{session, ui, out, err};
+        context.json = options.json;
         succeeded = RunSteps(context, steps);
         ui.EndPass();
+        ui.SetStep("finish");
         // The exit-time reset, after a failed step too; then a trace or
         // capture that lost lines fails the run.
         const Status finished = session.Finish();

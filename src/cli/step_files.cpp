@@ -23,6 +23,8 @@ std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps)
             for (const std::string& file : step.args) roles.push_back({name, file, false, number});
         } else if (name == "load-at") {
             roles.push_back({name, step.args[1], false, number});
+        } else if (const auto log = step.options.find("--log"); name == "batch" && log != step.options.end()) {
+            roles.push_back({"batch --log", log->second, false, number});
         }
     }
     return roles;
@@ -39,6 +41,9 @@ bool StepsWriteTo(const std::vector<Step>& steps, int fd)
         if (name == "split")
             for (const std::string& file : step.args)
                 if (NamesDescriptor(file, fd)) return true;
+        if (const auto log = step.options.find("--log"); name == "batch" && log != step.options.end() &&
+                                                         NamesDescriptor(log->second, fd))
+            return true;
     }
     return false;
 }

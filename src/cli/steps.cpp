@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "base/numbers.h"
+#include "base/json.h"
 #include "base/text.h"
 #include "cli/cli_ui.h"
 #include "rom/catalogue.h"
@@ -87,11 +88,44 @@ void Print(StepContext& c, std::string_view text)
 bool RunStatus(StepContext& c, const Step&)
 {
     c.ui.EndPass();
-    Print(c, c.session.StatusText(c.ui.HexCountText()));
+    if (!c.json) {
+        Print(c, c.session.StatusText(c.ui.HexCountText()));
+        return true;
+    }
+    // Under --json each line also as its field and value.
+    const std::string text = c.session.StatusText(c.ui.HexCountText());
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        JsonObject fields;
+        if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+            std::string_view name = line.substr(0, colon), value = line.substr(colon + 1);
+            while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+            while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+            fields.String("field", name).String("value", value);
+        }
+        Emit(c, line, fields);
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
     return true;
 }
 
 // --- image tools ---
+
+// "00000-07FFF sum16 0x1a2b crc32 0xcbf43926", with its parts as fields under --json.
+void EmitChecksum(StepContext& c, const std::string& line)
+{
+    JsonObject fields;
+    const std::size_t sum = line.find(" sum16 "), crc = line.find(" crc32 ");
+    if (c.json && sum != std::string::npos && crc != std::string::npos && crc > sum) {
+        fields.String("range", std::string_view(line).substr(0, sum))
+            .String("sum16", std::string_view(line).substr(sum + 7, crc - sum - 7))
+            .String("crc32", std::string_view(line).substr(crc + 7));
+    }
+    Emit(c, line, fields);
+}
 
 std::string CheckChecksum(const Step& step)
 {
@@ -108,7 +142,7 @@ bool RunChecksum(StepContext& c, const Step& step)
 {
     const auto option = step.options.find("--range");
     if (option == step.options.end()) {
-        Emit(c, c.session.ChecksumLine());
+        EmitChecksum(c, c.session.ChecksumLine());
         return true;
     }
     const std::size_t space = option->second.find(' ');
@@ -120,7 +154,7 @@ bool RunChecksum(StepContext& c, const Step& step)
         std::fprintf(c.err, "vexo: checksum: %s\n", line.message().c_str());
         return false;
     }
-    Emit(c, *line);
+    EmitChecksum(c, *line);
     return true;
 }
 
@@ -174,11 +208,20 @@ std::vector<StepDef> MakeTable()
 
 }  // namespace
 
-void Emit(StepContext& c, std::string_view line)
+void Emit(StepContext& c, std::string_view line) { Emit(c, line, JsonObject()); }
+
+void Emit(StepContext& c, std::string_view line, const JsonObject& fields)
 {
     c.ui.EndPass();
-    std::fwrite(line.data(), 1, line.size(), c.out);
-    std::fputc('\n', c.out);
+    if (c.json) {
+        JsonObject record;
+        record.String("step", c.step).String("line", line).Merge(fields);
+        const std::string text = record.Line();
+        std::fwrite(text.data(), 1, text.size(), c.out);
+    } else {
+        std::fwrite(line.data(), 1, line.size(), c.out);
+        std::fputc('\n', c.out);
+    }
     std::fflush(c.out);
 }
 
@@ -298,16 +341,26 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
 
 bool RunSteps(StepContext& context, const std::vector<Step>& steps)
 {
+    // Under --json each step ends in {"step":"verify","ok":true}.
+    const auto outcome = [&context](bool ok) {
+        if (!context.json) return ok;
+        context.ui.EndPass();
+        const std::string line = JsonObject().String("step", context.step).Bool("ok", ok).Line();
+        std::fwrite(line.data(), 1, line.size(), context.out);
+        std::fflush(context.out);
+        return ok;
+    };
     for (const Step& step : steps) {
         context.step = step.def->name;
+        context.ui.SetStep(step.def->name);
         const bool ok = step.def->run(context, step);
         // A port that stopped working fails the step whatever it showed.
         if (const std::string fault = context.session.PortFault(); !fault.empty()) {
             context.ui.EndPass();
             std::fprintf(context.err, "vexo: %s\n", fault.c_str());
-            return false;
+            return outcome(false);
         }
-        if (!ok) return false;
+        if (!outcome(ok)) return false;
     }
     return true;
 }

@@ -12,6 +12,7 @@
 
 namespace vexo {
 class Session;
+class JsonObject;
 }
 
 namespace vexo::cli {
@@ -26,11 +27,16 @@ struct StepContext {
     std::FILE* err;  // where a failed conversion says why
     std::string_view step = {};  // the step running, for --json records
     bool json = false;           // --json: records instead of plain lines
+    std::FILE* in = stdin;       // where a step that asks the operator reads the answer
 };
 
 // A step's result line on `out`: the plain text (a "\n" is added); under
 // --json a record of the step instead. Every step prints through here.
 void Emit(StepContext& c, std::string_view line);
+// The same with the line's parts as fields of its record under --json
+// ({"step":"checksum","line":"...","crc32":"0xCBF43926"}); the plain
+// output is the line alone.
+void Emit(StepContext& c, std::string_view line, const JsonObject& fields);
 
 struct StepDef;
 

@@ -1,8 +1,134 @@
-// The production steps.
+// The production steps: `batch`, chip after chip until the operator stops.
+#include <cstdio>
+#include <string>
+
+#include "base/json.h"
+#include "base/numbers.h"
+#include "base/text.h"
+#include "cli/cli_ui.h"
 #include "cli/steps.h"
+#include "commands/production.h"
+#include "session/session.h"
 
 namespace vexo::cli {
+namespace {
 
-void AddProductionSteps(std::vector<StepDef>& table) { static_cast<void>(table); }
+constexpr unsigned kMaxRetries = 100;
+
+std::string Option(const Step& step, std::string_view name)
+{
+    const auto it = step.options.find(name);
+    return it == step.options.end() ? std::string() : it->second;
+}
+
+std::string CheckBatch(const Step& step)
+{
+    if (step.options.count("--serial")) {
+        auto plan = ParseSerialPlan(Option(step, "--serial"));
+        if (!plan) return Cat({"batch --serial: ", plan.message()});
+    }
+    if (step.options.count("--retries") && !ParseUnsigned(Option(step, "--retries"), kMaxRetries))
+        return Cat({"batch --retries ", Option(step, "--retries"), ": give a number of rounds from 0 to 100"});
+    if (step.options.count("--log") && Option(step, "--log").empty()) return "batch --log needs a file name";
+    return {};
+}
+
+// One line from the operator; false at the end of input or "q".
+bool WaitForChip(StepContext& c, unsigned number)
+{
+    c.ui.Note(Cat({"Insert chip ", std::to_string(number), " and press Enter (q to stop)"}));
+    std::string line;
+    for (int ch; (ch = std::fgetc(c.in)) != EOF;) {
+        if (ch == '\n') {
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+                line.pop_back();
+            std::size_t first = 0;
+            while (first < line.size() && (line[first] == ' ' || line[first] == '\t')) ++first;
+            return !SameText(std::string_view(line).substr(first), "q");
+        }
+        if (line.size() < 256) line.push_back(char(ch));
+    }
+    // Input ended: a last line without its line end counts only as "q".
+    return false;
+}
+
+JsonObject ChipFields(const ChipResult& r)
+{
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "0x%08X", unsigned(r.programmed.crc32));
+    char sum[16];
+    std::snprintf(sum, sizeof sum, "0x%04X", unsigned(r.programmed.sum16));
+    JsonObject fields;
+    fields.Unsigned("chip", r.chip).String("result", r.passed ? "passed" : "failed");
+    if (r.serial) fields.Unsigned("serial", *r.serial);
+    else fields.Null("serial");
+    fields.String("sum16", sum).String("crc32", crc).Fixed("seconds", r.seconds, 1);
+    if (!r.passed) {
+        fields.String("failed_step", ProductionStepName(r.failedStep));
+        if (r.failedAddress) fields.Unsigned("failed_address", *r.failedAddress);
+        if (r.bufferByte) fields.Unsigned("buffer", *r.bufferByte);
+        if (r.chipByte) fields.Unsigned("chip_byte", *r.chipByte);
+    }
+    return fields;
+}
+
+bool RunBatch(StepContext& c, const Step& step)
+{
+    Session::ProductionOptions options;
+    if (step.options.count("--serial")) options.serial = *ParseSerialPlan(Option(step, "--serial"));
+    if (step.options.count("--retries"))
+        options.retries = unsigned(*ParseUnsigned(Option(step, "--retries"), kMaxRetries));
+    options.skipBlank = step.options.count("--skip-blank") > 0;
+    options.logPath = Option(step, "--log");
+    if (Status started = c.session.StartProduction(options); !started) {
+        c.ui.EndPass();
+        std::fprintf(c.err, "vexo: %s\n", started.message().c_str());
+        return false;
+    }
+
+    bool stoppedEarly = false;
+    for (unsigned number = 1; WaitForChip(c, number); ++number) {
+        Result<ChipResult> chip = c.session.ProductionChip();
+        if (!chip) {
+            // The chip was never started (its serial does not fit, no tray).
+            c.ui.Note(Cat({"vexo: ", chip.message()}));
+            stoppedEarly = true;
+            break;
+        }
+        Emit(c, FormatChipLine(*chip), ChipFields(*chip));
+        if (!chip->logged) {
+            c.ui.Note(Cat({"vexo: batch: ", chip->logged.message(), "; the run stops here"}));
+            stoppedEarly = true;
+            break;
+        }
+        if (!c.session.PortFault().empty()) break;  // reported after the step
+    }
+
+    const ProductionRun& run = *c.session.Production();
+    const bool allPassed = run.AllPassed();
+    JsonObject summary;
+    summary.Unsigned("chips", run.Chips()).Unsigned("passed", run.Passed()).Unsigned("failed", run.Failed());
+    Emit(c, run.SummaryLine(), summary);
+    if (Status closed = c.session.StopProduction(); !closed) {
+        c.ui.Note(Cat({"vexo: batch: ", closed.message()}));
+        return false;
+    }
+    return allPassed && !stoppedEarly;
+}
+
+}  // namespace
+
+void AddProductionSteps(std::vector<StepDef>& table)
+{
+    table.push_back({"batch", "",
+                     "production run: chip after chip (Enter; q stops), each with its serial and a log record",
+                     0,
+                     {{"--serial", "ADDR:WIDTH:START[:STEP[:FORMAT]]"},
+                      {"--log", "FILE"},
+                      {"--retries", "N"},
+                      {"--skip-blank", ""}},
+                     CheckBatch,
+                     RunBatch});
+}
 
 }  // namespace vexo::cli

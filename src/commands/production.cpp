@@ -104,62 +104,50 @@ std::string ProductionRun::SummaryLine() const
                 std::to_string(m_passed), " passed, ", std::to_string(m_failed), " failed"});
 }
 
-std::optional<std::uint8_t> ProductionRun::ReadChipByte(std::uint32_t address)
-{
-    // One read as the read pass does it; a module that no longer answers
-    // gives no byte worth showing.
-    m_rom.ResetLines();
-    m_rom.ShiftAddress(address);
-    m_rom.SetControlBit3();
-    const std::uint8_t value = m_rom.ReadByte();
-    if (!m_rom.ModulePresent()) return std::nullopt;
-    return value;
-}
-
 void ProductionRun::RunPasses(ChipResult& result)
 {
     const auto fail = [&](ProductionStep step) {
         result.passed = false;
         result.failedStep = step;
     };
+    // Where the last blank check or verify stopped, as the pass read it.
+    const auto failedAt = [&](ProductionStep step) {
+        const CRom::PassFailure& f = m_rom.LastFailure();
+        m_rom.m_bError = 0;
+        result.failedAddress = f.address;
+        if (step == ProductionStep::Verify) result.bufferByte = f.expected;
+        if (!f.moduleLost) result.chipByte = f.actual;
+        fail(step);
+    };
     if (!m_rom.ModulePresent()) return fail(ProductionStep::Module);
 
-    if (!m_setup.skipBlank) {
+    if (m_setup.blankCheck) {
         m_rom.m_bError = 0;
         m_rom.RunBlankCheck();
-        if (m_rom.m_bError == 1) {
-            m_rom.m_bError = 0;
-            // The pass counts a byte before it looks at it.
-            const auto address = std::uint32_t(m_rom.m_nHexCount > 0 ? m_rom.m_nHexCount - 1 : 0);
-            result.failedAddress = address;
-            result.chipByte = ReadChipByte(address);
-            return fail(ProductionStep::Blank);
-        }
+        if (m_rom.m_bError == 1) return failedAt(ProductionStep::Blank);
     }
 
-    for (;;) {
-        ++result.attempts;
+    // The extra pulse rounds for bytes still short come inside the one
+    // programming pass, as Write ROM gives them.
+    const int savedRetries = m_rom.m_retries;
+    const bool savedSkip = m_rom.SkipBlank();
+    m_rom.m_retries = int(m_setup.retries);
+    m_rom.SetSkipBlank(m_setup.skipBlank);
+    ++result.attempts;
+    m_rom.m_bError = 0;
+    m_rom.ProgramAll();
+    m_rom.RetryShortBytes();
+    result.attempts += unsigned(m_rom.m_retriedPerRound.size());
+    m_rom.ResetLines();
+    m_rom.m_retries = savedRetries;
+    m_rom.SetSkipBlank(savedSkip);
+    if (m_rom.m_bError == 1 || !m_rom.ModulePresent()) {
         m_rom.m_bError = 0;
-        m_rom.ProgramAll();
-        m_rom.ResetLines();
-        if (m_rom.m_bError == 1 || !m_rom.ModulePresent()) {
-            m_rom.m_bError = 0;
-            return fail(ProductionStep::Program);
-        }
-        m_rom.VerifyAll();
-        if (m_rom.m_bError != 1 || result.attempts > m_setup.retries) break;
-        m_rom.m_bError = 0;
+        return fail(ProductionStep::Program);
     }
-    if (m_rom.m_bError == 1) {
-        m_rom.m_bError = 0;
-        // The pass visits addresses in ascending order and counts only the
-        // bytes that matched, so the count is the first failing address.
-        const auto address = std::uint32_t(m_rom.m_nHexCount);
-        result.failedAddress = address;
-        result.bufferByte = m_rom.m_Buffer[address];
-        result.chipByte = ReadChipByte(address);
-        return fail(ProductionStep::Verify);
-    }
+    m_rom.m_bError = 0;
+    m_rom.VerifyAll();
+    if (m_rom.m_bError == 1) return failedAt(ProductionStep::Verify);
     result.passed = true;
 }
 

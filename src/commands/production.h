@@ -27,9 +27,13 @@ const char* ProductionStepName(ProductionStep step);
 struct ProductionSetup {
     std::string image;  // the image file as the operator named it (for the log)
     std::optional<SerialPlan> serial;
+    // False: no blank check before programming (a chip known to be erased,
+    // or one topped up on purpose).
+    bool blankCheck = true;
+    // The programming pass leaves out bytes that are 0xFF in the image.
     bool skipBlank = false;
-    // A chip that fails its verify is programmed and verified again, up to
-    // this many more times (more pulses for bits slow to program).
+    // Extra pulse rounds within the programming pass for bytes still short
+    // of their value (CRom::m_retries).
     unsigned retries = 0;
     // Puts the next chip in the socket before each chip (the simulator's
     // tray); unset for real modules, where the operator does it.
@@ -49,7 +53,7 @@ struct ChipResult {
     Checksums programmed;  // the image with this chip's serial
     double seconds = 0;
     std::time_t started = 0;
-    unsigned attempts = 0;  // programming passes run (1 + retries used)
+    unsigned attempts = 0;  // 1 + the extra pulse rounds the pass used
     // Whether the record reached the log (ok when there is no log).
     Status logged;
 };
@@ -81,7 +85,6 @@ public:
 
 private:
     void RunPasses(ChipResult& result);
-    std::optional<std::uint8_t> ReadChipByte(std::uint32_t address);
 
     CRom& m_rom;
     ProductionSetup m_setup;

@@ -90,12 +90,15 @@ std::string Session::PortFault() const { return m_health ? m_health() : std::str
 
 Status Session::Finish()
 {
+    // A production run still going ends first; its log's failure is the run's.
+    const Status logClosed = StopProduction();
     if (m_rom) {
         m_rom->Reset();
         m_rom.reset();
     }
     std::vector<std::string> errors;
-    const bool complete = FinishWrappedPort(m_wrapped, &errors);
+    if (!logClosed) errors.push_back(logClosed.message());
+    const bool complete = FinishWrappedPort(m_wrapped, &errors) && logClosed.ok();
     m_wrapped = {};
     if (complete) return Status::Ok();
     std::string message;

@@ -9,11 +9,13 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
 #include "base/file_roles.h"
+#include "commands/production.h"
 #include "port/port_open.h"
 #include "rom/buffer_ops.h"
 #include "rom/edit_history.h"
@@ -179,6 +181,28 @@ public:
     void ListenBuffer(std::function<void(bool replaced)> listener) { m_bufferListener = std::move(listener); }
 
     // --- production runs (session_production.cpp) ---
+    struct ProductionOptions {
+        std::optional<SerialPlan> serial;
+        std::string logPath;              // empty: no log
+        std::optional<unsigned> retries;  // unset: the session's setting
+        bool skipBlank = false;           // or the session's setting
+        bool blankCheck = true;
+    };
+    // Starts a run over the loaded image (the image file as last loaded):
+    // opens (continues) the log, which is then a held file. Fails, and no
+    // run starts, without an image, with a log in another role or one that
+    // cannot be opened, or while a run is going.
+    Status StartProduction(const ProductionOptions& options);
+    // The next chip: the tray's next where there is one, then the module
+    // check, blank check, programming with the serial and verify. A failure
+    // means no chip was started (the serial does not fit, the tray is
+    // empty); the run should stop there.
+    Result<ChipResult> ProductionChip();
+    // Ends the run and closes the log; the log's last write-back failure, if any.
+    Status StopProduction();
+    // The run going, or null.
+    const ProductionRun* Production() const { return m_production.get(); }
+    const ProductionLog* ProductionLogFile() const { return m_productionLog.get(); }
 
 private:
     IUiServices& m_ui;
@@ -198,6 +222,9 @@ private:
     void BufferReplaced();
     EditHistory m_history;
     std::function<void(bool)> m_bufferListener;
+    // production runs
+    std::unique_ptr<ProductionLog> m_productionLog;
+    std::unique_ptr<ProductionRun> m_production;
 };
 
 }  // namespace vexo

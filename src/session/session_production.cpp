@@ -1,6 +1,58 @@
 // The session's production actions.
 #include "session/session.h"
 
+#include <algorithm>
+
+#include "base/text.h"
+
 namespace vexo {
+
+Status Session::StartProduction(const ProductionOptions& options)
+{
+    if (m_production) return Status::Fail("batch: a production run is going already");
+    if (!m_rom || !m_rom->ImageLoaded())
+        return Status::Fail("batch: no image in the buffer; load one first");
+
+    std::unique_ptr<ProductionLog> log;
+    if (!options.logPath.empty()) {
+        std::vector<FileRole> roles = m_heldFiles;
+        roles.push_back({"--log", options.logPath, true, 0});
+        if (Status clash = CheckFileRoles(roles); !clash) return clash;
+        auto opened = ProductionLog::Open(options.logPath);
+        if (!opened) return Status::Fail(Cat({"batch: ", opened.message()}), opened.status().errnum());
+        log = std::move(*opened);
+        m_heldFiles.push_back({"--log", options.logPath, true, 0});
+    }
+
+    ProductionSetup setup;
+    setup.image = m_rom->ImagePath();
+    setup.serial = options.serial;
+    setup.blankCheck = options.blankCheck;
+    setup.skipBlank = options.skipBlank || m_settings.skipBlank;
+    setup.retries = options.retries ? *options.retries : unsigned(m_settings.retries);
+    setup.insertChip = m_nextChip;
+    m_productionLog = std::move(log);
+    m_production = std::make_unique<ProductionRun>(*m_rom, std::move(setup), m_productionLog.get());
+    return Status::Ok();
+}
+
+Result<ChipResult> Session::ProductionChip()
+{
+    if (!m_production) return Status::Fail("batch: no production run is going");
+    return m_production->RunChip();
+}
+
+Status Session::StopProduction()
+{
+    m_production.reset();
+    if (!m_productionLog) return Status::Ok();
+    const std::string path = m_productionLog->Path();
+    Status closed = m_productionLog->Close();
+    m_productionLog.reset();
+    m_heldFiles.erase(std::remove_if(m_heldFiles.begin(), m_heldFiles.end(),
+                                     [&](const FileRole& r) { return r.role == "--log" && r.path == path; }),
+                      m_heldFiles.end());
+    return closed;
+}
 
 }  // namespace vexo

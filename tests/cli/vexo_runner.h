@@ -77,7 +77,7 @@ protected:
     }
 
     // Runs vexo with `args` in `cwd` (the scratch folder when empty), standard
-    // input from /dev/null and both outputs captured in files.
+    // input from m_stdinPath and both outputs captured in files.
     VexoResult Vexo(const std::vector<std::string>& args, const std::string& cwd = {}) const
     {
         const std::string outPath = m_dir + "/.stdout", errPath = m_dir + "/.stderr";
@@ -95,7 +95,7 @@ protected:
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 0, m_stdinPath.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(),
                                          O_WRONLY | O_CREAT | (m_appendOut ? O_APPEND : O_TRUNC), 0600);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -132,6 +132,7 @@ protected:
     std::string m_dir;
     std::vector<std::string> m_prefix;  // words before the program (setpriv ...)
     bool m_appendOut = false;  // standard output appends to .stdout instead of replacing it
+    std::string m_stdinPath = "/dev/null";  // what vexo reads on standard input
 };
 
 }  // namespace vexo::test

@@ -128,7 +128,7 @@ TEST_F(ProductionOnTray, AVerifyFailureNamesTheFirstDifference)
     dir.Write("tray/chip-1.bin", used);
 
     ProductionSetup setup = Setup(nullptr);
-    setup.skipBlank = true;
+    setup.blankCheck = false;
     ProductionRun run(*rom, setup, nullptr);
     auto chip = run.RunChip();
     ASSERT_TRUE(chip.ok()) << chip.message();

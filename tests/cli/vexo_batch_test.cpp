@@ -1,0 +1,256 @@
+// vexo's production runs on the simulator's tray, and --json read back by a
+// JSON parser.
+#include <cstdio>
+
+#include "vexo_runner.h"
+
+namespace vexo::test {
+namespace {
+
+class VexoBatch : public VexoTest {
+protected:
+    VexoBatch() { image = RandomImage(0x8000, 21); Write("fw.bin", image); }
+
+    // Standard input of `chips` Enters.
+    void Enters(int chips) { m_stdinPath = Write("enters.txt", std::string(std::size_t(chips), '\n')); }
+
+    std::string Chip(int n) const { return Slurp(Path("tray/chip-" + std::to_string(n) + ".bin")); }
+
+    // The image with `bytes` at `address`.
+    std::string With(std::uint32_t address, const std::string& bytes) const
+    {
+        std::string expected = image;
+        expected.replace(address, bytes.size(), bytes);
+        return expected;
+    }
+    static std::string Le4(std::uint32_t v)
+    {
+        return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    }
+
+    // A used chip: erased but for one programmed byte.
+    void UsedChip(int n)
+    {
+        std::filesystem::create_directories(Path("tray"));
+        std::string bytes(0x8000, '\xFF');
+        bytes[0x1A3] = '\x7B';
+        Write("tray/chip-" + std::to_string(n) + ".bin", bytes);
+    }
+
+    static std::size_t Count(const std::string& text, const std::string& what)
+    {
+        std::size_t n = 0;
+        for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+        return n;
+    }
+
+    std::string image;
+};
+
+TEST_F(VexoBatch, ThreeChipsGetTheImageWithTheirSerialsAndALogRecordEach)
+{
+    Enters(3);
+    VexoResult r = Vexo({"--port", "sim:tray=tray", "load", "fw.bin", "batch", "--serial", "0x7FF0:4:1000",
+                         "--log", "run.csv"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    const auto lines = r.Lines();
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    for (int n = 0; n < 3; ++n) {
+        EXPECT_EQ(lines[n].rfind("chip " + std::to_string(n + 1) + ": passed, serial " +
+                                     std::to_string(1000 + n) + ", crc32 0x", 0), 0u) << lines[n];
+        EXPECT_EQ(Chip(n + 1), With(0x7FF0, Le4(1000 + n))) << n;
+    }
+    EXPECT_EQ(lines[3], "batch: 3 chips, 3 passed, 0 failed");
+    // Each prompt once, and one more for the chip that never came.
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_NE(r.err.find("Insert chip " + std::to_string(n) + " and press Enter (q to stop)"),
+                  std::string::npos) << r.err;
+    const std::string log = Slurp(Path("run.csv"));
+    EXPECT_EQ(Count(log, "\n"), 4u) << log;
+    EXPECT_EQ(Count(log, ",passed,,,"), 3u) << log;
+    EXPECT_NE(log.find(",3,27C256,fw.bin,"), std::string::npos) << log;
+    EXPECT_EQ(Slurp(Path("fw.bin")), image);
+
+    // "q" stops before the chip.
+    m_stdinPath = Write("q.txt", "q\n\n");
+    r = Vexo({"--port", "sim:tray=tray2", "load", "fw.bin", "batch"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "batch: 0 chips, 0 passed, 0 failed\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("tray2/chip-1.bin")));
+}
+
+TEST_F(VexoBatch, AFailedChipGivesItsSerialToTheNextAndFailsTheRun)
+{
+    UsedChip(2);
+    Enters(3);
+    VexoResult r = Vexo({"--port", "sim:tray=tray", "load", "fw.bin", "batch", "--serial", "0x7FF0:4:1000",
+                         "--log", "run.jsonl"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.out.find("chip 2: failed at blank, not blank at 0x001A3: chip 7B\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("chip 3: passed, serial 1001, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("batch: 3 chips, 2 passed, 1 failed\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Chip(3), With(0x7FF0, Le4(1001)));
+    const std::string log = Slurp(Path("run.jsonl"));
+    EXPECT_EQ(Count(log, "\n"), 3u) << log;
+    EXPECT_NE(log.find("\"result\":\"failed\",\"failed_step\":\"blank\",\"failed_address\":\"0x001A3\""),
+              std::string::npos) << log;
+
+    // A data line stuck in the socket: every chip fails at verify with its
+    // first difference, and the serial never moves on.
+    Enters(2);
+    r = Vexo({"--port", "sim:tray=stuck,data-stuck=3:1", "load", "fw.bin", "batch", "--serial", "0x7FF0:4:7"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.out.find("chip 1: failed at verify, first difference at 0x"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("batch: 2 chips, 0 passed, 2 failed"), std::string::npos) << r.out;
+}
+
+TEST_F(VexoBatch, SerialFormatsAndTheWidthCheck)
+{
+    struct Case {
+        const char* plan;
+        std::string bytes;  // of the first chip's number
+    };
+    const Case cases[] = {
+        {"0x100:4:0x12345678", "\x78\x56\x34\x12"},
+        {"0x100:4:0x12345678:1:le", "\x78\x56\x34\x12"},
+        {"0x100:3:0x123456:1:be", "\x12\x34\x56"},
+        {"0x100:3:12345:1:bcd", std::string("\x01\x23\x45", 3)},
+        {"0x100:6:42:5:ascii", "000042"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        Enters(1);
+        const std::string tray = "tray" + std::to_string(++n);
+        VexoResult r = Vexo({"--port", "sim:tray=" + tray, "load", "fw.bin", "batch", "--serial", c.plan});
+        EXPECT_EQ(r.code, 0) << c.plan << r.err;
+        EXPECT_EQ(Slurp(Path(tray + "/chip-1.bin")), With(0x100, c.bytes)) << c.plan;
+    }
+    // STEP 5 in ASCII: the second chip gets 000047.
+    Enters(2);
+    VexoResult r = Vexo({"--port", "sim:tray=ascii", "load", "fw.bin", "batch", "--serial", "0x100:6:42:5:ascii"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Slurp(Path("ascii/chip-2.bin")), With(0x100, "000047"));
+
+    // A number that outgrows its width stops the run before that chip.
+    Enters(3);
+    r = Vexo({"--port", "sim:tray=full", "load", "fw.bin", "batch", "--serial", "0x100:1:254"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("256 does not fit in 1 byte"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("batch: 2 chips, 2 passed, 0 failed"), std::string::npos) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(Path("full/chip-3.bin")));
+
+    // Plans that cannot be are usage errors: nothing runs.
+    for (const char* bad : {"0x100:9:1", "0x100:0:1", "0x100:2:1:1:hex", "0x100", "0x100:1:300"}) {
+        r = Vexo({"--port", "sim:tray=bad", "load", "fw.bin", "batch", "--serial", bad});
+        EXPECT_EQ(r.code, 2) << bad << r.err;
+        EXPECT_FALSE(std::filesystem::exists(Path("bad/chip-1.bin"))) << bad;
+    }
+    r = Vexo({"load", "fw.bin", "batch", "--retries", "101"});
+    EXPECT_EQ(r.code, 2);
+}
+
+TEST_F(VexoBatch, TheLogIsContinuedAcrossRuns)
+{
+    for (const char* name : {"run.csv", "run.jsonl"}) {
+        Enters(2);
+        VexoResult r = Vexo({"--port", "sim:tray=a", "load", "fw.bin", "batch", "--log", name});
+        EXPECT_EQ(r.code, 0) << r.err;
+        Enters(1);
+        r = Vexo({"--port", "sim:tray=b", "load", "fw.bin", "batch", "--log", name});
+        EXPECT_EQ(r.code, 0) << r.err;
+        const std::string log = Slurp(Path(name));
+        const bool csv = std::string(name) == "run.csv";
+        EXPECT_EQ(Count(log, "\n"), csv ? 4u : 3u) << log;
+        EXPECT_EQ(Count(log, "time,chip,"), csv ? 1u : 0u) << log;
+        EXPECT_EQ(Count(log, "passed"), 3u) << log;
+        std::filesystem::remove_all(Path("a"));
+        std::filesystem::remove_all(Path("b"));
+    }
+    // The log may not be a file the port holds, nor the image being loaded in the same step.
+    Enters(1);
+    VexoResult r = Vexo({"--port", "sim:chip=c.bin", "load", "fw.bin", "batch", "--log", "c.bin"});
+    EXPECT_EQ(r.code, 2) << r.err;
+}
+
+// Every line of `text` through Python's JSON parser: the objects back as
+// one "step|key" line each, or empty when one does not parse.
+std::string ParseJsonLines(const std::string& path)
+{
+    const std::string command =
+        "python3 -c 'import json,sys\n"
+        "for l in open(sys.argv[1], encoding=\"utf-8\"):\n"
+        "  o = json.loads(l)\n"
+        "  assert isinstance(o, dict)\n"
+        "  print(o[\"step\"] + \"|\" + \",\".join(k for k in o if k != \"step\"))' " + path;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return {};
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    return ::pclose(pipe) == 0 ? out : std::string();
+}
+
+TEST_F(VexoBatch, JsonLinesForEveryStepParseBack)
+{
+    if (::access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no python3";
+    UsedChip(2);
+    Enters(2);
+    Write("odd \"name\"\t\x01.bin", image);
+    const std::vector<std::string> steps{
+        "device", "27C256", "speed", "high", "port", "1", "load", "odd \"name\"\t\x01.bin", "checksum", "status",
+        "blank", "auto", "verify", "read", "save", "dump.bin", "convert", "fw.bin", "fw.hex",
+        "batch", "--serial", "0x7FF0:4:1"};
+    std::vector<std::string> args{"--json", "--port", "sim:tray=tray"};
+    args.insert(args.end(), steps.begin(), steps.end());
+    VexoResult json = Vexo(args);
+    EXPECT_EQ(json.code, 1) << json.err;  // the used chip
+    const std::string parsed = ParseJsonLines(Write("json.out", json.out));
+    ASSERT_FALSE(parsed.empty()) << json.out;
+    for (const char* step : {"device", "speed", "port", "load", "checksum", "status", "blank", "auto",
+                             "verify", "read", "save", "convert", "batch"})
+        EXPECT_NE(parsed.find(std::string(step) + "|ok\n"), std::string::npos) << step << "\n" << parsed;
+    EXPECT_NE(parsed.find("checksum|line,range,sum16,crc32\n"), std::string::npos) << parsed;
+    EXPECT_NE(parsed.find("status|line,field,value\n"), std::string::npos) << parsed;
+    EXPECT_NE(parsed.find("batch|line,chip,result,serial,sum16,crc32,seconds,failed_step"), std::string::npos);
+    EXPECT_NE(parsed.find("batch|line,chips,passed,failed\n"), std::string::npos) << parsed;
+    EXPECT_NE(json.out.find("{\"step\":\"verify\",\"message\":\"*** Verify OK ***\"}\n"), std::string::npos);
+    EXPECT_NE(json.out.find("{\"step\":\"batch\",\"ok\":false}\n"), std::string::npos) << json.out;
+
+    // The same texts as the plain run, in the same order.
+    std::filesystem::remove_all(Path("tray"));
+    UsedChip(2);
+    args.erase(args.begin());
+    VexoResult plain = Vexo(args);
+    EXPECT_EQ(plain.code, 1);
+    std::string texts;
+    for (const std::string& line : json.Lines()) {
+        for (const char* key : {"\"message\":\"", "\"line\":\""}) {
+            const std::size_t at = line.find(key);
+            if (at == std::string::npos) continue;
+            const std::size_t start = at + std::strlen(key);
+            texts += line.substr(start, line.find("\",", start) == std::string::npos
+                                            ? line.rfind('"') - start
+                                            : line.find("\",", start) - start) + "\n";
+        }
+    }
+    // Durations differ between runs; compare everything before them.
+    const auto cut = [](std::string s) {
+        for (std::size_t at; (at = s.find(" s\n")) != std::string::npos;) {
+            const std::size_t from = s.rfind(", ", at);
+            s.erase(from, at + 2 - from);
+        }
+        return s;
+    };
+    // The odd file name is escaped in the JSON; the plain run has it raw.
+    std::string plainText = plain.out;
+    std::string escaped = texts;
+    for (const auto& [raw, esc] : std::vector<std::pair<std::string, std::string>>{
+             {"\"", "\\\""}, {"\t", "\\t"}, {"\x01", "\\u0001"}}) {
+        for (std::size_t at = 0; (at = plainText.find(raw, at)) != std::string::npos; at += esc.size())
+            plainText.replace(at, raw.size(), esc);
+    }
+    EXPECT_EQ(cut(escaped), cut(plainText));
+}
+
+}  // namespace
+}  // namespace vexo::test
