@@ -17,6 +17,8 @@ std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps)
         } else if (name == "convert") {
             roles.push_back({"convert", step.args[0], false, number});
             roles.push_back({"convert", step.args[1], false, number});
+        } else if (const auto csv = step.options.find("--csv"); name == "compare" && csv != step.options.end()) {
+            roles.push_back({"compare --csv", csv->second, false, number});
         }
     }
     return roles;
@@ -29,6 +31,9 @@ bool StepsWriteTo(const std::vector<Step>& steps, int fd)
         const std::string_view name = step.def->name;
         const std::string* target = name == "save" ? &step.args[0] : name == "convert" ? &step.args[1] : nullptr;
         if (target && NamesDescriptor(*target, fd)) return true;
+        if (const auto csv = step.options.find("--csv");
+            name == "compare" && csv != step.options.end() && NamesDescriptor(csv->second, fd))
+            return true;
     }
     return false;
 }
