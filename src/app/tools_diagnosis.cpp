@@ -3,6 +3,7 @@
 // result in the report window.
 #include "app/tools_menu.h"
 
+#include <QMenu>
 #include <QString>
 
 #include "app/command_ids.h"

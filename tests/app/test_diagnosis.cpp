@@ -81,8 +81,9 @@ void DiagnosisTest::compareShowsEveryDifference()
     QVERIFY(report->Text().contains(QStringLiteral("0x05000: buffer 7F, chip FF (needs programming)\n")));
 
     // A double-click on a row brings its row of the hex view to the top.
-    table->show();
+    QVERIFY(QTest::qWaitForWindowExposed(report));
     const QRect cell = table->visualRect(table->model()->index(1, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     QCOMPARE(gui.app->m_pView->FirstDrawnOffset(), 0x5000);
 
