@@ -127,7 +127,10 @@ void MainWindowTest::commandTableTextsAndEnabling()
     CMainFrame* frame = gui.Frame();
     const QList<int> expected{32771, 32772, 32773, 32774, 32775, 32776, 32777, 32778, 32779, 32780, 32781,
                               32782, 32783, 32784, 32785, 32786, 32787, 57607, 57664, 59392, 59393};
-    QCOMPARE(frame->CommandIds(), expected);
+    // The seed's commands; the Tools menu's own blocks come beside them.
+    QList<int> seed = frame->CommandIds();
+    seed.removeIf([](int id) { return id >= kDiagnosisCommands && id < kProductionCommands + 20; });
+    QCOMPARE(seed, expected);
     for (int id : expected) {
         QAction* action = frame->Action(id);
         QVERIFY2(action, qPrintable(QString::number(id)));
