@@ -1,15 +1,50 @@
-// The Tools menu's diagnosis commands.
+// The Tools menu's diagnosis commands: Compare Chip with Buffer and Erase
+// Check, each reading the chip with the Hex Count running and showing the
+// result in the report window.
 #include "app/tools_menu.h"
 
+#include <QMenu>
+#include <QString>
+
+#include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "app/qt_ui_services.h"
 #include "app/vexowriter_app.h"
+#include "dialogs/diagnosis_report.h"
+#include "session/session.h"
 
 namespace vexo::gui {
 
+inline constexpr int ID_TOOLS_COMPARE = kDiagnosisCommands;
+inline constexpr int ID_TOOLS_ERASE_CHECK = kDiagnosisCommands + 1;
+
 void AddDiagnosisTools(CMainFrame& frame, CVexoWriterApp& app)
 {
-    static_cast<void>(frame);
-    static_cast<void>(app);
+    // Created once, hidden; each report shows it again. The frame owns it.
+    auto* report = new DiagnosisReport(app, &frame);
+
+    QAction* compare = frame.AddCommand(ID_TOOLS_COMPARE, QStringLiteral("&Compare Chip with Buffer"), [&frame, &app, report] {
+        frame.RunSessionCommand([&app, report](Session& s) {
+            const Result<CompareReport> result = s.CompareChip();
+            if (!result) {
+                app.Ui().AppMessageBox(result.message());
+                return;
+            }
+            report->ShowCompare(*result);
+        });
+    });
+    QAction* erase = frame.AddCommand(ID_TOOLS_ERASE_CHECK, QStringLiteral("&Erase Check"), [&frame, &app, report] {
+        frame.RunSessionCommand([&app, report](Session& s) {
+            const Result<EraseReport> result = s.CheckErased();
+            if (!result) {
+                app.Ui().AppMessageBox(result.message());
+                return;
+            }
+            report->ShowEraseCheck(*result);
+        });
+    });
+    frame.m_pToolsMenu->addAction(compare);
+    frame.m_pToolsMenu->addAction(erase);
 }
 
 }  // namespace vexo::gui

@@ -25,6 +25,8 @@ std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps)
             roles.push_back({name, step.args[1], false, number});
         } else if (const auto log = step.options.find("--log"); name == "batch" && log != step.options.end()) {
             roles.push_back({"batch --log", log->second, false, number});
+        } else if (const auto csv = step.options.find("--csv"); name == "compare" && csv != step.options.end()) {
+            roles.push_back({"compare --csv", csv->second, false, number});
         }
     }
     return roles;
@@ -43,6 +45,9 @@ bool StepsWriteTo(const std::vector<Step>& steps, int fd)
                 if (NamesDescriptor(file, fd)) return true;
         if (const auto log = step.options.find("--log"); name == "batch" && log != step.options.end() &&
                                                          NamesDescriptor(log->second, fd))
+            return true;
+        if (const auto csv = step.options.find("--csv");
+            name == "compare" && csv != step.options.end() && NamesDescriptor(csv->second, fd))
             return true;
     }
     return false;

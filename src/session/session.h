@@ -19,6 +19,7 @@
 #include "port/port_open.h"
 #include "rom/buffer_ops.h"
 #include "rom/edit_history.h"
+#include "rom/diagnosis.h"
 #include "rom/image_convert.h"
 #include "rom/info_panel.h"
 #include "rom/part_numbers.h"
@@ -116,9 +117,9 @@ public:
     // --- the programming commands (each reports itself in its boxes) ---
     bool ReadRom();
     bool BlankCheck() { return m_rom->BlankCheck(); }
-    bool WriteRom() { return m_rom->WriteRom(); }
+    bool WriteRom() { const bool ok = m_rom->WriteRom(); ReportRetries(ok); return ok; }
     bool Verify() { return m_rom->VerifyRom(); }
-    bool AutoWrite() { return m_rom->AutoWrite(); }
+    bool AutoWrite() { const bool ok = m_rom->AutoWrite(); ReportRetries(ok); return ok; }
 
     // --- image tools ---
     // "00000-07FFF sum16 0x1a2b crc32 0xcbf43926" over the device's range.
@@ -134,6 +135,19 @@ public:
     const ProgramSettings& Settings() const { return m_settings; }
 
     // --- chip diagnosis (session_diagnosis.cpp) ---
+    // Reads the selected device into scratch memory with the read pass's
+    // traffic and Hex Count (the buffer and the panel stay as they are) and
+    // compares it with the buffer over the device's range. Fails with
+    // "compare: no module answers on the port".
+    Result<CompareReport> CompareChip();
+    // Reads the selected device the same way and lists what is still
+    // programmed. Fails with "erase-check: no module answers on the port".
+    Result<EraseReport> CheckErased();
+    // After Write ROM or Auto Write with retries set: how many bytes each
+    // extra round programmed again, as notes for the operator; after a
+    // successful write that needed none, a note saying so. Nothing when
+    // retries are off.
+    void ReportRetries(bool written);
 
     // --- real ports (session_real_port.cpp) ---
     // The port check on this session's port: the machine's set-up (looked

@@ -1,6 +1,53 @@
-// The session's diagnosis actions.
+// The session's diagnosis actions: compare and erase check on a scratch read
+// of the chip, and the retry rounds' figures after a write.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
 #include "session/session.h"
 
 namespace vexo {
+namespace {
+
+// The chip's contents, read as Read ROM reads them, without touching the buffer.
+Result<std::vector<std::uint8_t>> ReadScratch(CRom& rom, std::string_view step)
+{
+    std::vector<std::uint8_t> chip(rom.DeviceSize(), 0xFF);
+    if (Status read = rom.ReadChip(chip, step); !read) return read;
+    return chip;
+}
+
+}  // namespace
+
+Result<CompareReport> Session::CompareChip()
+{
+    Result<std::vector<std::uint8_t>> chip = ReadScratch(*m_rom, "compare");
+    if (!chip) return chip.status();
+    const std::span<const std::uint8_t> buffer(m_rom->m_Buffer.get(), m_rom->DeviceSize());
+    return Compare(buffer, *chip);
+}
+
+Result<EraseReport> Session::CheckErased()
+{
+    Result<std::vector<std::uint8_t>> chip = ReadScratch(*m_rom, "erase-check");
+    if (!chip) return chip.status();
+    return EraseCheck(*chip);
+}
+
+void Session::ReportRetries(bool written)
+{
+    if (m_settings.retries <= 0) return;
+    const std::vector<std::uint32_t>& rounds = m_rom->m_retriedPerRound;
+    if (rounds.empty()) {
+        // A write that stopped before programming ran no round either.
+        if (written) m_ui.Note("retries: no byte needed another round");
+        return;
+    }
+    for (std::size_t i = 0; i < rounds.size(); ++i)
+        m_ui.Note(Cat({"retries: round ", std::to_string(i + 1), " programmed ", std::to_string(rounds[i]),
+                       rounds[i] == 1 ? " byte" : " bytes", " again"}));
+}
 
 }  // namespace vexo
