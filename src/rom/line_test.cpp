@@ -1,5 +1,7 @@
 #include "rom/line_test.h"
 
+#include "base/text.h"
+
 #include <cstdio>
 
 namespace vexo {
@@ -23,21 +25,21 @@ std::vector<LineStep> LineTestSteps(bool withBit4)
     std::vector<LineStep> steps;
     for (int bit = 0; bit < 8; ++bit) {
         const auto data = std::uint8_t(kResetData | (1u << bit));
-        steps.push_back({"D" + std::to_string(bit) + " (pin " + std::to_string(bit + 2) +
-                             ") high; " + Registers(data, kResetControl),
+        steps.push_back({Cat({"D", std::to_string(bit), " (pin ", std::to_string(bit + 2), ") high; ",
+                              Registers(data, kResetControl)}),
                          data, kResetControl});
     }
     for (int bit = 0; bit < (withBit4 ? 5 : 4); ++bit) {
         const auto control = std::uint8_t(kResetControl ^ (1u << bit));
-        std::string name = "C" + std::to_string(bit);
+        std::string name = Cat({"C", std::to_string(bit)});
         if (bit < 4) {
             const bool registerBit = (control >> bit) & 1u;
             const bool pinHigh = registerBit != bool((kInvertedControl >> bit) & 1u);
-            name += " (pin " + std::to_string(kControlPins[bit]) + ") " + (pinHigh ? "high" : "low");
+            name = Cat({name, " (pin ", std::to_string(kControlPins[bit]), ") ", pinHigh ? "high" : "low"});
         } else {
-            name += " (register bit 4, no pin) set";
+            name = Cat({name, " (register bit 4, no pin) set"});
         }
-        steps.push_back({name + "; " + Registers(kResetData, control), kResetData, control});
+        steps.push_back({Cat({name, "; ", Registers(kResetData, control)}), kResetData, control});
     }
     return steps;
 }
