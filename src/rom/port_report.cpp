@@ -46,6 +46,22 @@ std::vector<std::string> PortTimingLines(IPort& port, std::uint32_t pulseMicros,
     return lines;
 }
 
+void AddModuleLines(PortCheckReport& report, bool answered, const std::string& portFault, IPort& port,
+                    std::uint32_t pulseMicros)
+{
+    report.moduleAnswered = answered && portFault.empty();
+    if (!portFault.empty()) {
+        report.lines.push_back("problem: " + portFault + " (check the port)");
+    } else if (answered) {
+        report.lines.push_back("ok: a programming module answers on this port");
+    } else {
+        report.lines.push_back(
+            "problem: no programming module answers on this port (check the cable, the module's "
+            "power adapter, and that no other program holds the port)");
+    }
+    for (std::string& line : PortTimingLines(port, pulseMicros)) report.lines.push_back(std::move(line));
+}
+
 PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOptions check,
                         std::uint32_t pulseMicros, const PortOptions& portOptions)
 {
@@ -70,18 +86,8 @@ PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOption
         CRom rom(*opened.port, ui);  // its start-up module check
         report.moduleAnswered = !ui.complained;
     }
-    if (opened.health && !opened.health().empty()) {
-        report.lines.push_back("problem: " + opened.health() + " (check the port)");
-        report.moduleAnswered = false;
-    } else if (report.moduleAnswered) {
-        report.lines.push_back("ok: a programming module answers on this port");
-    } else {
-        report.lines.push_back(
-            "problem: no programming module answers on this port (check the cable, the module's "
-            "power adapter, and that no other program holds the port)");
-    }
-    for (std::string& line : PortTimingLines(*opened.port, pulseMicros))
-        report.lines.push_back(std::move(line));
+    AddModuleLines(report, report.moduleAnswered, opened.health ? opened.health() : std::string(),
+                   *opened.port, pulseMicros);
     return report;
 }
 

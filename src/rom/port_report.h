@@ -30,6 +30,11 @@ std::string ProblemFromOpenError(const std::string& error);
 std::vector<std::string> PortTimingLines(IPort& port, std::uint32_t pulseMicros,
                                          std::uint32_t reads = 5000);
 
+// The module's line (it answers, it does not, or the port stopped
+// answering: `portFault`), then the time table on `port`.
+void AddModuleLines(PortCheckReport& report, bool answered, const std::string& portFault, IPort& port,
+                    std::uint32_t pulseMicros);
+
 // Checks the machine (`check.direct` is set from the description), opens
 // `portDescription`, runs the module check's own sequence on it (the one the
 // program sends at start: control 0x04, data 0x00, a status read) and, with

@@ -37,19 +37,8 @@ PortCheckReport Session::CheckPort(PortCheckOptions check)
 
     if (!m_rom) Start();
     // The module check's own sequence and nothing else.
-    report.moduleAnswered = m_rom->ModulePresent();
-    if (const std::string fault = PortFault(); !fault.empty()) {
-        report.lines.push_back("problem: " + fault + " (check the port)");
-        report.moduleAnswered = false;
-    } else if (report.moduleAnswered) {
-        report.lines.push_back("ok: a programming module answers on this port");
-    } else {
-        report.lines.push_back(
-            "problem: no programming module answers on this port (check the cable, the module's "
-            "power adapter, and that no other program holds the port)");
-    }
-    for (std::string& line : PortTimingLines(*m_port, m_settings.pulseMicros))
-        report.lines.push_back(std::move(line));
+    const bool answered = m_rom->ModulePresent();
+    AddModuleLines(report, answered, PortFault(), *m_port, m_settings.pulseMicros);
     return report;
 }
 
