@@ -192,6 +192,9 @@ TEST_F(VexoTest, ConvertingAHugeTextNeedsMemoryForTheImageOnlyAndRunningOutIsSai
 {
     if (::access("/usr/bin/prlimit", X_OK) != 0) GTEST_SKIP() << "prlimit is missing";
     if (std::getenv("VEXO_VALGRIND")) GTEST_SKIP() << "address-space limits and valgrind do not mix";
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address-space limits and the address sanitizer's shadow memory do not mix";
+#endif
     Write("one.hex", OneByteRecords(2 * 1024 * 1024));  // 29 MB of text for 2 MiB of image
     // 70 MB of address space: the program, the 16 MiB buffer, the staged
     // image and the output; nothing for the text or per record.
