@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static vexo::SimModule sim(0x8000);
     static Host host;
-    static vexo::CRom rom(sim, host);
+    static vexo::CRom rom(sim, host, host.panel);
     static const int fd = ::memfd_create("image", 0);
     if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data, size, 0) != ssize_t(size)) std::abort();
     host.path = "/proc/self/fd/" + std::to_string(fd);
