@@ -12,13 +12,6 @@
 namespace vexo {
 namespace {
 
-std::string Hex2(std::uint8_t value)
-{
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", unsigned(value));
-    return text;
-}
-
 std::string Binary(std::uint8_t value)
 {
     std::string text(8, '0');
@@ -140,6 +133,13 @@ DiffKind ClassifyByte(std::uint8_t buffer, std::uint8_t chip)
     return erase ? DiffKind::NeedsErasing : DiffKind::NeedsProgramming;
 }
 
+std::string FormatByte(std::uint8_t value)
+{
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", unsigned(value));
+    return text;
+}
+
 std::string FormatAddress(std::uint32_t address)
 {
     char text[16];
@@ -166,8 +166,8 @@ CompareReport Compare(std::span<const std::uint8_t> buffer, std::span<const std:
 
 std::string FormatDiffLine(const ByteDiff& diff)
 {
-    return Cat({FormatAddress(diff.address), ": buffer ", Hex2(diff.buffer), ", chip ",
-                Hex2(diff.chip), " (", DiffKindText(diff.kind), ")"});
+    return Cat({FormatAddress(diff.address), ": buffer ", FormatByte(diff.buffer), ", chip ",
+                FormatByte(diff.chip), " (", DiffKindText(diff.kind), ")"});
 }
 
 std::string CompareSummary(const CompareReport& report)
@@ -192,7 +192,7 @@ std::string CompareCsv(const CompareReport& report)
     std::string out = "address,buffer,chip,differing bits,kind\n";
     out.reserve(out.size() + report.diffs.size() * 48);
     for (const ByteDiff& d : report.diffs)
-        out += Cat({FormatAddress(d.address), ",", Hex2(d.buffer), ",", Hex2(d.chip), ",",
+        out += Cat({FormatAddress(d.address), ",", FormatByte(d.buffer), ",", FormatByte(d.chip), ",",
                     Binary(d.Bits()), ",", DiffKindText(d.kind), "\n"});
     return out;
 }
@@ -221,7 +221,7 @@ std::vector<std::string> EraseCheckLines(const EraseReport& report, std::size_t 
 {
     std::vector<std::string> lines;
     AppendCut(lines, report.bytes, maxDiffs, [](const ProgrammedByte& b) {
-        return Cat({FormatAddress(b.address), ": chip ", Hex2(b.chip)});
+        return Cat({FormatAddress(b.address), ": chip ", FormatByte(b.chip)});
     });
     if (report.Erased()) {
         lines.push_back(Cat({"erase-check: all ", std::to_string(report.size), " bytes erased"}));

@@ -86,5 +86,7 @@ std::vector<std::string> EraseCheckLines(const EraseReport& report, std::size_t 
 
 // "0x001A3": the address as every line here writes it.
 std::string FormatAddress(std::uint32_t address);
+// "7B": a byte as the diagnosis lines print it.
+std::string FormatByte(std::uint8_t value);
 
 }  // namespace vexo

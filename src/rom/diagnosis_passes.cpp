@@ -1,7 +1,6 @@
 // The device object's part in diagnosis: the scratch read for compare and
 // erase check, the failing pass's line for the failure box, and the extra
 // programming rounds for bytes that came out short.
-#include <cstdio>
 
 #include "base/text.h"
 #include "rom/diagnosis.h"
@@ -9,16 +8,6 @@
 #include "rom/rom.h"
 
 namespace vexo {
-namespace {
-
-std::string Hex2(std::uint8_t value)
-{
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", unsigned(value));
-    return text;
-}
-
-}  // namespace
 
 std::string CRom::FailureDetails() const
 {
@@ -28,11 +17,11 @@ std::string CRom::FailureDetails() const
     case PassFailure::Pass::None: return {};
     case PassFailure::Pass::BlankCheck:
         if (f.moduleLost) return Cat({"blank check: the module stopped answering at ", at});
-        return Cat({"blank check: first programmed byte at ", at, ": chip ", Hex2(f.actual)});
+        return Cat({"blank check: first programmed byte at ", at, ": chip ", FormatByte(f.actual)});
     case PassFailure::Pass::Verify:
         if (f.moduleLost) return Cat({"verify: the module stopped answering at ", at});
-        return Cat({"verify: first difference at ", at, ": buffer ", Hex2(f.expected), ", chip ",
-                    Hex2(f.actual)});
+        return Cat({"verify: first difference at ", at, ": buffer ", FormatByte(f.expected), ", chip ",
+                    FormatByte(f.actual)});
     }
     return {};
 }
