@@ -224,7 +224,7 @@ TEST_F(VexoTest, SaveFailuresAreReported)
 
 TEST_F(VexoTest, SaveIntoALockedFolderFails)
 {
-    if (::geteuid() == 0 && !RunAsNobody()) GTEST_SKIP() << "folder permissions do not bind root";
+    if (::geteuid() == 0 && !RunAsNobody()) GTEST_SKIP() << "folder permissions do not bind root, and nobody cannot run vexo here (no setpriv, or /tmp is noexec)";
     ::mkdir(Path("locked").c_str(), 0555);
     const VexoResult r = Vexo({"save", Path("locked/out.bin")});
     EXPECT_EQ(r.code, 1);

@@ -50,7 +50,7 @@ TEST_F(VexoTest, SaveFailureSaysWhyOnStandardError)
 
 TEST_F(VexoTest, SaveIntoAFolderWeMayWriteButNotReadSucceeds)
 {
-    if (::geteuid() == 0 && !RunAsNobody()) GTEST_SKIP() << "root reads every folder and setpriv is missing";
+    if (::geteuid() == 0 && !RunAsNobody()) GTEST_SKIP() << "root reads every folder, and nobody cannot run vexo here (no setpriv, or /tmp is noexec)";
     const std::string folder = Path("drop");
     ::mkdir(folder.c_str(), 0777);
     ::chmod(folder.c_str(), 0333);

@@ -62,6 +62,7 @@ protected:
     ~VexoTest() override
     {
         std::error_code ec;
+        if (!m_programDir.empty()) std::filesystem::remove_all(m_programDir, ec);
         for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir, ec))
             if (entry.is_directory(ec))
                 std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
@@ -81,7 +82,7 @@ protected:
     VexoResult Vexo(const std::vector<std::string>& args, const std::string& cwd = {}) const
     {
         const std::string outPath = m_dir + "/.stdout", errPath = m_dir + "/.stderr";
-        std::vector<std::string> words{VEXO_BINARY};
+        std::vector<std::string> words{m_program};
         // VEXO_VALGRIND=1: every run under memcheck; an error or a definite
         // leak turns into exit status 99, which no test expects.
         if (const char* v = std::getenv("VEXO_VALGRIND"); v && *v && *v != '0')
@@ -104,7 +105,12 @@ protected:
 
         VexoResult result;
         pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        std::vector<std::string> environment = m_environment;
+        std::vector<char*> env;
+        for (auto& e : environment) env.push_back(e.data());
+        env.push_back(nullptr);
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(),
+                                        m_environment.empty() ? environ : env.data());
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) {
             ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
@@ -120,17 +126,53 @@ protected:
     }
 
     // Runs vexo as the unprivileged user `nobody` (setpriv), for the cases
-    // root would sail through. False (and nothing set) where that cannot be.
+    // root would sail through. The build tree may lie below a folder only its
+    // owner can enter (a clone in root's home or in a `mktemp -d` folder), so
+    // nobody runs a copy of vexo from a fresh 0755 folder under /tmp, beside
+    // the scratch folder. False (and nothing set) where that cannot be: the
+    // caller skips and says why.
     bool RunAsNobody()
     {
         if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0) return false;
-        m_prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        char pattern[] = "/tmp/vexo-prog-XXXXXX";
+        if (!::mkdtemp(pattern)) return false;
+        m_programDir = pattern;
+        const std::string copy = m_programDir + "/vexo";
+        std::error_code ec;
+        std::filesystem::copy_file(VEXO_BINARY, copy, ec);
+        if (ec || ::chmod(m_programDir.c_str(), 0755) != 0 || ::chmod(copy.c_str(), 0755) != 0) return false;
         ::chmod(m_dir.c_str(), 0777);
+        // The sanitizers' suppression files live in the checkout too.
+        for (char** e = environ; *e; ++e) {
+            std::string entry = *e;
+            const std::size_t at = entry.find("suppressions=");
+            if (at != std::string::npos) {
+                const std::size_t from = at + 13, to = std::min(entry.find(':', from), entry.size());
+                const std::string copyOf = m_programDir + "/" + entry.substr(0, entry.find('=')) + ".supp";
+                std::filesystem::copy_file(entry.substr(from, to - from), copyOf, ec);
+                if (ec || ::chmod(copyOf.c_str(), 0644) != 0) return false;
+                entry.replace(from, to - from, copyOf);
+            }
+            m_environment.push_back(entry);
+        }
+        const std::string program = m_program;
+        m_program = copy;
+        m_prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        // A /tmp mounted noexec, or a parent nobody may not enter: say so.
+        if (Vexo({"--version"}).code != 0) {
+            m_prefix.clear();
+            m_environment.clear();
+            m_program = program;
+            return false;
+        }
         return true;
     }
 
     std::string m_dir;
+    std::string m_program = VEXO_BINARY;  // the vexo that runs (a copy when run as nobody)
+    std::string m_programDir;  // the folder of that copy, removed with the scratch folder
     std::vector<std::string> m_prefix;  // words before the program (setpriv ...)
+    std::vector<std::string> m_environment;  // the program's environment; empty: ours
     bool m_appendOut = false;  // standard output appends to .stdout instead of replacing it
     std::string m_stdinPath = "/dev/null";  // what vexo reads on standard input
 };
