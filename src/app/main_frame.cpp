@@ -16,7 +16,6 @@
 #include "app/command_ids.h"
 #include "app/lock_keys.h"
 #include "app/outside_programs.h"
-#include "app/tools_menu.h"
 #include "app/vexowriter_app.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/settings_dialogs.h"
@@ -178,13 +177,9 @@ void CMainFrame::CreateMenus()
     function->addAction(Action(ID_CLEAR_WINDOW));
     function->addAction(Action(ID_INFO_DIALOG));
 
-    // What came after the seed's commands, each capability in its own file.
+    // What came after the seed's commands: the application fills it.
     m_pToolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
     m_pToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
-    AddDiagnosisTools(*this, m_app);
-    AddRealPortTools(*this, m_app);
-    AddBufferTools(*this, m_app);
-    AddProductionTools(*this, m_app);
 
     // Menu items show text only; the pictures belong to the buttons.
     for (QAction* action : std::as_const(m_actions)) action->setIconVisibleInMenu(false);
@@ -309,6 +304,7 @@ void CMainFrame::SetSimulated(bool simulated)
 QAction* CMainFrame::AddCommand(int id, const QString& text, std::function<void()> handler)
 {
     QAction* action = MakeAction(id, text);
+    action->setIconVisibleInMenu(false);
     connect(action, &QAction::triggered, this, std::move(handler));
     return action;
 }
