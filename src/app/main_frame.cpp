@@ -67,12 +67,9 @@ CMainFrame::CMainFrame(CVexoWriterApp& app) : m_app(app)
     setObjectName(QStringLiteral("MainFrame"));
     auto* view = new CVexoWriterView(app, this);
     setCentralWidget(view);
-    // "*" before the title while the buffer differs from what was loaded or read.
-    connect(view, &CVexoWriterView::modifiedChanged, this, [this](bool modified) {
-        QString title = windowTitle();
-        if (title.startsWith(QLatin1Char('*'))) title.remove(0, 1);
-        setWindowTitle(modified ? QLatin1Char('*') + title : title);
-    });
+    // "*" before the title (its "[*]") while the buffer differs from what was
+    // loaded or read.
+    connect(view, &CVexoWriterView::modifiedChanged, this, &QWidget::setWindowModified);
 
     CreateMenus();
     CreateToolBars();
@@ -88,7 +85,7 @@ CMainFrame::CMainFrame(CVexoWriterApp& app) : m_app(app)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    setWindowTitle(Text(kFrameCaption));
+    SetSimulated(false);
     m_hBigIcon = PictureIcon(Picture::AppIcon);
     setWindowIcon(m_hBigIcon);
 
@@ -297,8 +294,8 @@ void CMainFrame::DockBarBeside(QToolBar* bar, QToolBar* neighbour)
 
 void CMainFrame::SetSimulated(bool simulated)
 {
-    setWindowTitle(simulated ? Text(kFrameCaption) + QStringLiteral(" [simulated module]")
-                             : Text(kFrameCaption));
+    const QString caption = QStringLiteral("[*]") + Text(kFrameCaption);
+    setWindowTitle(simulated ? caption + QStringLiteral(" [simulated module]") : caption);
 }
 
 QAction* CMainFrame::AddCommand(int id, const QString& text, std::function<void()> handler)
