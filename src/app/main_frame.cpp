@@ -16,7 +16,6 @@
 #include "app/command_ids.h"
 #include "app/lock_keys.h"
 #include "app/outside_programs.h"
-#include "app/tools_menu.h"
 #include "app/vexowriter_app.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/settings_dialogs.h"
@@ -68,12 +67,9 @@ CMainFrame::CMainFrame(CVexoWriterApp& app) : m_app(app)
     setObjectName(QStringLiteral("MainFrame"));
     auto* view = new CVexoWriterView(app, this);
     setCentralWidget(view);
-    // "*" before the title while the buffer differs from what was loaded or read.
-    connect(view, &CVexoWriterView::modifiedChanged, this, [this](bool modified) {
-        QString title = windowTitle();
-        if (title.startsWith(QLatin1Char('*'))) title.remove(0, 1);
-        setWindowTitle(modified ? QLatin1Char('*') + title : title);
-    });
+    // "*" before the title (its "[*]") while the buffer differs from what was
+    // loaded or read.
+    connect(view, &CVexoWriterView::modifiedChanged, this, &QWidget::setWindowModified);
 
     CreateMenus();
     CreateToolBars();
@@ -89,7 +85,7 @@ CMainFrame::CMainFrame(CVexoWriterApp& app) : m_app(app)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-    setWindowTitle(Text(kFrameCaption));
+    SetSimulated(false);
     m_hBigIcon = PictureIcon(Picture::AppIcon);
     setWindowIcon(m_hBigIcon);
 
@@ -178,13 +174,9 @@ void CMainFrame::CreateMenus()
     function->addAction(Action(ID_CLEAR_WINDOW));
     function->addAction(Action(ID_INFO_DIALOG));
 
-    // What came after the seed's commands, each capability in its own file.
+    // What came after the seed's commands: the application fills it.
     m_pToolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
     m_pToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
-    AddDiagnosisTools(*this, m_app);
-    AddRealPortTools(*this, m_app);
-    AddBufferTools(*this, m_app);
-    AddProductionTools(*this, m_app);
 
     // Menu items show text only; the pictures belong to the buttons.
     for (QAction* action : std::as_const(m_actions)) action->setIconVisibleInMenu(false);
@@ -302,13 +294,14 @@ void CMainFrame::DockBarBeside(QToolBar* bar, QToolBar* neighbour)
 
 void CMainFrame::SetSimulated(bool simulated)
 {
-    setWindowTitle(simulated ? Text(kFrameCaption) + QStringLiteral(" [simulated module]")
-                             : Text(kFrameCaption));
+    const QString caption = QStringLiteral("[*]") + Text(kFrameCaption);
+    setWindowTitle(simulated ? caption + QStringLiteral(" [simulated module]") : caption);
 }
 
 QAction* CMainFrame::AddCommand(int id, const QString& text, std::function<void()> handler)
 {
     QAction* action = MakeAction(id, text);
+    action->setIconVisibleInMenu(false);
     connect(action, &QAction::triggered, this, std::move(handler));
     return action;
 }

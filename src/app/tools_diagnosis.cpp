@@ -12,6 +12,7 @@
 #include "app/vexowriter_app.h"
 #include "dialogs/diagnosis_report.h"
 #include "session/session.h"
+#include "view/vexowriter_view.h"
 
 namespace vexo::gui {
 
@@ -21,7 +22,11 @@ inline constexpr int ID_TOOLS_ERASE_CHECK = kDiagnosisCommands + 1;
 void AddDiagnosisTools(CMainFrame& frame, CVexoWriterApp& app)
 {
     // Created once, hidden; each report shows it again. The frame owns it.
-    auto* report = new DiagnosisReport(app, &frame);
+    auto* report = new DiagnosisReport(app.TheSession(), app.Ui(), &frame);
+    // A difference double-clicked: its row of the hex view on top.
+    QObject::connect(report, &DiagnosisReport::addressChosen, &frame, [&app](quint32 address) {
+        if (app.m_pView) app.m_pView->GoToAddress(address);
+    });
 
     QAction* compare = frame.AddCommand(ID_TOOLS_COMPARE, QStringLiteral("&Compare Chip with Buffer"), [&frame, &app, report] {
         frame.RunSessionCommand([&app, report](Session& s) {

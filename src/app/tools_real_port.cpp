@@ -25,14 +25,9 @@ const QString kRetriesKey = QStringLiteral("Settings/Retries");
 const QString kPulseKey = QStringLiteral("Settings/PulseMicros");
 const QString kSkipBlankKey = QStringLiteral("Settings/SkipBlank");
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-
-// The same place the port is kept.
-QSettings Profile() { return QSettings(Text(kCompanyKey), Text(kAppTitle)); }
-
-ProgramSettings StoredSettings()
+// Kept in the application's profile, beside the port.
+ProgramSettings StoredSettings(const QSettings& profile)
 {
-    const QSettings profile = Profile();
     ProgramSettings settings;
     settings.retries = profile.value(kRetriesKey, 0).toInt();
     settings.pulseMicros = profile.value(kPulseKey, 0).toUInt();
@@ -40,9 +35,8 @@ ProgramSettings StoredSettings()
     return settings;
 }
 
-void StoreSettings(const ProgramSettings& settings)
+void StoreSettings(QSettings& profile, const ProgramSettings& settings)
 {
-    QSettings profile = Profile();
     profile.setValue(kRetriesKey, settings.retries);
     profile.setValue(kPulseKey, settings.pulseMicros);
     profile.setValue(kSkipBlankKey, settings.skipBlank);
@@ -61,7 +55,7 @@ void AddRealPortTools(CMainFrame& frame, CVexoWriterApp& app)
 {
     // The kept options, for the device object the session is about to start.
     // Values out of range (a hand-edited file) leave the defaults.
-    static_cast<void>(app.TheSession().SetProgramSettings(StoredSettings()));
+    static_cast<void>(app.TheSession().SetProgramSettings(StoredSettings(app.Profile())));
 
     auto* check = new PortCheckWindow(&frame);
     QMenu& menu = *frame.m_pToolsMenu;
@@ -87,7 +81,7 @@ void AddRealPortTools(CMainFrame& frame, CVexoWriterApp& app)
             app.Ui().AppMessageBox(applied.message());
             return;
         }
-        StoreSettings(settings);
+        StoreSettings(app.Profile(), settings);
     });
     menu.addAction(frame.AddCommand(ID_OPTIONS, QStringLiteral("Options\u2026"), [&app, options] {
         options->Load(app.TheSession().Settings());

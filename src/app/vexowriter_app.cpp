@@ -4,7 +4,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -14,6 +13,7 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/screenshots.h"
+#include "app/tools_menu.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/settings_dialogs.h"
 #include "port/fault_port.h"
@@ -32,11 +32,12 @@ const QString kVersion = QString::fromLatin1(vexo::kVersion);
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
-QSettings Profile() { return QSettings(Text(kCompanyKey), Text(kAppTitle)); }
-
 }  // namespace
 
-CVexoWriterApp::CVexoWriterApp() : m_pSession(std::make_unique<Session>(m_ui)) {}
+CVexoWriterApp::CVexoWriterApp()
+    : m_profile(Text(kCompanyKey), Text(kAppTitle)), m_pSession(std::make_unique<Session>(m_ui))
+{
+}
 
 CVexoWriterApp::~CVexoWriterApp()
 {
@@ -151,7 +152,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     QString portText = options.port;
     const bool portGiven = options.portGiven;
     if (!portGiven) {
-        portText = Profile().value(kPortKey).toString();
+        portText = m_profile.value(kPortKey).toString();
         std::string why;
         if (portText.isEmpty() || !ParsePortDescription(portText.toStdString(), &why))
             portText = DefaultPortText();
@@ -175,6 +176,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
 
     // The main window with its view, bars and status bar, shown and painted.
     m_pMainFrame = std::make_unique<CMainFrame>(*this);
+    CreateTools();
     m_ui.SetMainWindow(m_pMainFrame.get());
     m_ui.SetHexCountPane(m_pMainFrame->m_pHexCountPane);
     m_ui.SetMessagePane(m_pMainFrame->m_pMessagePane);
@@ -193,7 +195,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     CreateDialogs();
     m_pInfoDlg->show();
     // Kept for the next start: a port given here that opened.
-    if (portGiven && m_bPortOpened) Profile().setValue(kPortKey, portText);
+    if (portGiven && m_bPortOpened) m_profile.setValue(kPortKey, portText);
     m_nStartFailureCode = 0;
     return true;
 }
@@ -247,6 +249,16 @@ void CVexoWriterApp::CreateDialogs()
     m_pPortDlg = new CPortDlg(*this, owner);
     m_pFileNameDlg = new CFileNameDlg(*this, owner);
     m_pInfoDlg = new CInfoDlg(*this, owner);
+}
+
+void CVexoWriterApp::CreateTools()
+{
+    // What came after the seed's commands, each capability in its own file.
+    CMainFrame& frame = *m_pMainFrame;
+    AddDiagnosisTools(frame, *this);
+    AddRealPortTools(frame, *this);
+    AddBufferTools(frame, *this);
+    AddProductionTools(frame, *this);
 }
 
 CDipSwitchDlg* CVexoWriterApp::DipDialog(int index) const

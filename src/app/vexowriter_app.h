@@ -1,8 +1,11 @@
 // The application object: owns the device object and the main window, holds
 // the view and the thirteen modeless dialogs, and runs start-up and shut-down.
+// The Tools windows are not among its members: it creates them with what
+// they use (the session, the UI services) and wires their signals.
 #pragma once
 
 #include <QObject>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -81,6 +84,9 @@ public:
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     CQtUiServices& Ui() { return m_ui; }
+    // The profile (the company key, and the application title under it):
+    // the kept port and programming options.
+    QSettings& Profile() { return m_profile; }
     // Refuses a save name that is the chip file, the trace or the capture.
     Status CheckSaveTarget(const std::string& path) const;
     IPort* Port() const;
@@ -99,13 +105,18 @@ public:
 
     // While a command runs, closing the main window is refused.
     bool IsCommandRunning() const { return m_nCommandDepth > 0; }
+    // A command begins and ends (they nest); after the outermost one the
+    // port's health is looked at. A window that runs its own commands
+    // signals both, and these take them.
+    void BeginCommand() { ++m_nCommandDepth; }
+    void EndCommand()
+    {
+        if (--m_nCommandDepth == 0) CheckPortHealth();
+    }
     class CommandScope {
     public:
-        explicit CommandScope(CVexoWriterApp& app) : m_app(app) { ++m_app.m_nCommandDepth; }
-        ~CommandScope()
-        {
-            if (--m_app.m_nCommandDepth == 0) m_app.CheckPortHealth();
-        }
+        explicit CommandScope(CVexoWriterApp& app) : m_app(app) { m_app.BeginCommand(); }
+        ~CommandScope() { m_app.EndCommand(); }
         CommandScope(const CommandScope&) = delete;
         CommandScope& operator=(const CommandScope&) = delete;
 
@@ -128,9 +139,13 @@ public:
 
 private:
     void CreateDialogs();
+    // The Tools menu's commands and windows, wired to the session, the view
+    // and the dialogs.
+    void CreateTools();
     void OpenPort(const QString& portText, const StartOptions& start);
 
     CQtUiServices m_ui;
+    QSettings m_profile;
     std::unique_ptr<IUiAnswerer> m_pOwnAnswerer;
     std::unique_ptr<Session> m_pSession;
     std::unique_ptr<CMainFrame> m_pMainFrame;

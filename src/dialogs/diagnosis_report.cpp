@@ -13,11 +13,8 @@
 
 #include <utility>
 
-#include "app/qt_ui_services.h"
-#include "app/vexowriter_app.h"
 #include "dialogs/modeless_dialog.h"
 #include "session/session.h"
-#include "view/vexowriter_view.h"
 
 namespace vexo::gui {
 
@@ -82,7 +79,8 @@ private:
     QString m_expectedHeader = QStringLiteral("Buffer");
 };
 
-DiagnosisReport::DiagnosisReport(CVexoWriterApp& app, QWidget* parent) : QDialog(parent), m_app(app)
+DiagnosisReport::DiagnosisReport(Session& session, IUiServices& ui, QWidget* parent)
+    : QDialog(parent), m_session(session), m_ui(ui)
 {
     setObjectName(QStringLiteral("DiagnosisReport"));
     setModal(false);
@@ -171,7 +169,7 @@ QString DiagnosisReport::Text() const
 
 Status DiagnosisReport::SaveCsv(const std::string& path) const
 {
-    if (Status held = m_app.TheSession().CheckSaveTarget(path); !held) return held;
+    if (Status held = m_session.CheckSaveTarget(path); !held) return held;
     return WriteCompareCsv(path, m_model->Report());
 }
 
@@ -188,13 +186,13 @@ void DiagnosisReport::OnSaveCsv()
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as CSV"), QString(),
                                                       QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty()) return;
-    if (const Status saved = SaveCsv(ToCore(path)); !saved) m_app.Ui().AppMessageBox(saved.message());
+    if (const Status saved = SaveCsv(ToCore(path)); !saved) m_ui.AppMessageBox(saved.message());
 }
 
 void DiagnosisReport::OnActivated(int row)
 {
     if (row < 0 || std::size_t(row) >= m_model->Report().diffs.size()) return;
-    if (m_app.m_pView) m_app.m_pView->GoToAddress(AddressOfRow(row));
+    emit addressChosen(AddressOfRow(row));
 }
 
 }  // namespace vexo::gui

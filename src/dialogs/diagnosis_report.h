@@ -1,6 +1,8 @@
 // The diagnosis report window: what a compare or an erase check found, as a
 // summary, the findings and a table of every differing byte. Modeless,
-// created once by the Tools menu and shown again for each new report.
+// created once by the Tools menu and shown again for each new report. It
+// reads the session and tells the operator through the UI services; a row
+// double-clicked goes upward as addressChosen.
 #pragma once
 
 #include <QDialog>
@@ -12,19 +14,23 @@
 
 #include "base/error.h"
 #include "rom/diagnosis.h"
+#include "rom/ui_services.h"
 
 class QLabel;
 class QTableView;
 
+namespace vexo {
+class Session;
+}
+
 namespace vexo::gui {
 
-class CVexoWriterApp;
 class DiffTableModel;
 
 class DiagnosisReport final : public QDialog {
     Q_OBJECT
 public:
-    DiagnosisReport(CVexoWriterApp& app, QWidget* parent);
+    DiagnosisReport(Session& session, IUiServices& ui, QWidget* parent);
     ~DiagnosisReport() override;
 
     // A compare's result: its summary, findings and differences.
@@ -40,11 +46,15 @@ public:
     // session holds that file (the chip file, a trace).
     Status SaveCsv(const std::string& path) const;
 
-    // The row's address; the hex view scrolls there on a double-click.
+    // The row's address; a double-click on the row chooses it.
     std::uint32_t AddressOfRow(int row) const;
     QTableView* Table() const { return m_table; }
     QString Summary() const;
     QStringList Findings() const { return m_findings; }
+
+signals:
+    // A difference was double-clicked: the hex view may show its address.
+    void addressChosen(quint32 address);
 
 private:
     void Present(const QString& title, const QString& summary, const QStringList& findings,
@@ -53,7 +63,8 @@ private:
     void OnSaveCsv();
     void OnActivated(int row);
 
-    CVexoWriterApp& m_app;
+    Session& m_session;
+    IUiServices& m_ui;
     QLabel* m_summary = nullptr;
     QLabel* m_findingsLabel = nullptr;
     QTableView* m_table = nullptr;

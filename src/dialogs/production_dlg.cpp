@@ -17,8 +17,6 @@
 
 #include <cstdio>
 
-#include "app/main_frame.h"
-#include "app/vexowriter_app.h"
 #include "commands/production.h"
 #include "dialogs/modeless_dialog.h"
 #include "rom/production_log.h"
@@ -37,8 +35,8 @@ enum Column { kChip, kTime, kSerial, kCrc, kResult, kStep, kAddress, kSeconds, k
 
 }  // namespace
 
-ProductionWindow::ProductionWindow(CVexoWriterApp& app, CMainFrame& frame)
-    : QDialog(&frame), m_app(app), m_frame(frame)
+ProductionWindow::ProductionWindow(Session& session, IUiServices& ui, QWidget* parent)
+    : QDialog(parent), m_session(session), m_ui(ui)
 {
     setObjectName(QStringLiteral("ProductionWindow"));
     setWindowTitle(tr("Production"));
@@ -137,11 +135,11 @@ ProductionWindow::ProductionWindow(CVexoWriterApp& app, CMainFrame& frame)
 
 ProductionWindow::~ProductionWindow() = default;
 
-bool ProductionWindow::RunGoing() const { return m_app.TheSession().Production() != nullptr; }
+bool ProductionWindow::RunGoing() const { return m_session.Production() != nullptr; }
 
 void ProductionWindow::ShowJob()
 {
-    Session& s = m_app.TheSession();
+    Session& s = m_session;
     if (!s.Started()) return;
     const std::string& image = s.ImagePath();
     m_image->setText(image.empty() ? tr("(none loaded)") : FromCore(image));
@@ -178,7 +176,7 @@ Status ProductionWindow::StartRun()
     Session::ProductionOptions options;
     options.serial = *serial;
     options.logPath = ToCore(m_logFile->text().trimmed());
-    if (Status s = m_app.TheSession().StartProduction(options); !s) return s;
+    if (Status s = m_session.StartProduction(options); !s) return s;
     m_records->setRowCount(0);
     m_result->clear();
     EnableSettings(false);
@@ -188,35 +186,35 @@ Status ProductionWindow::StartRun()
 
 void ProductionWindow::OnNextChip()
 {
-    if (m_chipInProgress || !m_app.m_pRom) return;
+    if (m_chipInProgress || !m_session.Started()) return;
     ShowJob();  // the device or speed may have changed meanwhile
     if (!RunGoing()) {
         if (Status s = StartRun(); !s) {
-            m_app.Ui().AppMessageBox(s.message());
+            m_ui.AppMessageBox(s.message());
             return;
         }
     }
     m_chipInProgress = true;
     m_next->setEnabled(false);
     m_stop->setEnabled(false);
-    std::optional<Result<ChipResult>> chip;
-    m_frame.RunSessionCommand([&chip](Session& s) { chip.emplace(s.ProductionChip()); });
+    emit chipStarted();
+    const Result<ChipResult> chip = m_session.ProductionChip();
+    emit chipFinished();
     m_chipInProgress = false;
     m_next->setEnabled(true);
     m_stop->setEnabled(true);
-    if (!chip) return;
-    if (!chip->ok()) {
+    if (!chip.ok()) {
         // No chip was started (the serial outgrew its width, the tray): the run ends.
-        const std::string reason = chip->message();
+        const std::string reason = chip.message();
         OnStopRun();
-        m_app.Ui().AppMessageBox(reason);
+        m_ui.AppMessageBox(reason);
         return;
     }
-    ShowChip(**chip);
-    if (!(*chip)->logged) {
-        const std::string reason = (*chip)->logged.message();
+    ShowChip(*chip);
+    if (!chip->logged) {
+        const std::string reason = chip->logged.message();
         OnStopRun();
-        m_app.Ui().AppMessageBox(reason);
+        m_ui.AppMessageBox(reason);
     }
 }
 
@@ -225,8 +223,8 @@ void ProductionWindow::OnStopRun()
     if (m_chipInProgress) return;
     if (RunGoing()) {
         ShowCounters();
-        if (Status closed = m_app.TheSession().StopProduction(); !closed)
-            m_app.Ui().AppMessageBox(closed.message());
+        if (Status closed = m_session.StopProduction(); !closed)
+            m_ui.AppMessageBox(closed.message());
     }
     EnableSettings(true);
     m_stop->setEnabled(false);
@@ -256,7 +254,7 @@ void ProductionWindow::ShowChip(const ChipResult& chip)
 
 void ProductionWindow::ShowCounters()
 {
-    const ProductionRun* run = m_app.TheSession().Production();
+    const ProductionRun* run = m_session.Production();
     const unsigned passed = run ? run->Passed() : 0, failed = run ? run->Failed() : 0;
     QString text = tr("Passed: %1    Failed: %2").arg(passed).arg(failed);
     if (run && run->NextSerial()) text += tr("    Next serial: %1").arg(qulonglong(*run->NextSerial()));

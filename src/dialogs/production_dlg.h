@@ -1,5 +1,8 @@
 // The Production window: chip after chip with the loaded image, each with its
-// serial number, a result in large text and a record in the log.
+// serial number, a result in large text and a record in the log. It drives
+// the session's production run and tells the operator through the UI
+// services; while a chip is programmed it says so upward (chipStarted,
+// chipFinished), so that whoever shows it can refuse to close meanwhile.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +11,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "rom/ui_services.h"
 
 class QCheckBox;
 class QComboBox;
@@ -18,19 +22,17 @@ class QSpinBox;
 class QTableWidget;
 
 namespace vexo {
+class Session;
 struct ChipResult;
 struct SerialPlan;
 }  // namespace vexo
 
 namespace vexo::gui {
 
-class CMainFrame;
-class CVexoWriterApp;
-
 class ProductionWindow final : public QDialog {
     Q_OBJECT
 public:
-    ProductionWindow(CVexoWriterApp& app, CMainFrame& frame);
+    ProductionWindow(Session& session, IUiServices& ui, QWidget* parent);
     ~ProductionWindow() override;
 
     // Shows the window with the session's image, device and speed.
@@ -57,6 +59,11 @@ public:
     QLabel* CountersLabel() const { return m_counters; }
     QTableWidget* Records() const { return m_records; }
 
+signals:
+    // Around the programming of one chip, boxes included.
+    void chipStarted();
+    void chipFinished();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
@@ -71,8 +78,8 @@ private:
     void ShowCounters();
     void EnableSettings(bool enable);
 
-    CVexoWriterApp& m_app;
-    CMainFrame& m_frame;
+    Session& m_session;
+    IUiServices& m_ui;
     bool m_chipInProgress = false;
 
     QLabel* m_image = nullptr;

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QWindow>
 
 #include <deque>
 #include <memory>
@@ -75,6 +76,12 @@ public:
     GuiHarness& operator=(const GuiHarness&) = delete;
 
     CMainFrame* Frame() const { return app->MainFrame(); }
+    // The main window's title as the window system shows it ("[*]" resolved).
+    QString ShownTitle() const
+    {
+        const QWindow* window = Frame()->windowHandle();
+        return window ? window->title() : QString();
+    }
     CRom& Rom() const { return *app->m_pRom; }
     SimModule* Sim() const { return dynamic_cast<SimModule*>(app->Port()); }
 

@@ -1,6 +1,7 @@
 // The Tools menu's compare and erase check: the report window, its table,
 // its CSV, and the double-click that scrolls the hex view.
 #include <QAbstractItemModel>
+#include <QSignalSpy>
 #include <QTableView>
 
 #include "app/command_ids.h"
@@ -80,11 +81,15 @@ void DiagnosisTest::compareShowsEveryDifference()
     QCOMPARE(Cell(table, 0, 4), QStringLiteral("needs programming"));
     QVERIFY(report->Text().contains(QStringLiteral("0x05000: buffer 7F, chip FF (needs programming)\n")));
 
-    // A double-click on a row brings its row of the hex view to the top.
+    // A double-click on a row chooses its address, and the hex view brings
+    // that row to the top.
     QVERIFY(QTest::qWaitForWindowExposed(report));
+    QSignalSpy chosen(report, &DiagnosisReport::addressChosen);
     const QRect cell = table->visualRect(table->model()->index(1, 0));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.at(0).at(0).value<quint32>(), quint32(0x5000));
     QCOMPARE(gui.app->m_pView->FirstDrawnOffset(), 0x5000);
 
     const QString csv = gui.dir.filePath(QStringLiteral("diffs.csv"));

@@ -69,8 +69,8 @@ void MainWindowTest::startUpShowsWindowPanelAndHiddenDialogs()
     QVERIFY(gui.started);
     CMainFrame* frame = gui.Frame();
     QVERIFY(frame->isVisible());
-    QVERIFY(frame->windowTitle().startsWith(QStringLiteral("Vexo Writer 1.1")));
-    QVERIFY(frame->windowTitle().contains(QStringLiteral("simulated")));
+    QVERIFY(gui.ShownTitle().startsWith(QStringLiteral("Vexo Writer 1.1")));
+    QVERIFY(gui.ShownTitle().contains(QStringLiteral("simulated")));
     QCOMPARE(gui.answerer.messages, QStringList());  // the module answered
 
     QCOMPARE(frame->m_pMessagePane->text(), QStringLiteral("Ready"));
@@ -373,7 +373,7 @@ void MainWindowTest::portOpenFailureIsShownAndTheProgramCarriesOn()
     QVERIFY(answerer.messages[1].startsWith(QStringLiteral("Programming Module not found")));
     QVERIFY(app.m_pRom);
     QVERIFY(app.m_pInfoDlg->isVisible());
-    QVERIFY(!app.MainFrame()->windowTitle().contains(QStringLiteral("simulated")));
+    QVERIFY(!app.MainFrame()->windowHandle()->title().contains(QStringLiteral("simulated")));
     app.ExitInstance();
     // A port that failed to open is not kept.
     QVERIFY(!QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Vexo Writer1"))

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 
 #include "app/command_ids.h"
@@ -82,9 +83,15 @@ void TestProduction::nextChipProgramsTheTrayWithSerials()
     closing.frame = h.Frame();
     h.app->Ui().SetAnswerer(&closing);
 
+    QSignalSpy started(w, &ProductionWindow::chipStarted);
+    QSignalSpy finished(w, &ProductionWindow::chipFinished);
     GuiHarness::Click(w->NextChipButton());
     QVERIFY(w->RunGoing());
     QVERIFY(!w->LogFile()->isEnabled());  // settings stay while the run goes
+    // One chip, told upward before and after; the main window may close again.
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!h.app->IsCommandRunning());
     QCOMPARE(w->Records()->rowCount(), 1);
     QVERIFY(w->ResultLabel()->text().startsWith(QStringLiteral("chip 1: passed, serial 1000, crc32 0x")));
     QVERIFY(w->ResultLabel()->styleSheet().contains(QStringLiteral("#1a8f1a")));

@@ -84,11 +84,11 @@ void ToolsBufferTest::menuHoldsTheEntries()
 
 void ToolsBufferTest::operationsRunAndUndoRestores()
 {
-    const QString title = m_gui->Frame()->windowTitle();
+    const QString title = m_gui->ShownTitle();
     Trigger(ID_BUFFER_SWAP);
     QCOMPARE(Byte(0), std::uint8_t(m_image[1]));
     QCOMPARE(Byte(1), std::uint8_t(m_image[0]));
-    QCOMPARE(m_gui->Frame()->windowTitle(), QLatin1Char('*') + title);
+    QCOMPARE(m_gui->ShownTitle(), QLatin1Char('*') + title);
     Trigger(ID_BUFFER_REPEAT);  // 16 KiB twice over the 27C256
     QCOMPARE(Device().mid(0x4000), Device().left(0x4000));
 
@@ -101,7 +101,7 @@ void ToolsBufferTest::operationsRunAndUndoRestores()
     QCOMPARE(Byte(0x4000), std::uint8_t(0xFF));
     Trigger(ID_UNDO);
     QCOMPARE(Device().left(0x4000), m_image);
-    QCOMPARE(m_gui->Frame()->windowTitle(), title);
+    QCOMPARE(m_gui->ShownTitle(), title);
     Trigger(ID_REDO);
     QCOMPARE(Byte(0), std::uint8_t(m_image[1]));
     QVERIFY(m_gui->app->TheSession().BufferModified());
