@@ -20,7 +20,7 @@ using test::RandomBytes;
 
 std::string Golden(const std::string& name)
 {
-    const auto path = std::filesystem::path(VEXO_GOLDEN_DIR) / name;
+    const auto path = std::filesystem::path(VEXO_TESTS_DIR) / "rom" / "golden" / name;
     std::ifstream in(path, std::ios::binary);
     EXPECT_TRUE(in.good()) << path;
     std::stringstream text;
