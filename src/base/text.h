@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -27,6 +28,12 @@ inline std::string Cat(std::initializer_list<std::string_view> parts)
     out.reserve(size);
     for (std::string_view p : parts) out.append(p);
     return out;
+}
+
+// "1 byte", "2 bytes": a count with its noun, singular for one.
+inline std::string Count(std::uint64_t n, std::string_view one, std::string_view many)
+{
+    return Cat({std::to_string(n), " ", n == 1 ? one : many});
 }
 
 }  // namespace vexo

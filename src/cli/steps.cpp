@@ -336,6 +336,10 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
         *reason = "no steps given";
         return false;
     }
+    if (std::string problem = CheckBatchSerials(*steps); !problem.empty()) {
+        *reason = std::move(problem);
+        return false;
+    }
     return true;
 }
 
@@ -373,6 +377,20 @@ int FirstDevice(const std::vector<Step>& steps)
             return part ? part->device : 0;
         }
     return 0;
+}
+
+int DeviceAt(const std::vector<Step>& steps, std::size_t index)
+{
+    int device = 0;
+    for (std::size_t i = 0; i < index && i < steps.size(); ++i) {
+        if (steps[i].def->run != RunDevice) continue;
+        if (const std::optional<int> named = FindDevice(steps[i].args[0])) {
+            device = *named;
+        } else if (const Result<PartInfo> part = Session::LookUpPart(steps[i].args[0])) {
+            device = part->device;
+        }
+    }
+    return device;
 }
 
 std::string StepHelp()

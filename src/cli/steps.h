@@ -91,6 +91,14 @@ bool RunSteps(StepContext& context, const std::vector<Step>& steps);
 
 // The device index the run selects first: its first `device` step, else 0.
 int FirstDevice(const std::vector<Step>& steps);
+// The device index selected when step `index` runs: the last `device` step
+// before it, else 0.
+int DeviceAt(const std::vector<Step>& steps, std::size_t index);
+
+// Checks that need the steps together (steps_production.cpp): a batch's
+// serial number must lie within the device selected for it. Empty when
+// they are good, else the one-line reason of the usage error.
+std::string CheckBatchSerials(const std::vector<Step>& steps);
 
 // "  load FILE        Open BIN File ..." lines for --help.
 std::string StepHelp();

@@ -83,7 +83,7 @@ bool RunPatch(StepContext& c, const Step& step)
     const Result<PatchArgs> a = ParsePatchArgs(step.args);
     if (!a) return Finish(c, Status::Fail(a.message()), {});
     return Finish(c, c.session.PatchBuffer(a->address, a->bytes),
-                  Cat({"patched ", std::to_string(a->bytes.size()), " bytes at ", Hex6(a->address)}));
+                  Cat({"patched ", Count(a->bytes.size(), "byte", "bytes"), " at ", Hex6(a->address)}));
 }
 
 bool RunSwap(StepContext& c, const Step&)

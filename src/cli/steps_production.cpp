@@ -1,5 +1,6 @@
 // The production steps: `batch`, chip after chip until the operator stops.
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "base/json.h"
@@ -8,6 +9,7 @@
 #include "cli/cli_ui.h"
 #include "cli/steps.h"
 #include "commands/production.h"
+#include "rom/catalogue.h"
 #include "session/session.h"
 
 namespace vexo::cli {
@@ -33,23 +35,39 @@ std::string CheckBatch(const Step& step)
     return {};
 }
 
-// One line from the operator; false at the end of input or "q".
-bool WaitForChip(StepContext& c, unsigned number)
+// One line from the operator, without its line end and the blanks around
+// it; nothing at the end of input (a last line without its line end counts
+// as the end).
+std::optional<std::string> ReadAnswer(std::FILE* in)
 {
-    c.ui.Note(Cat({"Insert chip ", std::to_string(number), " and press Enter (q to stop)"}));
     std::string line;
-    for (int ch; (ch = std::fgetc(c.in)) != EOF;) {
+    for (int ch; (ch = std::fgetc(in)) != EOF;) {
         if (ch == '\n') {
             while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
                 line.pop_back();
             std::size_t first = 0;
             while (first < line.size() && (line[first] == ' ' || line[first] == '\t')) ++first;
-            return !SameText(std::string_view(line).substr(first), "q");
+            return line.substr(first);
         }
         if (line.size() < 256) line.push_back(char(ch));
     }
-    // Input ended: a last line without its line end counts only as "q".
-    return false;
+    return std::nullopt;
+}
+
+// True when the operator asks for the next chip: an empty line (Enter) only.
+// "q", "quit", "stop" and the end of input stop; anything else asks again,
+// so that a stray word never starts a chip.
+bool WaitForChip(StepContext& c, unsigned number)
+{
+    c.ui.Note(Cat({"Insert chip ", std::to_string(number), " and press Enter (q to stop)"}));
+    for (;;) {
+        const std::optional<std::string> answer = ReadAnswer(c.in);
+        if (!answer) return false;
+        if (answer->empty()) return true;
+        for (std::string_view stop : {"q", "quit", "stop"})
+            if (SameText(*answer, stop)) return false;
+        c.ui.Note("press Enter for the next chip, or q to stop");
+    }
 }
 
 JsonObject ChipFields(const ChipResult& r)
@@ -65,7 +83,12 @@ JsonObject ChipFields(const ChipResult& r)
     fields.String("sum16", sum).String("crc32", crc).Fixed("seconds", r.seconds, 1);
     if (!r.passed) {
         fields.String("failed_step", ProductionStepName(r.failedStep));
-        if (r.failedAddress) fields.Unsigned("failed_address", *r.failedAddress);
+        if (r.failedAddress) {
+            // As the log writes it.
+            char address[16];
+            std::snprintf(address, sizeof address, "0x%05X", unsigned(*r.failedAddress));
+            fields.String("failed_address", address);
+        }
         if (r.bufferByte) fields.Unsigned("buffer", *r.bufferByte);
         if (r.chipByte) fields.Unsigned("chip_byte", *r.chipByte);
     }
@@ -105,18 +128,33 @@ bool RunBatch(StepContext& c, const Step& step)
     }
 
     const ProductionRun& run = *c.session.Production();
-    const bool allPassed = run.AllPassed();
+    const bool succeeded = run.Succeeded();
     JsonObject summary;
     summary.Unsigned("chips", run.Chips()).Unsigned("passed", run.Passed()).Unsigned("failed", run.Failed());
     Emit(c, run.SummaryLine(), summary);
+    if (run.Chips() == 0) c.ui.Note("vexo: batch: no chip was programmed");
     if (Status closed = c.session.StopProduction(); !closed) {
         c.ui.Note(Cat({"vexo: batch: ", closed.message()}));
         return false;
     }
-    return allPassed && !stoppedEarly;
+    return succeeded && !stoppedEarly;
 }
 
 }  // namespace
+
+std::string CheckBatchSerials(const std::vector<Step>& steps)
+{
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const Step& step = steps[i];
+        if (step.def->run != RunBatch || !step.options.count("--serial")) continue;
+        const Result<SerialPlan> plan = ParseSerialPlan(Option(step, "--serial"));
+        if (!plan) continue;  // the step's own check says why
+        const DeviceInfo& device = kDevices[std::size_t(DeviceAt(steps, i))];
+        if (Status within = CheckSerialWithin(*plan, device.Size(), device.name); !within)
+            return Cat({"batch --serial: ", within.message()});
+    }
+    return {};
+}
 
 void AddProductionSteps(std::vector<StepDef>& table)
 {

@@ -64,19 +64,22 @@ std::string FormatChipLine(const ChipResult& r)
                     ", crc32 0x", Hex(r.programmed.crc32, 8), ", ", secondsText, " s"});
     }
     line += Cat({"failed at ", ProductionStepName(r.failedStep)});
-    const std::string chipByte = r.chipByte ? "chip " + Hex(*r.chipByte, 2) : "chip not answering";
+    // A pass that stopped where the module stopped answering read no byte there.
+    if (r.failedAddress && !r.chipByte &&
+        (r.failedStep == ProductionStep::Blank || r.failedStep == ProductionStep::Verify))
+        return Cat({line, ", the module stopped answering at 0x", Hex(*r.failedAddress, 5)});
     switch (r.failedStep) {
     case ProductionStep::Module: return line + ", no module answers";
     case ProductionStep::Program: return line + ", the module stopped answering";
     case ProductionStep::Blank:
         if (r.failedAddress)
-            line += Cat({", not blank at 0x", Hex(*r.failedAddress, 5), ": ", chipByte});
+            line += Cat({", not blank at 0x", Hex(*r.failedAddress, 5), ": chip ", Hex(*r.chipByte, 2)});
         return line;
     case ProductionStep::Verify:
         if (r.failedAddress) {
             line += Cat({", first difference at 0x", Hex(*r.failedAddress, 5), ":"});
             if (r.bufferByte) line += Cat({" buffer ", Hex(*r.bufferByte, 2), ","});
-            line += Cat({" ", chipByte});
+            line += Cat({" chip ", Hex(*r.chipByte, 2)});
         }
         return line;
     case ProductionStep::None: break;
@@ -88,8 +91,7 @@ ProductionRun::ProductionRun(CRom& rom, ProductionSetup setup, ProductionLog* lo
     : m_rom(rom), m_setup(std::move(setup)), m_log(log)
 {
     if (m_setup.serial) m_serial.emplace(*m_setup.serial);
-    if (m_rom.m_nLength > 0)
-        m_imageCrc32 = Crc32(m_rom.m_Buffer.get(), std::size_t(m_rom.m_nLength));
+    m_imageCrc32 = Crc32(m_rom.m_Buffer.get(), m_rom.DeviceSize());
 }
 
 std::optional<std::uint64_t> ProductionRun::NextSerial() const
@@ -161,18 +163,16 @@ Result<ChipResult> ProductionRun::RunChip()
     if (m_serial) {
         auto bytes = m_serial->CurrentBytes();
         if (!bytes) return Status::Fail(Cat({"batch: ", bytes.message()}));
-        const SerialPlan& plan = m_serial->Plan();
-        if (std::uint64_t(plan.address) + plan.width > size) {
-            return Status::Fail(Cat({"batch: the serial number at 0x", Hex(plan.address, 5),
-                                     " lies past the end of the ", m_rom.Device().name, " (",
-                                     std::to_string(size), " bytes)"}));
-        }
+        if (Status within = CheckSerialWithin(m_serial->Plan(), size, m_rom.Device().name); !within)
+            return Status::Fail(Cat({"batch: ", within.message()}));
         serialBytes = std::move(*bytes);
     }
     if (m_setup.insertChip) {
         if (Status s = m_setup.insertChip(); !s) return Status::Fail(Cat({"batch: ", s.message()}));
     }
 
+    // The image as it is programmed, before this chip's serial goes in.
+    const std::uint32_t imageCrc32 = Crc32(m_rom.m_Buffer.get(), size);
     ChipResult result;
     result.chip = Chips() + 1;
     result.started = m_setup.clock ? m_setup.clock() : std::time(nullptr);
@@ -197,7 +197,8 @@ Result<ChipResult> ProductionRun::RunChip()
         record.chip = result.chip;
         record.device = std::string(m_rom.Device().name);
         record.image = m_setup.image;
-        record.imageCrc32 = m_imageCrc32;
+        record.imageCrc32 = imageCrc32;
+        record.imageEdited = m_setup.imageEdited || imageCrc32 != m_imageCrc32;
         record.serial = result.serial;
         record.sum16 = result.programmed.sum16;
         record.crc32 = result.programmed.crc32;

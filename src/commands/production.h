@@ -25,7 +25,9 @@ enum class ProductionStep : std::uint8_t { None, Module, Blank, Program, Verify 
 const char* ProductionStepName(ProductionStep step);
 
 struct ProductionSetup {
-    std::string image;  // the image file as the operator named it (for the log)
+    std::string image;  // the image file as the operator named it, "a.bin+b.bin" for a merge (for the log)
+    // The buffer was changed after that load (a patch, a fill, a load-at).
+    bool imageEdited = false;
     std::optional<SerialPlan> serial;
     // False: no blank check before programming (a chip known to be erased,
     // or one topped up on purpose).
@@ -70,15 +72,21 @@ public:
     // Runs the next chip. A failure means the chip was not started: no image
     // in the buffer, a serial number that does not fit or lies outside the
     // chip, a tray that could not give a chip. The run should stop there.
+    // The log record names the image, the CRC-32 of the device's range as
+    // programmed before the serial, and whether the buffer was edited since
+    // its load (or since the run started).
     Result<ChipResult> RunChip();
 
     unsigned Chips() const { return m_passed + m_failed; }
     unsigned Passed() const { return m_passed; }
     unsigned Failed() const { return m_failed; }
     bool AllPassed() const { return m_failed == 0; }
+    // A run that programmed no chip did nothing: no success either.
+    bool Succeeded() const { return Chips() > 0 && AllPassed(); }
     // The number the next chip gets, if serials are written.
     std::optional<std::uint64_t> NextSerial() const;
-    // CRC-32 of the image as loaded (the bytes the file gave).
+    // CRC-32 of the device's range of the buffer as the run started, without
+    // any serial number (what `checksum` prints).
     std::uint32_t ImageCrc32() const { return m_imageCrc32; }
     // "batch: 20 chips, 19 passed, 1 failed"
     std::string SummaryLine() const;

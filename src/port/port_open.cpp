@@ -172,7 +172,7 @@ std::string SimDescription(const SimModule& module)
     std::string text = module.ChipPath().empty()
                            ? "simulated module, chip in memory"
                            : "simulated module, chip file " + module.ChipPath();
-    text += " (" + std::to_string(module.Size()) + " bytes)";
+    text += " (" + Count(module.Size(), "byte", "bytes") + ")";
     if (module.State() == SimState::Absent) text += ", module absent";
     if (module.PulsesToProgram() != 1)
         text += ", " + std::to_string(module.PulsesToProgram()) + " pulses per byte";

@@ -128,8 +128,11 @@ Status Patch(CRom& rom, std::uint32_t address, std::span<const std::uint8_t> byt
 Status SwapBytes(CRom& rom, EditHistory* history)
 {
     const std::uint32_t size = rom.DeviceSize() & ~1u;
-    // A loaded image keeps its length; without one the device's range is the image.
-    const std::uint32_t image = LoadedImageLength(rom);
+    // A loaded image keeps its length, made even where its last word was
+    // swapped whole (its last byte moved past the old end); without one the
+    // device's range is the image.
+    std::uint32_t image = LoadedImageLength(rom);
+    if (image % 2 != 0 && image < size) ++image;
     Change(
         rom, 0, size, history,
         [size](std::uint8_t* at) {
@@ -159,7 +162,16 @@ Status RepeatToDevice(CRom& rom, EditHistory* history)
     return Status::Ok();
 }
 
-Result<std::vector<std::uint8_t>> ReadImageFile(const std::string& file)
+namespace {
+
+// An image file's bytes from address 0 (gaps 0xFF) and the addresses it
+// gives: a raw file every one, HEX and S-record those of their records.
+struct ImageData {
+    std::vector<std::uint8_t> bytes;
+    std::vector<ImageRun> runs;
+};
+
+Result<ImageData> ReadImageData(const std::string& file)
 {
     Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
@@ -169,17 +181,32 @@ Result<std::vector<std::uint8_t>> ReadImageFile(const std::string& file)
     const ImageFormat format = FormatForPath(file);
     const off_t limit = format == ImageFormat::Raw ? off_t(kBufferSize) : kMaxTextImage;
     if (st.st_size > limit) return Status::Fail(Cat({file, ": too large for the 16 MiB buffer."}));
-    std::vector<std::uint8_t> bytes(std::size_t(st.st_size));
-    if (!ReadAllBytes(fd.Get(), bytes.data(), bytes.size()))
+    ImageData data;
+    data.bytes.resize(std::size_t(st.st_size));
+    if (!ReadAllBytes(fd.Get(), data.bytes.data(), data.bytes.size()))
         return Status::Fail(FileError(file, errno ? errno : EIO), errno);
-    if (format == ImageFormat::Raw) return bytes;
+    if (format == ImageFormat::Raw) {
+        if (!data.bytes.empty()) data.runs.push_back({0, std::uint32_t(data.bytes.size())});
+        return data;
+    }
     std::vector<std::uint8_t> image(kBufferSize, 0xFF);
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    const ImageReadResult r = ReadTextImage(format, text, image.data(), kBufferSize);
+    const std::string_view text(reinterpret_cast<const char*>(data.bytes.data()), data.bytes.size());
+    ImageReadResult r = ReadTextImageRuns(format, text, image.data(), kBufferSize);
     if (!r.ok) return Status::Fail(Cat({file, ": ", r.error}));
     image.resize(r.length);
     image.shrink_to_fit();
-    return image;
+    data.bytes = std::move(image);
+    data.runs = std::move(r.runs);
+    return data;
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> ReadImageFile(const std::string& file)
+{
+    Result<ImageData> data = ReadImageData(file);
+    if (!data) return data.status();
+    return std::move(data->bytes);
 }
 
 Status WriteImageFile(const std::string& file, const std::uint8_t* data, std::uint32_t size)
@@ -201,35 +228,44 @@ Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHist
     if (offset >= kBufferSize)
         return Status::Fail(Cat({"The offset ", Hex6(offset),
                                  " is outside the buffer (0x000000-0xFFFFFF)", kUnchanged}));
-    Result<std::vector<std::uint8_t>> bytes = ReadImageFile(file);
-    if (!bytes)
-        return Status::Fail(Cat({bytes.message(), " The buffer is unchanged."}),
-                            bytes.status().errnum());
-    if (bytes->empty()) return Status::Fail(Cat({file, ": the file holds no data", kUnchanged}));
-    if (bytes->size() > kBufferSize - offset)
-        return Status::Fail(Cat({file, " (", Decimal(bytes->size()), " bytes) at ", Hex6(offset),
+    Result<ImageData> data = ReadImageData(file);
+    if (!data)
+        return Status::Fail(Cat({data.message(), " The buffer is unchanged."}),
+                            data.status().errnum());
+    const std::vector<std::uint8_t>& bytes = data->bytes;
+    if (bytes.empty()) return Status::Fail(Cat({file, ": the file holds no data", kUnchanged}));
+    if (bytes.size() > kBufferSize - offset)
+        return Status::Fail(Cat({file, " (", Decimal(bytes.size()), " bytes) at ", Hex6(offset),
                                  " runs past the buffer's end (0xFFFFFF)", kUnchanged}));
-    return Patch(rom, offset, *bytes, history);
+    // Only what the file gives is placed: a HEX or S-record file's gaps
+    // leave the buffer's bytes there as they are.
+    const std::vector<ImageRun>& runs = data->runs;
+    const std::uint32_t first = runs.front().first;
+    Change(rom, offset + first, runs.back().end - first, history, [&](std::uint8_t* at) {
+        for (const ImageRun& run : runs)
+            std::copy(bytes.begin() + run.first, bytes.begin() + run.end, at + (run.first - first));
+    });
+    return Status::Ok();
 }
 
 Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory* history)
 {
     if (Status s = CheckSplitFiles(files); !s) return s;
-    std::vector<std::vector<std::uint8_t>> parts;
+    std::vector<ImageData> parts;
     std::uint64_t total = 0;
     for (const std::string& f : files) {
-        Result<std::vector<std::uint8_t>> bytes = ReadImageFile(f);
-        if (!bytes)
-            return Status::Fail(Cat({bytes.message(), " The buffer is unchanged."}),
-                                bytes.status().errnum());
-        total += bytes->size();
-        parts.push_back(std::move(*bytes));
+        Result<ImageData> data = ReadImageData(f);
+        if (!data)
+            return Status::Fail(Cat({data.message(), " The buffer is unchanged."}),
+                                data.status().errnum());
+        total += data->bytes.size();
+        parts.push_back(std::move(*data));
     }
     // As a split leaves them: no part longer than the first, none more than a byte shorter.
-    const std::size_t n0 = parts[0].size();
+    const std::size_t n0 = parts[0].bytes.size();
     for (std::size_t k = 1; k < parts.size(); ++k) {
-        const std::size_t nk = parts[k].size();
-        if (nk > parts[k - 1].size() || nk + 1 < n0)
+        const std::size_t nk = parts[k].bytes.size();
+        if (nk > parts[k - 1].bytes.size() || nk + 1 < n0)
             return Status::Fail(
                 Cat({"The files' sizes do not interleave (", files[k], " holds ", Decimal(nk),
                      " bytes, ", files[0], " ", Decimal(n0), ")", kUnchanged}));
@@ -239,12 +275,14 @@ Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory*
         return Status::Fail(Cat({"The files together (", Decimal(total),
                                  " bytes) are larger than the 16 MiB buffer", kUnchanged}));
     const std::size_t count = parts.size();
-    // A load: the image is what was merged.
+    // A load: the image is what was merged. A HEX or S-record part places
+    // only the bytes its records give.
     Change(
         rom, 0, std::uint32_t(total), history,
         [&](std::uint8_t* at) {
             for (std::size_t k = 0; k < count; ++k)
-                for (std::size_t i = 0; i < parts[k].size(); ++i) at[i * count + k] = parts[k][i];
+                for (const ImageRun& run : parts[k].runs)
+                    for (std::size_t i = run.first; i < run.end; ++i) at[i * count + k] = parts[k].bytes[i];
         },
         std::uint32_t(total));
     CInfoPanel& panel = rom.Panel();

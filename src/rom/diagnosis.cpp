@@ -30,8 +30,11 @@ bool Strong(std::size_t explained, std::size_t total)
     return total >= kFindingMinBytes && double(explained) >= kFindingShare * double(total);
 }
 
-// Data lines that read the same level at every address and that the
-// differences involve; a finding when the differences lie within them.
+// Data lines that read the same level at every address while the buffer
+// wants the other level there at enough addresses to show it; a finding
+// when the differences lie within them. A line is only blamed beside one
+// that does vary: a chip that reads one value at every address says
+// nothing about any single line.
 void FindStuckDataLines(std::span<const std::uint8_t> chip, const CompareReport& report,
                         std::vector<std::string>& findings)
 {
@@ -40,9 +43,17 @@ void FindStuckDataLines(std::span<const std::uint8_t> chip, const CompareReport&
         all &= byte;
         any |= byte;
     }
-    std::uint8_t involved = 0;
-    for (const ByteDiff& d : report.diffs) involved |= d.Bits();
-    const std::uint8_t stuck = std::uint8_t((all | std::uint8_t(~any)) & involved);
+    const std::uint8_t constant = std::uint8_t(all | std::uint8_t(~any));
+    std::uint8_t stuck = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        const std::uint8_t mask = std::uint8_t(1u << bit);
+        if (!(constant & mask) || std::uint8_t(constant | mask) == 0xFF) continue;
+        // The chip's level is the same everywhere: a difference in this bit
+        // is the buffer wanting the other level.
+        const auto against = std::count_if(report.diffs.begin(), report.diffs.end(),
+                                           [mask](const ByteDiff& d) { return (d.Bits() & mask) != 0; });
+        if (std::size_t(against) >= kFindingMinBytes) stuck |= mask;
+    }
     if (stuck == 0) return;
     const std::size_t explained = std::size_t(std::count_if(
         report.diffs.begin(), report.diffs.end(),
@@ -85,14 +96,15 @@ void FindPatterns(std::span<const std::uint8_t> buffer, std::span<const std::uin
 {
     const std::size_t n = report.diffs.size();
     if (n < kFindingMinBytes) return;
-    if (std::all_of(chip.begin(), chip.end(), [](std::uint8_t b) { return b == 0xFF; })) {
-        report.findings.emplace_back("finding: chip is blank");
+    // One value at every address: no line, data or address, can be told apart.
+    if (std::all_of(chip.begin(), chip.end(), [&](std::uint8_t b) { return b == chip.front(); })) {
+        report.findings.push_back(Cat({"finding: chip reads ", FormatByte(chip.front()), " at every address",
+                                       chip.front() == 0xFF ? " (blank)" : ""}));
         return;
     }
     FindStuckDataLines(chip, report, report.findings);
-    // A chip whose data lines explain the differences repeats trivially
-    // (one that reads 00 everywhere repeats with every period): no address
-    // line is to blame as well.
+    // A line stuck explains a repeat as well as the dead address line would:
+    // no address line is to blame beside it.
     if (report.findings.empty()) FindDeadAddressLines(buffer, chip, report, report.findings);
     if (!report.findings.empty()) return;
     // Most bytes differ, and mostly in ways programming cannot mend.
@@ -173,7 +185,7 @@ std::string FormatDiffLine(const ByteDiff& diff)
 std::string CompareSummary(const CompareReport& report)
 {
     if (report.Matches()) return Cat({"compare: chip matches buffer in ", Range(report.size)});
-    return Cat({"compare: ", std::to_string(report.diffs.size()), " bytes differ in ",
+    return Cat({"compare: ", Count(report.diffs.size(), "byte differs", "bytes differ"), " in ",
                 Range(report.size), " (", std::to_string(report.needProgramming),
                 " need programming, ", std::to_string(report.needErasing), " need erasing)"});
 }
@@ -224,11 +236,10 @@ std::vector<std::string> EraseCheckLines(const EraseReport& report, std::size_t 
         return Cat({FormatAddress(b.address), ": chip ", FormatByte(b.chip)});
     });
     if (report.Erased()) {
-        lines.push_back(Cat({"erase-check: all ", std::to_string(report.size), " bytes erased"}));
+        lines.push_back(Cat({"erase-check: all ", Count(report.size, "byte", "bytes"), " erased"}));
     } else {
-        lines.push_back(Cat({"erase-check: ", std::to_string(report.bits), " bits in ",
-                             std::to_string(report.bytes.size()),
-                             " bytes still programmed, first ",
+        lines.push_back(Cat({"erase-check: ", Count(report.bits, "bit", "bits"), " in ",
+                             Count(report.bytes.size(), "byte", "bytes"), " still programmed, first ",
                              FormatAddress(report.bytes.front().address), ", last ",
                              FormatAddress(report.bytes.back().address)}));
     }

@@ -53,15 +53,21 @@ bool CRom::ReadDevice(std::span<std::uint8_t> out)
     return !lost;
 }
 
+Status CRom::CheckModule(std::string_view step)
+{
+    // The lines as Read ROM leaves them before its module check.
+    ClearControlBit3();
+    SetControlBit1();
+    if (!ModulePresent()) return Status::Fail(Cat({step, ": no module answers on the port"}));
+    return Status::Ok();
+}
+
 Status CRom::ReadChip(std::span<std::uint8_t> out, std::string_view step)
 {
     if (out.size() < DeviceSize())
         return Status::Fail(Cat({step, ": no room for the ", Device().name, "'s contents"}));
-    // The lines as Read ROM leaves them before its module check.
-    ClearControlBit3();
-    SetControlBit1();
-    if (!ModulePresent() || !ReadDevice(out))
-        return Status::Fail(Cat({step, ": no module answers on the port"}));
+    if (Status module = CheckModule(step); !module) return module;
+    if (!ReadDevice(out)) return Status::Fail(Cat({step, ": no module answers on the port"}));
     return Status::Ok();
 }
 

@@ -47,6 +47,9 @@ public:
     // True while the buffer differs from what was loaded or read, as far as
     // the history knows.
     bool IsModified() const { return TopId() != m_cleanId; }
+    // Names the buffer's state as far as the history knows: equal values,
+    // the same bytes (a change undone gives the earlier state back).
+    std::uint64_t State() const { return TopId(); }
 
     std::size_t MemoryUsed() const { return m_memory; }
     std::size_t Cap() const { return m_cap; }

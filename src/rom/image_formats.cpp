@@ -211,23 +211,36 @@ public:
         return std::nullopt;
     }
 
-    ImageReadResult Commit(std::uint8_t* buffer) const
+    // Writes the staged bytes into `buffer`; with `keepRuns`, lists in the
+    // result which addresses they were.
+    ImageReadResult Commit(std::uint8_t* buffer, bool keepRuns = false) const
     {
         ImageReadResult result;
         result.ok = true;
         if (m_bytes == 0) return result;
         if (m_gapFill) std::memset(buffer, *m_gapFill, m_end);
+        // Extends the last run when `address` follows it, else starts one.
+        const auto given = [&result, keepRuns](std::uint32_t address, std::uint32_t count) {
+            if (!keepRuns) return;
+            if (!result.runs.empty() && result.runs.back().end == address) result.runs.back().end += count;
+            else result.runs.push_back({address, address + count});
+        };
         for (std::size_t b = 0; b < m_blocks.size(); ++b) {
             if (!m_blocks[b]) continue;
             const Block& block = *m_blocks[b];
             std::uint8_t* base = buffer + b * kBlockBytes;
+            const auto blockAddress = std::uint32_t(b * kBlockBytes);
             for (std::size_t w = 0; w < block.written.size(); ++w) {
                 const std::uint64_t word = block.written[w];
                 if (word == ~std::uint64_t(0)) {
                     std::memcpy(base + w * 64, block.data.data() + w * 64, 64);
+                    given(blockAddress + std::uint32_t(w * 64), 64);
                 } else {
                     for (unsigned i = 0; i < 64; ++i)
-                        if ((word >> i) & 1u) base[w * 64 + i] = block.data[w * 64 + i];
+                        if ((word >> i) & 1u) {
+                            base[w * 64 + i] = block.data[w * 64 + i];
+                            given(blockAddress + std::uint32_t(w * 64 + i), 1);
+                        }
                 }
             }
         }
@@ -435,7 +448,8 @@ ImageReadResult ReadSRecord(LineReader& lines, Collector& collector)
 
 // Reads a text image from `lines` and, when it is sound, lays it into `buffer`.
 ImageReadResult ReadRecords(ImageFormat format, LineReader& lines, std::uint8_t* buffer,
-                            std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
+                            std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                            bool keepRuns = false)
 {
     const auto parse = [format](LineReader& from, Collector& into) {
         return format == ImageFormat::IntelHex ? ReadIntelHex(from, into) : ReadSRecord(from, into);
@@ -461,7 +475,7 @@ ImageReadResult ReadRecords(ImageFormat format, LineReader& lines, std::uint8_t*
         result.error = AtLine(collector.DuplicateLine(), what);
     }
     if (!result.ok) return result;
-    return collector.Commit(buffer);
+    return collector.Commit(buffer, keepRuns);
 }
 
 // ---------------------------------------------------------------------------
@@ -604,11 +618,12 @@ std::string_view FormatName(ImageFormat format)
 namespace {
 
 ImageReadResult ReadImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                          std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
+                          std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                          bool keepRuns = false)
 {
     if (format != ImageFormat::Raw) {
         LineReader lines(text);
-        return ReadRecords(format, lines, buffer, capacity, gapFill);
+        return ReadRecords(format, lines, buffer, capacity, gapFill, keepRuns);
     }
     if (text.size() > capacity) return Failure("the file is larger than " + SizeText(capacity));
     ImageReadResult result;
@@ -616,6 +631,7 @@ ImageReadResult ReadImage(ImageFormat format, std::string_view text, std::uint8_
     std::memcpy(buffer, text.data(), text.size());
     result.length = std::uint32_t(text.size());
     result.bytes = result.length;
+    if (keepRuns && result.length > 0) result.runs.push_back({0, result.length});
     return result;
 }
 
@@ -631,6 +647,12 @@ ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::ui
                               std::uint32_t capacity, std::uint8_t gapFill)
 {
     return ReadImage(format, text, buffer, capacity, gapFill);
+}
+
+ImageReadResult ReadTextImageRuns(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                  std::uint32_t capacity)
+{
+    return ReadImage(format, text, buffer, capacity, std::nullopt, true);
 }
 
 ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,

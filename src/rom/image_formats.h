@@ -15,12 +15,21 @@ enum class ImageFormat { Raw, IntelHex, SRecord };
 // SRecord; anything else Raw. Case-insensitive.
 ImageFormat FormatForPath(std::string_view path);
 
+// Addresses an image gives, from `first` up to (not including) `end`.
+struct ImageRun {
+    std::uint32_t first = 0;
+    std::uint32_t end = 0;
+};
+
 struct ImageReadResult {
     bool ok = false;
     std::uint32_t length = 0;  // highest address written + 1
     std::string error;         // "line 12: bad checksum" when !ok
     std::uint32_t lowest = 0;  // lowest address written (0 when nothing was)
     std::uint32_t bytes = 0;   // data bytes placed
+    // ReadTextImageRuns only: the addresses written, in order, neighbours
+    // joined (what the records gave, as against the gaps).
+    std::vector<ImageRun> runs;
 };
 
 // Places every data byte of `text` at its address in `buffer` (capacity
@@ -46,6 +55,11 @@ ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::ui
 // is written either.
 ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
                               std::uint32_t capacity, std::uint8_t gapFill);
+
+// The same (gaps left as they are), listing in `runs` the addresses the
+// records gave. Raw gives one run, its whole length.
+ImageReadResult ReadTextImageRuns(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                  std::uint32_t capacity);
 
 // The same for a text format read from `fd` a block at a time: the memory
 // taken is bounded by the image the file gives (the staged bytes, at most

@@ -59,10 +59,10 @@ std::string IsoLocalTime(std::time_t time)
     char text[40];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     const long offset = local.tm_gmtoff;
-    // Offsets are within a day.
-    const int minutes = int(((offset < 0 ? -offset : offset) / 60) % (24 * 60));
-    char zone[16];
-    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60,
+    // Whole, as the zone gives it: a POSIX TZ may reach 24:59 either way.
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[32];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,
                   minutes % 60);
     return Cat({text, zone});
 }
@@ -70,7 +70,7 @@ std::string IsoLocalTime(std::time_t time)
 std::string ProductionCsvHeader()
 {
     return "time,chip,device,image,image_crc32,serial,sum16,crc32,result,failed_step,"
-           "failed_address,seconds\n";
+           "failed_address,seconds,image_edited\n";
 }
 
 std::string ProductionCsvLine(const ProductionRecord& r)
@@ -80,7 +80,7 @@ std::string ProductionCsvLine(const ProductionRecord& r)
                 r.serial ? std::to_string(*r.serial) : std::string(), ",", Hex(r.sum16, 4), ",",
                 Hex(r.crc32, 8), ",", r.passed ? "passed" : "failed", ",", CsvField(r.failedStep),
                 ",", r.failedAddress ? Hex(*r.failedAddress, 5) : std::string(), ",",
-                Seconds(r.seconds), "\n"});
+                Seconds(r.seconds), ",", r.imageEdited ? "true" : "false", "\n"});
 }
 
 std::string ProductionJsonLine(const ProductionRecord& r)
@@ -90,7 +90,8 @@ std::string ProductionJsonLine(const ProductionRecord& r)
         .Unsigned("chip", r.chip)
         .String("device", r.device)
         .String("image", r.image)
-        .String("image_crc32", Hex(r.imageCrc32, 8));
+        .String("image_crc32", Hex(r.imageCrc32, 8))
+        .Bool("image_edited", r.imageEdited);
     if (r.serial) o.Unsigned("serial", *r.serial);
     else o.Null("serial");
     o.String("sum16", Hex(r.sum16, 4))

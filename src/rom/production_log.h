@@ -19,8 +19,9 @@ struct ProductionRecord {
     std::time_t time = 0;   // when the chip was started
     unsigned chip = 0;      // 1, 2, ... within the run
     std::string device;     // "27C512"
-    std::string image;      // the image file as the operator named it
-    std::uint32_t imageCrc32 = 0;
+    std::string image;      // the image file as the operator named it; "a.bin+b.bin" for a merge
+    std::uint32_t imageCrc32 = 0;  // of the device's range as programmed, before the serial
+    bool imageEdited = false;      // the buffer was changed after the image's load
     std::optional<std::uint64_t> serial;
     // Of what was programmed: the image with this chip's serial (for a chip
     // refused before programming, what it was to get).

@@ -114,6 +114,9 @@ public:
     // buffer, the panel and the image flag alone. False when the module
     // stopped answering during the read.
     bool ReadDevice(std::span<std::uint8_t> out);
+    // The module check as a read begins it. Fails with "<step>: no module
+    // answers on the port".
+    Status CheckModule(std::string_view step);
     // The module check, then ReadDevice. Fails with "<step>: no module
     // answers on the port" when the module is absent or stops answering.
     Status ReadChip(std::span<std::uint8_t> out, std::string_view step);

@@ -1,6 +1,7 @@
 #include "rom/serial_number.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/numbers.h"
 #include "base/text.h"
@@ -125,6 +126,32 @@ Result<std::vector<std::uint8_t>> EncodeSerial(const SerialPlan& plan, std::uint
     }
     if (plan.format == SerialFormat::Le) std::reverse(bytes.begin(), bytes.end());
     return bytes;
+}
+
+Status CheckSerialWithin(const SerialPlan& plan, std::uint32_t deviceSize, std::string_view deviceName)
+{
+    if (std::uint64_t(plan.address) + plan.width <= deviceSize) return Status::Ok();
+    char address[16];
+    std::snprintf(address, sizeof address, "0x%05X", unsigned(plan.address));
+    return Status::Fail(Cat({"the serial number at ", address, " lies past the end of the ", deviceName, " (",
+                             std::to_string(deviceSize), " bytes)"}));
+}
+
+std::string SerialOverlap(const SerialPlan& plan, std::span<const std::uint8_t> buffer)
+{
+    if (std::uint64_t(plan.address) + plan.width > buffer.size()) return {};
+    const std::span<const std::uint8_t> under = buffer.subspan(plan.address, plan.width);
+    if (std::all_of(under.begin(), under.end(), [](std::uint8_t b) { return b == 0xFF; })) return {};
+    char range[32];
+    std::snprintf(range, sizeof range, "0x%05X-0x%05X", unsigned(plan.address),
+                  unsigned(plan.address + plan.width - 1));
+    std::string text = Cat({"serial: ", range, " lies over image bytes"});
+    for (std::uint8_t b : under) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02X", unsigned(b));
+        text += hex;
+    }
+    return text;
 }
 
 Result<std::vector<std::uint8_t>> SerialCounter::CurrentBytes() const

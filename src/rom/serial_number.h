@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,16 @@ std::uint64_t SerialMaximum(unsigned width, SerialFormat format);
 
 // The WIDTH bytes that hold `value`, or why it does not fit.
 Result<std::vector<std::uint8_t>> EncodeSerial(const SerialPlan& plan, std::uint64_t value);
+
+// Refuses a serial number that does not lie within a device of
+// `deviceSize` bytes: "the serial number at 0x07FFE lies past the end of
+// the 27C256 (32768 bytes)".
+Status CheckSerialWithin(const SerialPlan& plan, std::uint32_t deviceSize, std::string_view deviceName);
+
+// When the serial number's bytes would overwrite bytes of the image (any
+// that is not 0xFF): "serial: 0x00100-0x00103 lies over image bytes 12 34
+// 56 78". Empty when they are all 0xFF or lie past `buffer`.
+std::string SerialOverlap(const SerialPlan& plan, std::span<const std::uint8_t> buffer);
 
 // The number for each chip in turn: the same number again after a chip that
 // failed, the next (+STEP) after one that passed.

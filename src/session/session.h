@@ -113,6 +113,14 @@ public:
     bool SaveChip(const std::string& path);    // read the device, save it to path
     // The image's file, as last loaded; empty when the buffer holds none.
     const std::string& ImagePath() const { return m_rom->ImagePath(); }
+    // Where the buffer's image came from, as the production log records it:
+    // the file last loaded ("a.bin+b.bin" after a merge; empty after a chip
+    // read), and whether the buffer was changed after that load.
+    struct ImageSource {
+        std::string name;
+        bool edited = false;
+    };
+    ImageSource Source() const;
 
     // --- the programming commands (each reports itself in its boxes) ---
     bool ReadRom();
@@ -138,7 +146,9 @@ public:
     // Reads the selected device into scratch memory with the read pass's
     // traffic and Hex Count (the buffer and the panel stay as they are) and
     // compares it with the buffer over the device's range. Fails with
-    // "compare: no module answers on the port".
+    // "compare: no module answers on the port", and with "compare: no image
+    // in the buffer (load one, or use erase-check)" before any read when
+    // the buffer holds no image.
     Result<CompareReport> CompareChip();
     // Reads the selected device the same way and lists what is still
     // programmed. Fails with "erase-check: no module answers on the port".
@@ -202,10 +212,13 @@ public:
         bool skipBlank = false;           // or the session's setting
         bool blankCheck = true;
     };
-    // Starts a run over the loaded image (the image file as last loaded):
+    // Starts a run over the loaded image (its source as Source() gives it):
     // opens (continues) the log, which is then a held file. Fails, and no
-    // run starts, without an image, with a log in another role or one that
-    // cannot be opened, or while a run is going.
+    // run starts, without an image, with a serial number that does not lie
+    // within the device (before the log is opened), with a log in another
+    // role or one that cannot be opened, or while a run is going. A serial
+    // number over image bytes that are not 0xFF is said in a note ("serial:
+    // 0x00100-0x00103 lies over image bytes 12 34 56 78") and the run starts.
     Status StartProduction(const ProductionOptions& options);
     // The next chip: the tray's next where there is one, then the module
     // check, blank check, programming with the serial and verify. A failure
@@ -236,6 +249,10 @@ private:
     void BufferReplaced();
     EditHistory m_history;
     std::function<void(bool)> m_bufferListener;
+    // The image's source: its name and the history's state when it was loaded.
+    void SourceLoaded(std::string name);
+    std::string m_sourceName;
+    std::uint64_t m_sourceState = 0;
     // production runs
     std::unique_ptr<ProductionLog> m_productionLog;
     std::unique_ptr<ProductionRun> m_production;

@@ -18,7 +18,19 @@ Status Session::Changed(Status status)
 void Session::BufferReplaced()
 {
     m_history.Reset();
+    SourceLoaded(m_rom->ImagePath());
     if (m_bufferListener) m_bufferListener(true);
+}
+
+void Session::SourceLoaded(std::string name)
+{
+    m_sourceName = std::move(name);
+    m_sourceState = m_history.State();
+}
+
+Session::ImageSource Session::Source() const
+{
+    return {m_sourceName, m_history.State() != m_sourceState};
 }
 
 Status Session::FillBuffer(BufferRange range, std::uint8_t value)
@@ -42,7 +54,17 @@ Status Session::LoadAt(std::uint32_t offset, const std::string& file)
 
 Status Session::MergeFiles(const std::vector<std::string>& files)
 {
-    return Changed(vexo::MergeFiles(*m_rom, files, &m_history));
+    Status merged = vexo::MergeFiles(*m_rom, files, &m_history);
+    if (merged) {
+        // A load of its own: the image is the files together, as yet unedited.
+        std::string name;
+        for (const std::string& file : files) {
+            if (!name.empty()) name += '+';
+            name += file;
+        }
+        SourceLoaded(std::move(name));
+    }
+    return Changed(std::move(merged));
 }
 
 Status Session::SplitImage(const std::vector<std::string>& files) const

@@ -23,6 +23,12 @@ Result<std::vector<std::uint8_t>> ReadScratch(CRom& rom, std::string_view step)
 
 Result<CompareReport> Session::CompareChip()
 {
+    // An empty buffer is no image to compare with; a missing module is
+    // still named first.
+    if (!m_rom->ImageLoaded()) {
+        if (Status module = m_rom->CheckModule("compare"); !module) return module;
+        return Status::Fail("compare: no image in the buffer (load one, or use erase-check)");
+    }
     Result<std::vector<std::uint8_t>> chip = ReadScratch(*m_rom, "compare");
     if (!chip) return chip.status();
     const std::span<const std::uint8_t> buffer(m_rom->m_Buffer.get(), m_rom->DeviceSize());

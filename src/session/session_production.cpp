@@ -12,6 +12,10 @@ Status Session::StartProduction(const ProductionOptions& options)
     if (m_production) return Status::Fail("batch: a production run is going already");
     if (!m_rom || !m_rom->ImageLoaded())
         return Status::Fail("batch: no image in the buffer; load one first");
+    if (options.serial) {
+        if (Status within = CheckSerialWithin(*options.serial, m_rom->DeviceSize(), m_rom->Device().name); !within)
+            return Status::Fail(Cat({"batch: ", within.message()}));
+    }
 
     std::unique_ptr<ProductionLog> log;
     if (!options.logPath.empty()) {
@@ -24,8 +28,16 @@ Status Session::StartProduction(const ProductionOptions& options)
         m_heldFiles.push_back({"--log", options.logPath, true, 0});
     }
 
+    if (options.serial) {
+        const std::string over =
+            SerialOverlap(*options.serial, {m_rom->m_Buffer.get(), std::size_t(m_rom->DeviceSize())});
+        if (!over.empty()) m_ui.Note(over);
+    }
+
+    const ImageSource source = Source();
     ProductionSetup setup;
-    setup.image = m_rom->ImagePath();
+    setup.image = source.name;
+    setup.imageEdited = source.edited;
     setup.serial = options.serial;
     setup.blankCheck = options.blankCheck;
     setup.skipBlank = options.skipBlank || m_settings.skipBlank;

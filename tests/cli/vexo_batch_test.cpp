@@ -1,5 +1,6 @@
 // vexo's production runs on the simulator's tray, and --json read back by a
 // JSON parser.
+#include <cctype>
 #include <cstdio>
 
 #include "vexo_runner.h"
@@ -71,10 +72,10 @@ TEST_F(VexoBatch, ThreeChipsGetTheImageWithTheirSerialsAndALogRecordEach)
     EXPECT_NE(log.find(",3,27C256,fw.bin,"), std::string::npos) << log;
     EXPECT_EQ(Slurp(Path("fw.bin")), image);
 
-    // "q" stops before the chip.
+    // "q" stops before the chip: a run that programmed none fails.
     m_stdinPath = Write("q.txt", "q\n\n");
     r = Vexo({"--port", "sim:tray=tray2", "load", "fw.bin", "batch"});
-    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_EQ(r.out, "batch: 0 chips, 0 passed, 0 failed\n");
     EXPECT_FALSE(std::filesystem::exists(Path("tray2/chip-1.bin")));
 }
@@ -170,6 +171,119 @@ TEST_F(VexoBatch, TheLogIsContinuedAcrossRuns)
     Enters(1);
     VexoResult r = Vexo({"--port", "sim:chip=c.bin", "load", "fw.bin", "batch", "--log", "c.bin"});
     EXPECT_EQ(r.code, 2) << r.err;
+}
+
+// Only Enter starts a chip: a stray word asks again, "quit" and "stop" stop
+// as "q" does, and a run that programmed no chip fails.
+TEST_F(VexoBatch, OnlyEnterStartsTheNextChip)
+{
+    m_stdinPath = Write("answers.txt", "yes\n  \nQuit\n\n");
+    VexoResult r = Vexo({"--port", "sim:tray=tray", "load", "fw.bin", "batch"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Count(r.out, "chip 1: passed"), 1u) << r.out;
+    EXPECT_NE(r.out.find("batch: 1 chip, 1 passed, 0 failed\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Count(r.err, "press Enter for the next chip, or q to stop\n"), 1u) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("tray/chip-2.bin")));
+
+    for (const char* stop : {"stop\n\n", "q\n", "", "\n"}) {
+        m_stdinPath = Write("stop.txt", stop);
+        std::filesystem::remove_all(Path("tray"));
+        r = Vexo({"--port", "sim:tray=tray", "load", "fw.bin", "batch", "--log", "none.csv"});
+        const bool oneChip = std::string(stop) == "\n";
+        EXPECT_EQ(r.code, oneChip ? 0 : 1) << stop << r.err;
+        EXPECT_EQ(std::filesystem::exists(Path("tray/chip-1.bin")), oneChip) << stop;
+        if (!oneChip) {
+            EXPECT_EQ(r.out, "batch: 0 chips, 0 passed, 0 failed\n") << stop;
+            EXPECT_NE(r.err.find("vexo: batch: no chip was programmed\n"), std::string::npos) << r.err;
+        }
+    }
+}
+
+// The module gone in the middle of a blank check: the chip's line says so.
+TEST_F(VexoBatch, AModuleThatStopsAnsweringIsNotABlankFailure)
+{
+    Enters(2);
+    VexoResult r = Vexo({"--port", "sim:tray=tray", "--fault", "unplug=1000000", "--json", "load", "fw.bin",
+                         "batch", "--log", "run.jsonl"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.out.find("\"line\":\"chip 1: failed at blank, the module stopped answering at 0x025EC\""),
+              std::string::npos) << r.out;
+    // The address is the same text in the output's record and the log's.
+    EXPECT_NE(r.out.find("\"failed_address\":\"0x025EC\""), std::string::npos) << r.out;
+    EXPECT_NE(Slurp(Path("run.jsonl")).find("\"failed_address\":\"0x025EC\""), std::string::npos);
+}
+
+// The log's provenance: the file loaded, edited or not, the merged files,
+// and the CRC-32 that `checksum` prints for the same buffer.
+TEST_F(VexoBatch, TheLogNamesWhatWasProgrammed)
+{
+    Write("small.bin", "SMALL");
+    Write("a.bin", image.substr(0, 0x4000));
+    Write("b.bin", image.substr(0x4000));
+    struct Case {
+        std::vector<std::string> load;
+        std::string image;
+        std::string edited;
+    } cases[] = {
+        {{"load", "fw.bin"}, "fw.bin", "false"},
+        {{"load", "fw.bin", "load-at", "0", "small.bin"}, "fw.bin", "true"},
+        {{"merge", "a.bin", "b.bin"}, "a.bin+b.bin", "false"},
+        {{"merge", "a.bin", "b.bin", "patch", "0", "1"}, "a.bin+b.bin", "true"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        Enters(1);
+        const std::string log = "run" + std::to_string(++n) + ".csv";
+        std::vector<std::string> args{"--port", "sim:tray=tray" + std::to_string(n)};
+        args.insert(args.end(), c.load.begin(), c.load.end());
+        args.insert(args.end(), {"checksum", "batch", "--log", log, "--serial", "0x7FF0:4:1"});
+        VexoResult r = Vexo(args);
+        ASSERT_EQ(r.code, 0) << r.err;
+        std::string crc;
+        for (const std::string& line : r.Lines())
+            if (line.rfind("00000-07FFF sum16 ", 0) == 0) crc = line.substr(line.size() - 8);
+        ASSERT_EQ(crc.size(), 8u) << r.out;
+        std::string upper = crc;
+        for (char& ch : upper) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+        const std::string text = Slurp(Path(log));
+        EXPECT_NE(text.find(",1,27C256," + c.image + ",0x" + upper + ",1,"), std::string::npos) << text;
+        EXPECT_EQ(text.substr(text.size() - c.edited.size() - 2), "," + c.edited + "\n") << text;
+    }
+}
+
+// A serial over image bytes is said before the first chip; one past the
+// device is a usage error before any prompt, and makes no log.
+TEST_F(VexoBatch, SerialNumbersAreCheckedBeforeTheFirstChip)
+{
+    Enters(1);
+    VexoResult r = Vexo({"--port", "sim:tray=tray", "load", "fw.bin", "batch", "--serial", "0x100:4:1"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    char over[80];
+    std::snprintf(over, sizeof over, "serial: 0x00100-0x00103 lies over image bytes %02X %02X %02X %02X\n",
+                  unsigned(std::uint8_t(image[0x100])), unsigned(std::uint8_t(image[0x101])),
+                  unsigned(std::uint8_t(image[0x102])), unsigned(std::uint8_t(image[0x103])));
+    const std::size_t said = r.err.find(over);
+    EXPECT_NE(said, std::string::npos) << r.err;
+    EXPECT_LT(said, r.err.find("Insert chip 1")) << r.err;
+    EXPECT_EQ(Chip(1), With(0x100, Le4(1)));
+
+    for (const std::vector<std::string>& steps :
+         {std::vector<std::string>{"load", "fw.bin", "batch", "--serial", "0x7FFE:4:1", "--log", "run.csv"},
+          {"device", "27C512", "load", "fw.bin", "device", "27C256", "batch", "--serial", "0x8000:1:1", "--log",
+           "run.csv"}}) {
+        std::vector<std::string> args{"--port", "sim:tray=past"};
+        args.insert(args.end(), steps.begin(), steps.end());
+        r = Vexo(args);
+        EXPECT_EQ(r.code, 2) << r.err;
+        EXPECT_NE(r.err.find("lies past the end of the 27C256 (32768 bytes)"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Insert chip"), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(Path("run.csv")));
+        EXPECT_FALSE(std::filesystem::exists(Path("past/chip-1.bin")));
+    }
+    // The device chosen before the batch counts: a 27C512 has room at 0x8000.
+    Enters(1);
+    r = Vexo({"--port", "sim:tray=big", "device", "27C512", "load", "fw.bin", "batch", "--serial", "0x8000:1:1"});
+    EXPECT_EQ(r.code, 0) << r.err;
 }
 
 // Every line of `text` through Python's JSON parser: the objects back as

@@ -75,6 +75,39 @@ TEST_F(VexoTest, RepeatFillsA27C512AndLoadAtPlacesAFile)
     EXPECT_NE(r.err.find("vexo: repeat: The image (40960 bytes) is larger"), std::string::npos) << r.err;
 }
 
+// The red-team case: 16 bytes of HEX at 0x7000 placed over a loaded image
+// change those 16 bytes and no other; an S-record file likewise.
+TEST_F(VexoTest, LoadAtOfATextFilePlacesOnlyItsRecords)
+{
+    const std::string image = RandomImage(0x8000, 13);
+    Write("fw.bin", image);
+    Write("hi.hex", ":10700000000102030405060708090A0B0C0D0E0F08\n:00000001FF\n");
+    Write("hi.s19", "S1137000000102030405060708090A0B0C0D0E0F04\n");
+    for (const char* file : {"hi.hex", "hi.s19"}) {
+        VexoResult r = Vexo({"load", "fw.bin", "load-at", "0", file, "export", "out.bin"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::string out = Slurp(Path("out.bin"));
+        ASSERT_EQ(out.size(), image.size());
+        std::string expected = image;
+        for (int i = 0; i < 16; ++i) expected[0x7000 + i] = char(i);
+        EXPECT_EQ(out, expected) << file;
+    }
+}
+
+// An odd-length image swapped takes its last word whole: split and merge
+// give every byte back.
+TEST_F(VexoTest, SwapOfAnOddImageKeepsItsLastByte)
+{
+    Write("odd.bin", "\x01\x02\x03\x04\x05");
+    VexoResult r = Vexo({"load", "odd.bin", "swap", "split", "a.bin", "b.bin"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Slurp(Path("a.bin")), "\x02\x04\xFF");
+    EXPECT_EQ(Slurp(Path("b.bin")), "\x01\x03\x05");
+    r = Vexo({"merge", "a.bin", "b.bin", "swap", "export", "back.bin"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Slurp(Path("back.bin")).substr(0, 6), std::string("\x01\x02\x03\x04\x05\xFF"));
+}
+
 TEST_F(VexoTest, RangeRefusalsFailTheRunAndWriteNothing)
 {
     Write("image.bin", RandomImage(0x8000, 2));

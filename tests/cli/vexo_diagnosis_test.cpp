@@ -95,6 +95,45 @@ TEST_F(VexoDiagnosis, ErasedAndMatchingChips)
     EXPECT_EQ(c.Lines().back(), "compare: chip matches buffer in 0x00000-0x07FFF");
 }
 
+// The red-team cases: a blank chip behind D5 stuck at 0 and a chip of all
+// 00 each get one finding; the chip that holds the image names D5 alone.
+TEST_F(VexoDiagnosis, FindingsBlameOnlyTheStuckLine)
+{
+    VexoResult blank = Vexo({"--port", Port("data-stuck=5:0"), "load", image, "compare", "--max-diffs", "0"});
+    EXPECT_EQ(blank.code, 1);
+    EXPECT_EQ(blank.Lines().back(), "finding: chip reads DF at every address") << blank.out;
+    EXPECT_FALSE(Has(blank.out, "data line")) << blank.out;
+
+    Write("chip.bin", Slurp(image));
+    VexoResult held = Vexo({"--port", Port("data-stuck=5:0"), "load", image, "compare"});
+    EXPECT_EQ(held.code, 1);
+    EXPECT_EQ(held.Lines().back(), "finding: data line D5 reads 0 at every address") << held.out;
+    EXPECT_EQ(held.out.find("finding:"), held.out.rfind("finding:")) << held.out;
+
+    Write("chip.bin", std::string(0x8000, '\0'));
+    VexoResult zeros = Vexo({"--port", Port("size=27C256"), "load", image, "compare"});
+    EXPECT_EQ(zeros.code, 1);
+    EXPECT_EQ(zeros.out.find("finding:"), zeros.out.rfind("finding:")) << zeros.out;
+    EXPECT_EQ(zeros.Lines().back(), "finding: chip reads 00 at every address") << zeros.out;
+
+    Write("chip.bin", Slurp(image));
+    VexoResult healthy = Vexo({"--port", Port("size=27C256"), "load", image, "compare"});
+    EXPECT_EQ(healthy.code, 0);
+    EXPECT_FALSE(Has(healthy.out, "finding:")) << healthy.out;
+}
+
+TEST_F(VexoDiagnosis, CompareWithoutAnImageIsRefused)
+{
+    Write("chip.bin", RandomImage(0x8000, 12));
+    VexoResult c = Vexo({"--port", Port("size=27C256"), "compare", "--csv", Path("d.csv")});
+    EXPECT_EQ(c.code, 1);
+    EXPECT_EQ(c.out, "compare: no image in the buffer (load one, or use erase-check)\n") << c.out;
+    EXPECT_FALSE(std::filesystem::exists(Path("d.csv")));
+    // With an image, a different chip is a difference, as before.
+    EXPECT_EQ(Vexo({"--port", Port("size=27C256"), "load", image, "compare"}).code, 1);
+    EXPECT_EQ(Vexo({"--port", Port("size=27C256"), "erase-check"}).code, 1);
+}
+
 TEST_F(VexoDiagnosis, CsvHoldsEveryDifference)
 {
     // A blank chip against the image: every byte not 0xFF differs.
@@ -104,7 +143,7 @@ TEST_F(VexoDiagnosis, CsvHoldsEveryDifference)
                          Path("d.csv")});
     EXPECT_EQ(c.code, 1);
     EXPECT_TRUE(Has(c.out, "... and " + std::to_string(differing - 3) + " more\n")) << c.out;
-    EXPECT_TRUE(Has(c.out, "finding: chip is blank\n")) << c.out;
+    EXPECT_TRUE(Has(c.out, "finding: chip reads FF at every address (blank)\n")) << c.out;
     const std::string csv = Slurp(Path("d.csv"));
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), differing + 1);  // and the header
 

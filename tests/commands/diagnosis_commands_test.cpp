@@ -212,5 +212,44 @@ TEST_F(Diagnose, SimulatedFaultsAreNamed)
     EXPECT_TRUE(EraseCheck(chip).Erased());
 }
 
+// Every data line stuck at either level on the simulated module, on a chip
+// that is blank, one that holds the image and one that reads 00: only the
+// stuck line is named, and the chips that read one value get that finding.
+TEST_F(Diagnose, EveryStuckDataLineAloneIsNamed)
+{
+    const auto image = RandomBytes(0x8000, 12);
+    const auto fill = [&](const std::vector<std::uint8_t>& bytes) {
+        for (std::uint32_t a = 0; a < 0x8000; ++a) sim->SetChipByte(a, bytes[a]);
+    };
+    for (int bit = 0; bit < 8; ++bit) {
+        for (bool level : {false, true}) {
+            SCOPED_TRACE("D" + std::to_string(bit) + (level ? " at 1" : " at 0"));
+            SimFaults stuck;
+            stuck.dataStuckBit = bit;
+            stuck.dataStuckLevel = level;
+            StartFaulty(stuck);
+            LoadImage(image);
+            const std::uint8_t mask = std::uint8_t(1u << bit);
+            char blank[64], zero[64];
+            std::snprintf(blank, sizeof blank, "finding: chip reads %02X at every address%s",
+                          level ? 0xFFu : unsigned(0xFF & ~mask), level ? " (blank)" : "");
+            std::snprintf(zero, sizeof zero, "finding: chip reads %02X at every address", level ? unsigned(mask) : 0u);
+            EXPECT_EQ(CompareChip().findings, (Messages{blank}));
+            fill(image);
+            EXPECT_EQ(CompareChip().findings,
+                      (Messages{"finding: data line D" + std::to_string(bit) + " reads " + (level ? "1" : "0") +
+                                " at every address"}));
+            fill(std::vector<std::uint8_t>(0x8000, 0x00));
+            EXPECT_EQ(CompareChip().findings, (Messages{zero}));
+        }
+    }
+    // The healthy module: nothing on the chip that holds the image.
+    StartFaulty(SimFaults{});
+    LoadImage(image);
+    fill(image);
+    EXPECT_TRUE(CompareChip().Matches());
+    EXPECT_TRUE(CompareChip().findings.empty());
+}
+
 }  // namespace
 }  // namespace vexo::test

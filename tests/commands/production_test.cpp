@@ -191,6 +191,45 @@ TEST_F(ProductionOnTray, NoModuleFailsTheModuleCheck)
     EXPECT_EQ(FormatChipLine(*chip), "chip 1: failed at module, no module answers");
 }
 
+// A pass that lost the module names where, not a byte it never read.
+TEST(ChipLine, AModuleThatStopsAnsweringIsNoByte)
+{
+    ChipResult r;
+    r.chip = 1;
+    r.failedStep = ProductionStep::Blank;
+    r.failedAddress = 0x25EC;
+    EXPECT_EQ(FormatChipLine(r), "chip 1: failed at blank, the module stopped answering at 0x025EC");
+    r.failedStep = ProductionStep::Verify;
+    r.bufferByte = 0x5A;
+    EXPECT_EQ(FormatChipLine(r), "chip 1: failed at verify, the module stopped answering at 0x025EC");
+    r.chipByte = 0x52;
+    EXPECT_EQ(FormatChipLine(r), "chip 1: failed at verify, first difference at 0x025EC: buffer 5A, chip 52");
+}
+
+// Nothing programmed is no success; the log's image CRC-32 is the device's
+// range without the serial, and an edit during the run shows.
+TEST_F(ProductionOnTray, ARunWithoutChipsFailsAndTheRecordKeepsTheImage)
+{
+    const std::string path = dir.File("run.csv");
+    auto log = ProductionLog::Open(path);
+    ASSERT_TRUE(log.ok());
+    ProductionRun run(*rom, Setup("0x7FF0:4:1"), log->get());
+    EXPECT_FALSE(run.Succeeded());
+    EXPECT_EQ(run.ImageCrc32(), Crc32(image.data(), image.size()));
+    ASSERT_TRUE(run.RunChip().ok());
+    EXPECT_TRUE(run.Succeeded());
+    rom->m_Buffer[0x10] ^= 0xFF;
+    ASSERT_TRUE(run.RunChip().ok());
+    ASSERT_TRUE((*log)->Close().ok());
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    const std::string text(bytes.begin(), bytes.end());
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "0x%08X", unsigned(Crc32(image.data(), image.size())));
+    EXPECT_NE(text.find(std::string(",1,27C256,fw.bin,") + crc + ","), std::string::npos) << text;
+    EXPECT_NE(text.find(",false\n"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - 6), ",true\n") << text;
+}
+
 TEST(SimTray, OnlyTheSimulatorHasOne)
 {
     TempDir dir;

@@ -178,6 +178,63 @@ TEST_F(BufferOps, LoadAtExportAndChecksum)
     EXPECT_FALSE(ChecksumRange(*rom, {0, kBufferSize}).ok());
 }
 
+// A HEX or S-record file gives only the addresses of its records: load-at
+// and merge place those and leave the buffer's bytes in the gaps.
+TEST_F(BufferOps, TextFilesPlaceOnlyTheirRecords)
+{
+    const auto image = RandomBytes(0x8000, 21);
+    const auto part = RandomBytes(0x20, 22);
+    for (ImageFormat format : {ImageFormat::IntelHex, ImageFormat::SRecord}) {
+        SCOPED_TRACE(std::string(FormatName(format)));
+        const std::string name = dir.File(format == ImageFormat::IntelHex ? "hi.hex" : "hi.s19");
+        // 16 bytes at 0x7000 and 16 at 0x7100, one file of data records:
+        // nothing below, nothing between.
+        std::string records;
+        for (const std::string& t : {WriteTextImage(format, part.data(), 0x10, 0x7000),
+                                     WriteTextImage(format, part.data() + 0x10, 0x10, 0x7100)}) {
+            std::size_t start = 0;
+            for (std::size_t end; (end = t.find('\n', start)) != std::string::npos; start = end + 1) {
+                const std::string line = t.substr(start, end - start);
+                const bool data = format == ImageFormat::IntelHex ? line.compare(7, 2, "00") == 0
+                                                                   : (line[1] >= '1' && line[1] <= '3');
+                if (data) records += line + "\n";
+            }
+        }
+        if (format == ImageFormat::IntelHex) records += ":00000001FF\n";
+        std::ofstream(name) << records;
+
+        Place(image);
+        EditHistory history;
+        ASSERT_TRUE(LoadAt(*rom, 0, name, &history).ok());
+        std::size_t changed = 0;
+        for (std::uint32_t a = 0; a < 0x8000; ++a) changed += rom->m_Buffer[a] != image[a];
+        EXPECT_LE(changed, 0x20u);
+        EXPECT_TRUE(std::equal(part.begin(), part.begin() + 0x10, rom->m_Buffer.get() + 0x7000));
+        EXPECT_TRUE(std::equal(part.begin() + 0x10, part.end(), rom->m_Buffer.get() + 0x7100));
+        EXPECT_TRUE(std::equal(image.begin() + 0x7010, image.begin() + 0x7100, rom->m_Buffer.get() + 0x7010));
+        EXPECT_EQ(LoadedImageLength(*rom), 0x8000u);
+        ASSERT_TRUE(history.Undo(*rom).ok());
+        EXPECT_EQ(Head(0x8000), image);
+
+        // Placed at an offset, the records keep their distance from it.
+        ASSERT_TRUE(LoadAt(*rom, 0x100, name, &history).ok());
+        EXPECT_TRUE(std::equal(part.begin(), part.begin() + 0x10, rom->m_Buffer.get() + 0x7100));
+        EXPECT_EQ(rom->m_Buffer[0x7110], image[0x7110]);
+
+        // Merge: a part's gaps leave the buffer's bytes at their places.
+        Place(image);
+        rom->m_Buffer[2 * 0x7010 + 1] = 0x5A;
+        const std::string a = dir.Write("a.bin", std::vector<std::uint8_t>(0x7110, 0x11));
+        ASSERT_TRUE(MergeFiles(*rom, {a, name}, &history).ok());
+        EXPECT_EQ(rom->m_Buffer[2 * 0x7000 + 1], part[0]);
+        EXPECT_EQ(rom->m_Buffer[2 * 0x7100 + 1], part[0x10]);
+        EXPECT_EQ(rom->m_Buffer[1], image[1]) << "below the records";
+        EXPECT_EQ(rom->m_Buffer[2 * 0x7010 + 1], 0x5A) << "between the records";
+        EXPECT_EQ(rom->m_Buffer[0], 0x11);
+        EXPECT_EQ(LoadedImageLength(*rom), 2u * 0x7110);
+    }
+}
+
 TEST_F(BufferOps, ArgumentsParseDecimalAndHex)
 {
     const auto fill = ParseFillArgs({"0x100", "511", "0xAA"});

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <vector>
+
+#include "base/text.h"
 
 namespace vexo {
 namespace {
@@ -80,16 +83,61 @@ TEST(Diagnosis, StuckDataLine)
     EXPECT_EQ(findings, (Lines{"finding: data line D3 reads 1 at every address"}));
     EXPECT_EQ(Compare(buffer, low).findings, (Lines{"finding: data line D7 reads 0 at every address"}));
 
-    // A chip that reads 00 everywhere: its data lines, not every address line.
-    const Lines zeros = Compare(buffer, Bytes(buffer.size(), 0x00)).findings;
-    ASSERT_EQ(zeros.size(), 8u);
-    EXPECT_EQ(zeros.back(), "finding: data line D7 reads 0 at every address");
+    // A chip that reads 00 everywhere: one finding, no line of either kind.
+    EXPECT_EQ(Compare(buffer, Bytes(buffer.size(), 0x00)).findings,
+              (Lines{"finding: chip reads 00 at every address"}));
 
     // Two lines at once are both named.
     for (auto& b : high) b &= 0xFE;
     EXPECT_EQ(Compare(buffer, high).findings,
               (Lines{"finding: data line D0 reads 0 at every address",
                      "finding: data line D3 reads 1 at every address"}));
+}
+
+// Each data line stuck at each level, seen on chips that were blank, that
+// hold the image, that read 00, and that hold another image: only the stuck
+// line is ever named, and only where the chip gives evidence for it.
+TEST(Diagnosis, OnlyTheStuckLineIsNamed)
+{
+    const Bytes buffer = Random(0x8000, 9);
+    const Bytes other = Random(0x8000, 10);
+    const auto through = [](Bytes chip, int bit, bool level) {
+        for (auto& b : chip) b = level ? std::uint8_t(b | (1u << bit)) : std::uint8_t(b & ~(1u << bit));
+        return chip;
+    };
+    const auto hex = [](unsigned v) {
+        char text[3];
+        std::snprintf(text, sizeof text, "%02X", v);
+        return std::string(text);
+    };
+    for (int bit = 0; bit < 8; ++bit) {
+        for (bool level : {false, true}) {
+            SCOPED_TRACE(Cat({"D", std::to_string(bit), level ? " at 1" : " at 0"}));
+            const Lines line{Cat({"finding: data line D", std::to_string(bit), " reads ", level ? "1" : "0",
+                                  " at every address"})};
+            EXPECT_EQ(Compare(buffer, through(buffer, bit, level)).findings, line);
+            const unsigned blank = level ? 0xFFu : (0xFFu & ~(1u << bit));
+            EXPECT_EQ(Compare(buffer, through(Bytes(0x8000, 0xFF), bit, level)).findings,
+                      (Lines{Cat({"finding: chip reads ", hex(blank), " at every address",
+                                  blank == 0xFF ? " (blank)" : ""})}));
+            const unsigned zero = level ? (1u << bit) : 0u;
+            EXPECT_EQ(Compare(buffer, through(Bytes(0x8000, 0x00), bit, level)).findings,
+                      (Lines{Cat({"finding: chip reads ", hex(zero), " at every address"})}));
+            for (const std::string& finding : Compare(buffer, through(other, bit, level)).findings)
+                EXPECT_TRUE(finding == line[0] || finding.find("data line") == std::string::npos) << finding;
+        }
+    }
+    // Healthy: nothing on the chip that holds the image, no line on the others.
+    EXPECT_TRUE(Compare(buffer, buffer).findings.empty());
+    EXPECT_EQ(Compare(buffer, other).findings, (Lines{"finding: chip holds a different image"}));
+    // D6 reads 0 and the buffer wants 1 at 200 addresses; D4 reads 1 too,
+    // but the buffer wants 0 at only 7: D6 is named, D4 is not.
+    Bytes chip = buffer;
+    for (auto& b : chip) b = std::uint8_t((b | 0x10) & ~0x40);
+    Bytes wanted = chip;
+    for (std::uint32_t a = 0; a < 200; ++a) wanted[a * 7] |= 0x40;
+    for (std::uint32_t a = 0; a < 7; ++a) wanted[0x4000 + a * 11] &= std::uint8_t(~0x10);
+    EXPECT_EQ(Compare(wanted, chip).findings, (Lines{"finding: data line D6 reads 0 at every address"}));
 }
 
 TEST(Diagnosis, DeadAddressLine)
@@ -108,7 +156,8 @@ TEST(Diagnosis, DeadAddressLine)
 TEST(Diagnosis, BlankAndDifferentChips)
 {
     const Bytes buffer = Random(0x8000, 4);
-    EXPECT_EQ(Compare(buffer, Bytes(0x8000, 0xFF)).findings, (Lines{"finding: chip is blank"}));
+    EXPECT_EQ(Compare(buffer, Bytes(0x8000, 0xFF)).findings,
+              (Lines{"finding: chip reads FF at every address (blank)"}));
     EXPECT_EQ(Compare(buffer, Random(0x8000, 5)).findings,
               (Lines{"finding: chip holds a different image"}));
 }
@@ -154,6 +203,21 @@ TEST(Diagnosis, FindingsNeedStrongEvidence)
     const CompareReport report = Compare(image, shortChip);
     EXPECT_GT(report.diffs.size(), 100u);
     EXPECT_TRUE(report.findings.empty());
+}
+
+TEST(Diagnosis, OneIsSingular)
+{
+    Bytes buffer(0x8000, 0xFF), chip(0x8000, 0xFF);
+    buffer[0x10] = 0xFE;
+    EXPECT_EQ(CompareSummary(Compare(buffer, chip)),
+              "compare: 1 byte differs in 0x00000-0x07FFF (1 need programming, 0 need erasing)");
+    chip[0x20] = 0x7F;
+    EXPECT_EQ(EraseCheckLines(EraseCheck(chip), 0).back(),
+              "erase-check: 1 bit in 1 byte still programmed, first 0x00020, last 0x00020");
+    EXPECT_EQ(EraseCheckLines(EraseCheck(Bytes(1, 0xFF)), 0).back(), "erase-check: all 1 byte erased");
+    chip[0x21] = 0x3F;
+    EXPECT_EQ(EraseCheckLines(EraseCheck(chip), 0).back(),
+              "erase-check: 3 bits in 2 bytes still programmed, first 0x00020, last 0x00021");
 }
 
 TEST(Diagnosis, CsvFile)

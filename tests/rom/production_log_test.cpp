@@ -59,6 +59,13 @@ TEST_F(ProductionLogTest, TimeCarriesItsZone)
     ::setenv("TZ", "<-0330>3:30", 1);
     ::tzset();
     EXPECT_EQ(IsoLocalTime(1796721302), "2026-12-08T05:45:02-03:30");
+    // The widest offsets a POSIX zone can give are written whole.
+    ::setenv("TZ", "XXX-24:59", 1);
+    ::tzset();
+    EXPECT_EQ(IsoLocalTime(1796721302), "2026-12-09T10:14:02+24:59");
+    ::setenv("TZ", "XXX24:59", 1);
+    ::tzset();
+    EXPECT_EQ(IsoLocalTime(1796721302), "2026-12-07T08:16:02-24:59");
 }
 
 TEST_F(ProductionLogTest, CsvContinuedAcrossTwoRunsNeverTruncated)
@@ -74,11 +81,12 @@ TEST_F(ProductionLogTest, CsvContinuedAcrossTwoRunsNeverTruncated)
     }
     const std::string row1 =
         "2026-12-08T10:15:02+01:00,1,27C512,\"fw, \"\"v2\"\".hex\",0x1A2B3C4D,1001,0xBEEF,"
-        "0xCAFEF00D,passed,,,21.4\n";
+        "0xCAFEF00D,passed,,,21.4,false\n";
     const std::string row2 =
         "2026-12-08T10:15:02+01:00,2,27C512,\"fw, \"\"v2\"\".hex\",0x1A2B3C4D,1002,0xBEEF,"
-        "0xCAFEF00D,failed,verify,0x001A3,21.4\n";
+        "0xCAFEF00D,failed,verify,0x001A3,21.4,false\n";
     EXPECT_EQ(ReadText(path), ProductionCsvHeader() + row1 + row2 + row1 + row2);
+    EXPECT_EQ(ProductionCsvHeader().substr(ProductionCsvHeader().size() - 21), "seconds,image_edited\n");
 }
 
 TEST_F(ProductionLogTest, JsonLinesParseBackAndACutRecordIsLeftBehind)
@@ -91,7 +99,9 @@ TEST_F(ProductionLogTest, JsonLinesParseBackAndACutRecordIsLeftBehind)
         ASSERT_TRUE(log.ok()) << log.message();
         EXPECT_TRUE((*log)->JsonLines());
         ASSERT_TRUE((*log)->Append(Record(2, false)).ok());
-        ASSERT_TRUE((*log)->Append(Record(3, true)).ok());
+        ProductionRecord edited = Record(3, true);
+        edited.imageEdited = true;
+        ASSERT_TRUE((*log)->Append(edited).ok());
     }
     const std::string text = ReadText(path);
     EXPECT_EQ(text.rfind("{\"chip\":1,\"resu\n", 0), 0u) << text;
@@ -104,6 +114,7 @@ TEST_F(ProductionLogTest, JsonLinesParseBackAndACutRecordIsLeftBehind)
         "assert a['chip']==2 and a['result']=='failed' and a['failed_step']=='verify'\n"
         "assert a['failed_address']=='0x001A3' and a['serial']==1002 and a['seconds']==21.4\n"
         "assert b['failed_step'] is None and b['failed_address'] is None\n"
+        "assert a['image_edited'] is False and b['image_edited'] is True\n"
         "assert b['time']=='2026-12-08T10:15:02+01:00' and b['image']=='fw, \\\"v2\\\".hex'\n"
         "\" " + path;
     EXPECT_EQ(std::system(check.c_str()), 0);

@@ -73,6 +73,22 @@ TEST_F(SessionDiagnosis, NoModuleIsRefused)
     EXPECT_EQ(erased.message(), "erase-check: no module answers on the port");
 }
 
+// Compare with an empty buffer is refused before the chip is read; erase
+// check needs no image. After a read the buffer holds one again.
+TEST_F(SessionDiagnosis, CompareNeedsAnImage)
+{
+    Begin("sim");
+    const long updates = ui.hexCountUpdates;
+    const Result<CompareReport> compared = session->CompareChip();
+    ASSERT_FALSE(compared.ok());
+    EXPECT_EQ(compared.message(), "compare: no image in the buffer (load one, or use erase-check)");
+    EXPECT_EQ(ui.hexCountUpdates, updates) << "nothing was read";
+    EXPECT_TRUE(session->CheckErased().ok());
+    ASSERT_TRUE(session->ReadRom());
+    ASSERT_TRUE(session->CompareChip().ok());
+    EXPECT_TRUE(session->CompareChip()->Matches());
+}
+
 TEST_F(SessionDiagnosis, RetryRoundsAreNoted)
 {
     const auto image = RandomBytes(0x8000, 5);

@@ -2,11 +2,21 @@
 // held file, and the extra pulse rounds taken from the session's settings.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "base/text.h"
+#include "rom/checksum.h"
 #include "session/session.h"
 #include "support/sim_fixture.h"
 
 namespace vexo::test {
 namespace {
+
+class NotedUi : public UiRecorder {
+public:
+    void Note(std::string_view text) override { notes.emplace_back(text); }
+    std::vector<std::string> notes;
+};
 
 class SessionProduction : public ::testing::Test {
 protected:
@@ -24,8 +34,31 @@ protected:
         ui.Take();
     }
 
+    // One chip of a run logged to a fresh JSON Lines file; the record.
+    std::string OneChipRecord(const std::string& name)
+    {
+        Session::ProductionOptions options;
+        options.logPath = dir.File(name);
+        EXPECT_TRUE(session->StartProduction(options).ok());
+        const auto chip = session->ProductionChip();
+        EXPECT_TRUE(chip.ok() && chip->passed);
+        EXPECT_TRUE(session->StopProduction().ok());
+        std::ifstream in(options.logPath);
+        std::string line;
+        std::getline(in, line);
+        return line;
+    }
+    std::string DeviceCrc()
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08X",
+                      unsigned(Crc32(session->Rom().m_Buffer.get(), session->Rom().DeviceSize())));
+        return text;
+    }
+    static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
     TempDir dir;
-    UiRecorder ui;
+    NotedUi ui;
     std::unique_ptr<Session> session;
 };
 
@@ -109,6 +142,78 @@ TEST_F(SessionProduction, ExtraPulseRoundsComeFromTheSessionOrTheRun)
     EXPECT_TRUE(chip->passed) << FormatChipLine(*chip);
     EXPECT_EQ(session->Rom().m_retries, 0);
     EXPECT_TRUE(session->Finish().ok());
+}
+
+// What the log names: the file last loaded, or the merged files; the CRC-32
+// of the device's range as programmed (checksum's); whether it was edited.
+TEST_F(SessionProduction, TheRecordSaysWhatWasProgrammed)
+{
+    Open("sim:tray=" + dir.File("tray"));
+    const std::string fw = dir.Write("fw.bin", RandomBytes(0x8000, 3));
+    const std::string small = dir.Write("small.bin", {1, 2, 3, 4});
+    ASSERT_TRUE(session->OpenImage(fw));
+    EXPECT_FALSE(session->Source().edited);
+    std::string record = OneChipRecord("plain.jsonl");
+    EXPECT_TRUE(Has(record, "\"image\":\"" + fw + "\",\"image_crc32\":\"" + DeviceCrc() +
+                                "\",\"image_edited\":false"))
+        << record;
+
+    ASSERT_TRUE(session->LoadAt(0, small).ok());
+    EXPECT_EQ(session->Source().name, fw);
+    EXPECT_TRUE(session->Source().edited);
+    record = OneChipRecord("edited.jsonl");
+    EXPECT_TRUE(Has(record, "\"image\":\"" + fw + "\",\"image_crc32\":\"" + DeviceCrc() +
+                                "\",\"image_edited\":true"))
+        << record;
+    const std::string sums = session->ChecksumLine();
+    EXPECT_TRUE(SameText(sums.substr(sums.size() - 10), DeviceCrc())) << sums;
+    // Undone, the buffer is the file's again.
+    ASSERT_TRUE(session->Undo().ok());
+    EXPECT_FALSE(session->Source().edited);
+
+    const std::string a = dir.Write("a.bin", RandomBytes(0x4000, 4));
+    const std::string b = dir.Write("b.bin", RandomBytes(0x4000, 5));
+    ASSERT_TRUE(session->MergeFiles({a, b}).ok());
+    EXPECT_EQ(session->Source().name, a + "+" + b);
+    EXPECT_FALSE(session->Source().edited);
+    record = OneChipRecord("merged.jsonl");
+    EXPECT_TRUE(Has(record, "\"image\":\"" + a + "+" + b + "\",\"image_crc32\":\"" + DeviceCrc() +
+                                "\",\"image_edited\":false"))
+        << record;
+    ASSERT_TRUE(session->PatchBuffer(0x10, std::vector<std::uint8_t>{0xAA}).ok());
+    EXPECT_TRUE(session->Source().edited);
+
+    // A chip read is no file.
+    ASSERT_TRUE(session->ReadRom());
+    EXPECT_EQ(session->Source().name, "");
+    EXPECT_FALSE(session->Source().edited);
+}
+
+// A serial number past the device is refused before the log is made; one
+// over image bytes is said, and the run goes on.
+TEST_F(SessionProduction, SerialNumbersAreCheckedBeforeTheFirstChip)
+{
+    Open("sim:tray=" + dir.File("tray"));
+    std::vector<std::uint8_t> image(0x8000, 0xFF);
+    image[0x100] = 0x12, image[0x101] = 0x34, image[0x102] = 0x56, image[0x103] = 0x78;
+    ASSERT_TRUE(session->OpenImage(dir.Write("fw.bin", image)));
+    Session::ProductionOptions options;
+    options.logPath = dir.File("run.csv");
+    options.serial = *ParseSerialPlan("0x7FFE:4:1");
+    Status refused = session->StartProduction(options);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.message(), "batch: the serial number at 0x07FFE lies past the end of the 27C256 (32768 bytes)");
+    EXPECT_FALSE(std::filesystem::exists(options.logPath));
+    EXPECT_EQ(session->Production(), nullptr);
+
+    options.serial = *ParseSerialPlan("0x200:4:1");  // over 0xFF bytes: nothing to say
+    ASSERT_TRUE(session->StartProduction(options).ok());
+    EXPECT_TRUE(ui.notes.empty());
+    ASSERT_TRUE(session->StopProduction().ok());
+    options.serial = *ParseSerialPlan("0x100:4:1");
+    ASSERT_TRUE(session->StartProduction(options).ok());
+    EXPECT_EQ(ui.notes, std::vector<std::string>{"serial: 0x00100-0x00103 lies over image bytes 12 34 56 78"});
+    ASSERT_TRUE(session->StopProduction().ok());
 }
 
 }  // namespace
