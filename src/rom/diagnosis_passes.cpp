@@ -38,6 +38,7 @@ bool CRom::ReadDevice(std::span<std::uint8_t> out)
     m_nHexCount = 0;
     bool lost = false;
     ForEachAddress(m_nDevice, [this, &out, &lost](std::uint32_t address) {
+        if (StopBefore("Reading", address)) return false;
         ResetLines();
         ShiftAddress(address);
         SetControlBit3();
@@ -50,7 +51,8 @@ bool CRom::ReadDevice(std::span<std::uint8_t> out)
     });
     m_bModuleLost = lost;
     m_ui.FlushHexCount();
-    return !lost;
+    m_port.EndOfPass();
+    return !lost && !Stopped();
 }
 
 Status CRom::ReadChip(std::span<std::uint8_t> out, std::string_view step)
@@ -60,8 +62,11 @@ Status CRom::ReadChip(std::span<std::uint8_t> out, std::string_view step)
     // The lines as Read ROM leaves them before its module check.
     ClearControlBit3();
     SetControlBit1();
-    if (!ModulePresent() || !ReadDevice(out))
+    if (!ModulePresent() || !ReadDevice(out)) {
+        if (Stopped())
+            return Status::Fail(Cat({step, ": the read stopped at ", FormatAddress(m_stopPoint->address)}));
         return Status::Fail(Cat({step, ": no module answers on the port"}));
+    }
     return Status::Ok();
 }
 
@@ -90,6 +95,7 @@ void CRom::RetryShortBytes()
     std::vector<std::uint32_t> shortBytes;
     m_nHexCount = 0;
     ForEachAddress(m_nDevice, [&](std::uint32_t address) {
+        if (StopBefore("Checking for short bytes", address)) return false;
         if (isShort(address)) shortBytes.push_back(address);
         ++m_nHexCount;
         ShowHexCount();
@@ -97,10 +103,11 @@ void CRom::RetryShortBytes()
     });
     m_ui.FlushHexCount();
 
-    for (int round = 0; round < m_retries && !shortBytes.empty() && !lost; ++round) {
+    for (int round = 0; round < m_retries && !shortBytes.empty() && !lost && !Stopped(); ++round) {
         m_retriedPerRound.push_back(std::uint32_t(shortBytes.size()));
         m_nHexCount = 0;
         for (std::uint32_t address : shortBytes) {
+            if (StopBefore("Programming again", address)) break;
             ProgramSetup();
             ShiftAddress(address);
             ProgramByte(m_Buffer[address]);
@@ -108,9 +115,11 @@ void CRom::RetryShortBytes()
             ShowHexCount();
         }
         m_ui.FlushHexCount();
-        if (round + 1 == m_retries) break;  // the verify that follows decides
+        m_port.EndOfPass();
+        if (round + 1 == m_retries || Stopped()) break;  // the verify that follows decides
         std::vector<std::uint32_t> still;
         for (std::uint32_t address : shortBytes) {
+            if (StopBefore("Checking for short bytes", address)) break;
             if (isShort(address)) still.push_back(address);
             if (lost) break;
         }
