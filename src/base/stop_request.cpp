@@ -33,7 +33,7 @@ extern "C" void OnStopSignal(int signal)
 
 }  // namespace
 
-Status InstallStopHandlers(std::initializer_list<int> signals)
+Status InstallStopHandlers(std::initializer_list<int> stopSignals)
 {
     if (g_notify[0] < 0 && pipe2(g_notify, O_CLOEXEC | O_NONBLOCK) != 0) {
         const int error = errno;
@@ -50,9 +50,9 @@ Status InstallStopHandlers(std::initializer_list<int> signals)
     struct sigaction stop {};
     stop.sa_handler = OnStopSignal;
     sigemptyset(&stop.sa_mask);
-    for (const int signal : signals) sigaddset(&stop.sa_mask, signal);
+    for (const int signal : stopSignals) sigaddset(&stop.sa_mask, signal);
     stop.sa_flags = 0;  // no SA_RESTART: a read waiting for the operator returns
-    for (const int signal : signals) {
+    for (const int signal : stopSignals) {
         if (sigaction(signal, &stop, nullptr) != 0) {
             const int error = errno;
             return Status::Fail("cannot handle " + StopReasonText(signal) + ": " + std::strerror(error), error);

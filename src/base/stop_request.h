@@ -18,9 +18,9 @@ namespace vexo {
 inline constexpr int kStopOutputClosed = -1;
 
 // SIGPIPE is ignored from now on (a closed pipe fails the write instead) and
-// each of `signals` records a stop request. The handlers do not restart
+// each of `stopSignals` records a stop request. The handlers do not restart
 // interrupted system calls, so a read waiting for the operator returns.
-Status InstallStopHandlers(std::initializer_list<int> signals);
+Status InstallStopHandlers(std::initializer_list<int> stopSignals);
 
 // 0 while no stop was requested; else the first reason: the signal's
 // number, or kStopOutputClosed.
