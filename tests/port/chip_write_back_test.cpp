@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "base/stop_request.h"
+#include "commands/production.h"
 #include "port/sim_module.h"
 #include "support/sim_fixture.h"
 
@@ -186,6 +187,32 @@ TEST(StopMidPass, TheCommandsEndQuietlyInsteadOfReportingAnOutcome)
     EXPECT_EQ(ui.Take(), (std::vector<std::string>{"*** Start Reading ***"}));
     EXPECT_FALSE(rom.ImageLoaded());  // a partial read is no image
     EXPECT_EQ(rom.WhereStopped()->pass, "Verifying");  // the first stop is kept
+    ClearStopRequest();
+}
+
+TEST(StopMidPass, ABatchChipStoppedMidPassFailsWithItsAddressInsteadOfPassing)
+{
+    ResetShadows();
+    SimModule sim(0x8000);
+    StopAtCount ui;
+    CRom rom(sim, ui, ui.panel);
+    const auto image = RandomBytes(0x8000, 11);
+    std::copy(image.begin(), image.end(), rom.m_Buffer.get());
+    rom.SetImageLoaded(true);
+    ProductionSetup setup;
+    setup.blankCheck = false;
+    ProductionRun run(rom, setup, nullptr);
+    ui.stopText = "Hex Count: 0x2000";
+    ui.armed = true;
+    Result<ChipResult> chip = run.RunChip();
+    ASSERT_TRUE(chip.ok()) << chip.message();
+    EXPECT_FALSE(chip->passed);
+    EXPECT_TRUE(chip->stopped);
+    EXPECT_EQ(chip->failedStep, ProductionStep::Program);
+    EXPECT_EQ(FormatChipLine(*chip), "chip 1: failed at program, stopped at 0x02000");
+    EXPECT_EQ(run.Failed(), 1u);
+    EXPECT_EQ(sim.ChipByte(0x1FFF), image[0x1FFF]);
+    EXPECT_EQ(sim.ChipByte(0x2000), 0xFF);
     ClearStopRequest();
 }
 
