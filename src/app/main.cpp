@@ -3,11 +3,13 @@
 #include <QProxyStyle>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <new>
 
 #include "app/screenshots.h"
 #include "base/display.h"
+#include "base/stop_request.h"
 #include "app/vexowriter_app.h"
 #include "res/pictures.h"
 
@@ -64,6 +66,10 @@ int Main(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    // A desktop session that ends (SIGTERM, SIGHUP) stops the pass at its
+    // next byte and the program finishes as at File > Exit.
+    if (const vexo::Status handled = vexo::InstallStopHandlers({SIGTERM, SIGHUP}); !handled)
+        std::fprintf(stderr, "vexowriter: %s\n", handled.message().c_str());
     try {
         return Main(argc, argv);
     } catch (const std::bad_alloc&) {

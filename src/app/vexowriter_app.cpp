@@ -1,11 +1,18 @@
 #include "base/file_roles.h"
 #include "app/vexowriter_app.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QSettings>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -19,6 +26,8 @@
 #include "port/fault_port.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
+#include "rom/diagnosis.h"
+#include "base/stop_request.h"
 #include "base/version.h"
 #include "rom/rom.h"
 #include "session/session.h"
@@ -197,7 +206,34 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     // Kept for the next start: a port given here that opened.
     if (portGiven && m_bPortOpened) m_profile.setValue(kPortKey, portText);
     m_nStartFailureCode = 0;
+    WatchStopRequests();
     return true;
+}
+
+void CVexoWriterApp::WatchStopRequests()
+{
+    const int fd = StopNotifyDescriptor();
+    if (fd < 0) return;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, fd] {
+        char drained[64];
+        while (::read(fd, drained, sizeof drained) > 0) {
+        }
+        OnStopRequested();
+    });
+}
+
+void CVexoWriterApp::OnStopRequested()
+{
+    if (!StopRequested() || m_bQuit) return;
+    if (IsCommandRunning()) {
+        // The pass ends by itself; a box waiting for the operator is closed.
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        QTimer::singleShot(20, this, [this] { OnStopRequested(); });
+        return;
+    }
+    if (m_pMainFrame) m_pMainFrame->close();
+    else OnMainFrameClosed();
 }
 
 void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start)
@@ -297,6 +333,14 @@ int CVexoWriterApp::ExitInstance(int exitCode)
     // The exit-time reset; a capture or trace that lost data must not pass
     // for a complete one.
     m_ui.SetPassSource(nullptr);
+    if (const int reason = StopReason(); reason != 0) {
+        std::string where;
+        if (m_pRom && m_pRom->WhereStopped())
+            where = ": stopped at " + FormatAddress(m_pRom->WhereStopped()->address) + " (" +
+                    std::string(m_pRom->WhereStopped()->pass) + ")";
+        std::fprintf(stderr, "vexowriter: interrupted by %s%s\n", StopReasonText(reason).c_str(), where.c_str());
+        exitCode = StopExitStatus(reason);
+    }
     const Status finished = m_pSession->Finish();
     if (!finished) {
         QString lines = Text(finished.message());

@@ -137,11 +137,19 @@ public:
     // The port description used when neither --port nor the settings name one.
     static QString DefaultPortText();
 
+    // A stop request (SIGTERM, SIGHUP: the desktop session ending): the
+    // running pass stops at its next byte, a box on screen is closed, and
+    // the main window closes once no command runs; ExitInstance then
+    // finishes the session and gives 128 + the signal.
+    void OnStopRequested();
+
 private:
     void CreateDialogs();
     // The Tools menu's commands and windows, wired to the session, the view
     // and the dialogs.
     void CreateTools();
+    // Listens on the stop request's notify pipe, when main installed the handlers.
+    void WatchStopRequests();
     void OpenPort(const QString& portText, const StartOptions& start);
 
     CQtUiServices m_ui;

@@ -1,8 +1,10 @@
 #include "cli/cli_ui.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "base/json.h"
+#include "base/stop_request.h"
 #include "rom/rom.h"
 
 namespace vexo::cli {
@@ -24,6 +26,11 @@ std::string FormatRate(double bytesPerSecond)
 }
 
 }  // namespace
+
+void FlushOutput(std::FILE* out)
+{
+    if (std::fflush(out) != 0 && errno == EPIPE) RequestStop(kStopOutputClosed);
+}
 
 std::string FormatProgress(std::uint32_t done, std::uint32_t total, double bytesPerSecond)
 {
@@ -95,12 +102,12 @@ void CliUi::Message(std::string_view text)
     if (m_json) {
         const std::string line = JsonObject().String("step", m_step).String("message", text).Line();
         std::fwrite(line.data(), 1, line.size(), m_out);
-        std::fflush(m_out);
+        FlushOutput(m_out);
         return;
     }
     std::fwrite(text.data(), 1, text.size(), m_out);
     std::fputc('\n', m_out);
-    std::fflush(m_out);
+    FlushOutput(m_out);
 }
 
 void CliUi::Tick()

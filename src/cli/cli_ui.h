@@ -19,6 +19,10 @@ class CRom;
 
 namespace vexo::cli {
 
+// Flushes `out`; a reader that went away (EPIPE) is a request to stop the
+// run (kStopOutputClosed), as a signal is.
+void FlushOutput(std::FILE* out);
+
 // The one-line bar: "[#####-----]  50%  1.2 MiB/s  0:03 left".
 std::string FormatProgress(std::uint32_t done, std::uint32_t total, double bytesPerSecond);
 // The same with the time the pass has run in front of the time left:

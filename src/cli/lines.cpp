@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <string>
 
+#include "base/stop_request.h"
+#include "cli/cli_ui.h"
 #include "rom/line_test.h"
 
 namespace vexo::cli {
@@ -13,16 +15,18 @@ namespace {
 
 constexpr int kPollMillis = 100;
 
-enum class Key { Next, Quit };
+enum class Key { Next, Quit, Stop };
 
 // Waits for a line at `fd`, redrawing the status lines whenever they change.
 Key WaitForEnter(LineTest& test, int fd, std::FILE* out)
 {
     StatusLines shown = test.Read();
     std::fprintf(out, "  %s ", FormatStatusLines(shown).c_str());
-    std::fflush(out);
+    FlushOutput(out);
     std::string line;
     while (true) {
+        // A signal ends the poll or the read below, and the test with it.
+        if (StopRequested()) return Key::Stop;
         pollfd p{fd, POLLIN, 0};
         const int ready = poll(&p, 1, kPollMillis);
         if (ready < 0 && errno != EINTR) return Key::Quit;
@@ -31,7 +35,7 @@ Key WaitForEnter(LineTest& test, int fd, std::FILE* out)
             if (!(now == shown)) {
                 shown = now;
                 std::fprintf(out, "\r  %s ", FormatStatusLines(shown).c_str());
-                std::fflush(out);
+                FlushOutput(out);
             }
             continue;
         }
@@ -49,7 +53,8 @@ Key WaitForEnter(LineTest& test, int fd, std::FILE* out)
 
 }  // namespace
 
-int RunLineTest(IPort& port, bool withBit4, int inFd, std::FILE* out, std::FILE* err)
+int RunLineTest(IPort& port, bool withBit4, int inFd, std::FILE* out, std::FILE* err,
+                std::string* stoppedAt)
 {
     if (!isatty(inFd)) {
         std::fputs("vexo: the line test needs a terminal: it waits for Enter before each line; "
@@ -64,16 +69,20 @@ int RunLineTest(IPort& port, bool withBit4, int inFd, std::FILE* out, std::FILE*
                out);
     test.Reset();
     std::fputs("reset state: data 0x00, control 0x09\n", out);
-    bool quit = WaitForEnter(test, inFd, out) == Key::Quit;
-    for (std::size_t i = 0; !quit && i < test.Steps().size(); ++i) {
+    std::string driven = "the reset state";
+    Key key = WaitForEnter(test, inFd, out);
+    for (std::size_t i = 0; key == Key::Next && i < test.Steps().size(); ++i) {
         test.Apply(i);
-        std::fprintf(out, "%zu/%zu %s\n", i + 1, test.Steps().size(), test.Steps()[i].name.c_str());
-        quit = WaitForEnter(test, inFd, out) == Key::Quit;
+        driven = std::to_string(i + 1) + "/" + std::to_string(test.Steps().size()) + " " + test.Steps()[i].name;
+        std::fprintf(out, "%s\n", driven.c_str());
+        key = WaitForEnter(test, inFd, out);
     }
     test.Reset();
     std::fputs("\nlines back in their reset state\n", out);
-    std::fflush(out);
-    return 0;
+    FlushOutput(out);
+    if (key != Key::Stop) return 0;
+    if (stoppedAt) *stoppedAt = driven;
+    return 1;
 }
 
 }  // namespace vexo::cli

@@ -4,13 +4,17 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "port/port.h"
 
 namespace vexo::cli {
 
 // Returns the exit status: 0 when the test ran (to its end or to q), 1 when
-// standard input `inFd` is not a terminal (nothing is written to the port).
-int RunLineTest(IPort& port, bool withBit4, int inFd, std::FILE* out, std::FILE* err);
+// standard input `inFd` is not a terminal (nothing is written to the port)
+// or a stop request (a signal) ended it; the lines are reset then too, and
+// `stoppedAt` names the line that was driven ("3/12 D2 (pin 4) high").
+int RunLineTest(IPort& port, bool withBit4, int inFd, std::FILE* out, std::FILE* err,
+                std::string* stoppedAt = nullptr);
 
 }  // namespace vexo::cli

@@ -14,6 +14,8 @@
 
 #include "base/file_roles.h"
 #include "base/numbers.h"
+#include "base/stop_request.h"
+#include "base/text.h"
 #include "base/version.h"
 #include "cli/cli_ui.h"
 #include "cli/step_files.h"
@@ -21,6 +23,7 @@
 #include "port/fault_port.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
+#include "rom/diagnosis.h"
 #include "rom/rom.h"
 #include "session/session.h"
 
@@ -72,6 +75,26 @@ void PrintLines(std::FILE* err, const std::string& text)
         std::fprintf(err, "vexo: %.*s\n", int(end - start), text.data() + start);
         start = end + 1;
     }
+}
+
+// "vexo: interrupted by SIGTERM: 'auto' stopped at 0x1A2B3 (Programming)":
+// what a stop request ended, and where.
+void SayWhereStopped(std::FILE* err, const StepContext& context, const CRom& rom)
+{
+    const int reason = StopReason();
+    std::string text = reason == kStopOutputClosed ? StopReasonText(reason)
+                                                   : "interrupted by " + StopReasonText(reason);
+    if (!context.stepStarted) {
+        text += ": stopped before the first step";
+    } else {
+        text += Cat({": '", context.step, "' stopped"});
+        if (!context.stoppedAt.empty())
+            text += " at " + context.stoppedAt;
+        else if (const auto& where = rom.WhereStopped())
+            text += Cat({" at ", FormatAddress(where->address), " (", where->pass, ")"});
+    }
+    std::fprintf(err, "vexo: %s\n", text.c_str());
+    std::fflush(err);
 }
 
 }  // namespace
@@ -223,6 +246,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         context.json = options.json;
         succeeded = RunSteps(context, steps);
         ui.EndPass();
+        if (StopRequested()) SayWhereStopped(err, context, session.Rom());
         ui.SetStep("finish");
         // The exit-time reset, after a failed step too; then a trace or
         // capture that lost lines fails the run.
@@ -239,6 +263,8 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         std::fprintf(err, "vexo: cannot write the messages to standard output: %s\n", std::strerror(errno));
         succeeded = false;
     }
+    // A stop request: the session was finished as at any exit; the status says why.
+    if (StopRequested()) return StopExitStatus(StopReason());
     return succeeded ? kExitOk : kExitFailed;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/numbers.h"
 #include "base/json.h"
+#include "base/stop_request.h"
 #include "base/text.h"
 #include "cli/cli_ui.h"
 #include "rom/catalogue.h"
@@ -222,7 +223,7 @@ void Emit(StepContext& c, std::string_view line, const JsonObject& fields)
         std::fwrite(line.data(), 1, line.size(), c.out);
         std::fputc('\n', c.out);
     }
-    std::fflush(c.out);
+    FlushOutput(c.out);
 }
 
 const std::vector<StepDef>& StepTable()
@@ -351,11 +352,14 @@ bool RunSteps(StepContext& context, const std::vector<Step>& steps)
         context.ui.EndPass();
         const std::string line = JsonObject().String("step", context.step).Bool("ok", ok).Line();
         std::fwrite(line.data(), 1, line.size(), context.out);
-        std::fflush(context.out);
+        FlushOutput(context.out);
         return ok;
     };
     for (const Step& step : steps) {
+        // A stop request (a signal, a closed output) ends the run between steps too.
+        if (StopRequested()) return false;
         context.step = step.def->name;
+        context.stepStarted = true;
         context.ui.SetStep(step.def->name);
         const bool ok = step.def->run(context, step);
         // A port that stopped working fails the step whatever it showed.
@@ -364,7 +368,7 @@ bool RunSteps(StepContext& context, const std::vector<Step>& steps)
             std::fprintf(context.err, "vexo: %s\n", fault.c_str());
             return outcome(false);
         }
-        if (!outcome(ok)) return false;
+        if (!outcome(ok && !StopRequested())) return false;
     }
     return true;
 }

@@ -28,6 +28,10 @@ struct StepContext {
     std::string_view step = {};  // the step running, for --json records
     bool json = false;           // --json: records instead of plain lines
     std::FILE* in = stdin;       // where a step that asks the operator reads the answer
+    bool stepStarted = false;    // a step has begun (`step` names the last)
+    // Where a stop request ended the step, when the step knows better than
+    // the device object's passes ("3/12 D2 (pin 4) high").
+    std::string stoppedAt = {};
 };
 
 // A step's result line on `out`: the plain text (a "\n" is added); under

@@ -5,6 +5,7 @@
 
 #include "base/json.h"
 #include "base/numbers.h"
+#include "base/stop_request.h"
 #include "base/text.h"
 #include "cli/cli_ui.h"
 #include "cli/steps.h"
@@ -110,7 +111,9 @@ bool RunBatch(StepContext& c, const Step& step)
     }
 
     bool stoppedEarly = false;
-    for (unsigned number = 1; WaitForChip(c, number); ++number) {
+    // A stop request (a signal, a closed standard output) ends the run
+    // before the next chip; a chip under way stops at its next byte.
+    for (unsigned number = 1; !StopRequested() && WaitForChip(c, number) && !StopRequested(); ++number) {
         Result<ChipResult> chip = c.session.ProductionChip();
         if (!chip) {
             // The chip was never started (its serial does not fit, no tray).
@@ -131,13 +134,15 @@ bool RunBatch(StepContext& c, const Step& step)
     const bool succeeded = run.Succeeded();
     JsonObject summary;
     summary.Unsigned("chips", run.Chips()).Unsigned("passed", run.Passed()).Unsigned("failed", run.Failed());
-    Emit(c, run.SummaryLine(), summary);
+    // With standard output gone the summary goes to standard error.
+    if (StopReason() != kStopOutputClosed) Emit(c, run.SummaryLine(), summary);
+    if (StopReason() == kStopOutputClosed) c.ui.Note(run.SummaryLine());
     if (run.Chips() == 0) c.ui.Note("vexo: batch: no chip was programmed");
     if (Status closed = c.session.StopProduction(); !closed) {
         c.ui.Note(Cat({"vexo: batch: ", closed.message()}));
         return false;
     }
-    return succeeded && !stoppedEarly;
+    return succeeded && !stoppedEarly && !StopRequested();
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ bool RunLines(StepContext& c, const Step&)
     c.ui.EndPass();
     IPort* port = c.session.PortInUse();
     if (!port) return false;
-    return RunLineTest(*port, c.session.LineTestCanDriveBit4(), STDIN_FILENO, c.out, c.err) == 0;
+    return RunLineTest(*port, c.session.LineTestCanDriveBit4(), STDIN_FILENO, c.out, c.err, &c.stoppedAt) == 0;
 }
 
 }  // namespace

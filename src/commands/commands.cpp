@@ -19,6 +19,7 @@ bool CRom::ReadRom()
     m_nLength = 0x7FFF;
     std::fill_n(m_Buffer.get(), m_nLength + 1, std::uint8_t(0xFF));
     ReadAll();
+    if (Stopped()) return false;  // the host says where
     if (m_bModuleLost) {
         m_ui.RomMessageBox("ROM not found");
         return false;
@@ -30,6 +31,7 @@ bool CRom::ReadRom()
 bool CRom::BlankCheck()
 {
     RunBlankCheck();
+    if (Stopped()) return false;
     if (m_bError == 1) {
         SetFailureDetails();
         m_ui.RomMessageBox("Blank Check Failure !!");
@@ -64,9 +66,11 @@ bool CRom::WriteRom()
 
     ProgramAll();
     RetryShortBytes();
+    if (Stopped()) return false;
     m_ui.RomMessageBox("Done! -> Verify next!");
     m_bError = 0;
     VerifyAll();
+    if (Stopped()) return false;
     if (m_bError == 1) {
         m_bError = 0;
         SetFailureDetails();
@@ -86,6 +90,7 @@ bool CRom::VerifyRom()
     }
     m_bError = 0;
     VerifyAll();
+    if (Stopped()) return false;
     if (m_bError == 1) {
         m_bError = 0;
         SetFailureDetails();
@@ -101,6 +106,7 @@ bool CRom::AutoWrite()
     m_retriedPerRound.clear();
     m_ui.RomMessageBox("Blank check !! Please wait...");
     RunBlankCheck();
+    if (Stopped()) return false;
     if (m_bError == 1) {
         SetFailureDetails();
         m_ui.RomMessageBox("Blank check failure !!!");
@@ -116,17 +122,20 @@ bool CRom::AutoWrite()
     m_ui.RomMessageBox("Programming now!!  please wait... ");
     ProgramAll();
     ResetLines();
+    if (Stopped()) return false;
     if (m_bError == 1) {
         m_ui.RomMessageBox("EPROM writing failure !!! \twriting terminated !!!");
         m_bError = 0;
         return false;
     }
     RetryShortBytes();
+    if (Stopped()) return false;
     m_ui.RomMessageBox("Done");
     Delay(30000);
 
     m_ui.RomMessageBox("Verify now !!   please wait...");
     VerifyAll();
+    if (Stopped()) return false;
     if (m_bError == 1) {
         SetFailureDetails();
         m_ui.RomMessageBox("Writing verify failure !!!");

@@ -64,6 +64,7 @@ std::string FormatChipLine(const ChipResult& r)
                     ", crc32 0x", Hex(r.programmed.crc32, 8), ", ", secondsText, " s"});
     }
     line += Cat({"failed at ", ProductionStepName(r.failedStep)});
+    if (r.stopped && r.failedAddress) return Cat({line, ", stopped at 0x", Hex(*r.failedAddress, 5)});
     // A pass that stopped where the module stopped answering read no byte there.
     if (r.failedAddress && !r.chipByte &&
         (r.failedStep == ProductionStep::Blank || r.failedStep == ProductionStep::Verify))
@@ -121,11 +122,19 @@ void ProductionRun::RunPasses(ChipResult& result)
         if (!f.moduleLost) result.chipByte = f.actual;
         fail(step);
     };
+    // A stop request ended the pass: the chip is whatever the pass left.
+    const auto stopped = [&](ProductionStep step) {
+        m_rom.m_bError = 0;
+        result.stopped = true;
+        result.failedAddress = m_rom.WhereStopped()->address;
+        fail(step);
+    };
     if (!m_rom.ModulePresent()) return fail(ProductionStep::Module);
 
     if (m_setup.blankCheck) {
         m_rom.m_bError = 0;
         m_rom.RunBlankCheck();
+        if (m_rom.Stopped()) return stopped(ProductionStep::Blank);
         if (m_rom.m_bError == 1) return failedAt(ProductionStep::Blank);
     }
 
@@ -143,12 +152,14 @@ void ProductionRun::RunPasses(ChipResult& result)
     m_rom.ResetLines();
     m_rom.m_retries = savedRetries;
     m_rom.SetSkipBlank(savedSkip);
+    if (m_rom.Stopped()) return stopped(ProductionStep::Program);
     if (m_rom.m_bError == 1 || !m_rom.ModulePresent()) {
         m_rom.m_bError = 0;
         return fail(ProductionStep::Program);
     }
     m_rom.m_bError = 0;
     m_rom.VerifyAll();
+    if (m_rom.Stopped()) return stopped(ProductionStep::Verify);
     if (m_rom.m_bError == 1) return failedAt(ProductionStep::Verify);
     result.passed = true;
 }

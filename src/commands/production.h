@@ -56,12 +56,15 @@ struct ChipResult {
     double seconds = 0;
     std::time_t started = 0;
     unsigned attempts = 0;  // 1 + the extra pulse rounds the pass used
+    // A stop request (a signal) ended the chip's passes at failedAddress.
+    bool stopped = false;
     // Whether the record reached the log (ok when there is no log).
     Status logged;
 };
 
 // "chip 3: passed, serial 1002, crc32 0x1A2B3C4D, 21.4 s"
 // "chip 4: failed at verify, first difference at 0x001A3: buffer 5A, chip 7B"
+// "chip 5: failed at program, stopped at 0x04000"
 std::string FormatChipLine(const ChipResult& result);
 
 class ProductionRun {

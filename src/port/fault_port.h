@@ -36,6 +36,7 @@ public:
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
+    void EndOfPass() override { m_inner->EndOfPass(); }
 
     std::uint64_t Accesses() const { return m_accesses; }
     bool Unplugged() const { return m_config.unplugAfter && m_accesses >= *m_config.unplugAfter; }

@@ -15,6 +15,10 @@ public:
     virtual ~IPort() = default;
     virtual std::uint8_t In(std::uint16_t address) = 0;
     virtual void Out(std::uint16_t address, std::uint8_t value) = 0;
+    // A pass over the chip ended: a port that holds work back (a simulated
+    // chip's programmed bytes on their way to its file) finishes it now.
+    // No access, nothing on the wire; wrappers pass it on.
+    virtual void EndOfPass() {}
 };
 
 }  // namespace vexo

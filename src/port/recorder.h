@@ -28,6 +28,10 @@ public:
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
+    void EndOfPass() override
+    {
+        if (m_inner) m_inner->EndOfPass();
+    }
 
     void QueueStatus(std::uint8_t value) { m_statusQueue.push_back(value); }
     void SetIdleStatus(std::uint8_t value) { m_idleStatus = value; }

@@ -130,21 +130,27 @@ void SimModule::SetFaults(const SimFaults& faults)
 
 void SimModule::MarkProgrammed(std::uint32_t index)
 {
-    constexpr std::uint32_t kLongestRun = 4096;
     if (m_fd < 0) return;
-    if (m_runEnd != m_runStart && (index < m_runStart || index > m_runEnd || m_runEnd - m_runStart >= kLongestRun))
+    if (m_runEnd != m_runStart) {
+        const std::uint32_t start = index < m_runStart ? index : m_runStart;
+        const std::uint32_t end = index >= m_runEnd ? index + 1 : m_runEnd;
+        if (end - start <= kWriteBackSize) {
+            m_runStart = start;
+            m_runEnd = end;
+            if (end - start == kWriteBackSize) FlushProgrammed();
+            return;
+        }
         FlushProgrammed();
-    if (m_runEnd == m_runStart) m_runStart = m_runEnd = index;
-    if (index == m_runEnd) ++m_runEnd;
+    }
+    m_runStart = index;
+    m_runEnd = index + 1;
 }
 
-void SimModule::FlushProgrammed()
+void SimModule::WriteToFile(std::uint32_t start, std::uint32_t size)
 {
-    const std::uint32_t start = m_runStart, size = m_runEnd - m_runStart;
-    m_runStart = m_runEnd = 0;
-    if (size == 0 || m_fd < 0 || m_fileError != 0) return;
     std::uint32_t done = 0;
     while (done < size) {
+        ++m_fileWrites;
         const ssize_t put = pwrite(m_fd, m_chip + start + done, size - done, off_t(start + done));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
@@ -155,15 +161,19 @@ void SimModule::FlushProgrammed()
     }
 }
 
+void SimModule::FlushProgrammed()
+{
+    const std::uint32_t start = m_runStart, size = m_runEnd - m_runStart;
+    m_runStart = m_runEnd = 0;
+    if (size == 0 || m_fd < 0 || m_fileError != 0) return;
+    WriteToFile(start, size);
+}
+
 void SimModule::StoreByte(std::uint32_t index)
 {
     FlushProgrammed();
     if (m_fd < 0 || m_fileError != 0) return;
-    ssize_t put;
-    do {
-        put = pwrite(m_fd, m_chip + index, 1, off_t(index));
-    } while (put < 0 && errno == EINTR);
-    if (put != 1) m_fileError = put < 0 ? errno : EIO;
+    WriteToFile(index, 1);
 }
 
 // The common case, a line change that is no clock edge for the module, must
@@ -205,7 +215,6 @@ void SimModule::OnReadClock(std::uint8_t data)
 {
     if (m_state == SimState::Absent) return;
     if (data & kAddressBit) {
-        if (m_runEnd != m_runStart) FlushProgrammed();
         m_shift = OnDataLines(m_chip[ChipIndex()]);
         m_state = SimState::Reading;
     } else if (m_state == SimState::Reading) {

@@ -82,9 +82,11 @@ public:
     SimModule& operator=(const SimModule&) = delete;
 
     // A module as `config` describes it. With a chip file, the chip is read
-    // into memory and every byte that changes is written to the file at once
-    // (never mapped: a file another program shortens cannot bring the
-    // process down); the file's blocks are allocated at open, so a full disk
+    // into memory, which serves every read; programmed bytes go back to the
+    // file in runs (when kWriteBackSize bytes wait, at the end of each pass,
+    // when the chip leaves the socket and when the module closes), bytes
+    // set otherwise at once. The file is never mapped: a file another
+    // program shortens cannot bring the process down. Its blocks are allocated at open, so a full disk
     // is an open failure, and it is locked for the module's life ("chip file
     // in use by another program" for a second one). A missing file
     // is created erased at config.size (else defaultSize), an existing one
@@ -94,6 +96,11 @@ public:
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
+    // Writes the programmed bytes still waiting to the chip file.
+    void EndOfPass() override { FlushProgrammed(); }
+
+    // The most programmed bytes that wait in memory for the chip file.
+    static constexpr std::uint32_t kWriteBackSize = 64 * 1024;
 
     // --- for tests and front ends ---
     SimState State() const { return m_state; }
@@ -122,6 +129,10 @@ public:
     const std::string& ChipPath() const { return m_chipPath; }
     // The errno of the first write to the chip file that failed, else 0.
     int FileError() const { return m_fileError; }
+    // Write calls made to the chip file since the module opened it.
+    std::uint64_t FileWrites() const { return m_fileWrites; }
+    // Bytes programmed since the last write-back, not yet in the file.
+    std::uint32_t WaitingBytes() const { return m_runEnd - m_runStart; }
 
     // --- the tray: chips to program one after another ---
     // Chips for InsertNextChip are DIR/chip-1.bin, chip-2.bin, ...; a missing
@@ -140,11 +151,15 @@ private:
               std::uint32_t pulses, bool present);
     // Puts the chip byte at `index` into the chip file, if there is one.
     void StoreByte(std::uint32_t index);
-    // Programmed bytes go to the file in runs of consecutive addresses: a run
-    // is written when it is full, when programming moves elsewhere, when the
-    // module is read and when the module closes.
+    // Programmed bytes wait in one span of the chip, written to the file in
+    // one piece when it would grow past kWriteBackSize, at the end of a
+    // pass, when the chip leaves the socket and when the module closes.
+    // Bytes inside the span that did not change are written as they are.
     void MarkProgrammed(std::uint32_t index);
     void FlushProgrammed();
+    // Puts chip bytes [start, start + size) into the file, each write call
+    // counted; a failure is kept in m_fileError.
+    void WriteToFile(std::uint32_t start, std::uint32_t size);
 
     static constexpr std::uint8_t kAddressClock = WireMask("D0");
     static constexpr std::uint8_t kAddressBit = WireMask("D1");
@@ -192,6 +207,7 @@ private:
     int m_fileError = 0;
     std::uint32_t m_runStart = 0;  // programmed bytes not yet in the file
     std::uint32_t m_runEnd = 0;
+    std::uint64_t m_fileWrites = 0;
     std::string m_chipPath;
     // Faults: the data lines' forced bits, the address lines that reach the
     // chip, and per byte the pulses a weak byte has had (kStrong for the

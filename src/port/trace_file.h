@@ -27,6 +27,7 @@ public:
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
+    void EndOfPass() override { m_inner->EndOfPass(); }
 
     // Writes out what is buffered. False once any write has failed; the
     // traffic itself carries on, only the trace stops.

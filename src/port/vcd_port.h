@@ -34,6 +34,7 @@ public:
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
+    void EndOfPass() override { m_inner->EndOfPass(); }
 
     // Writes the closing time stamp and closes the file. False with a reason
     // when any write or the close failed (a full disk). Accesses after it go

@@ -38,6 +38,7 @@ bool CRom::ReadDevice(std::span<std::uint8_t> out)
     m_nHexCount = 0;
     bool lost = false;
     ForEachAddress(m_nDevice, [this, &out, &lost](std::uint32_t address) {
+        if (StopBefore("Reading", address)) return false;
         ResetLines();
         ShiftAddress(address);
         SetControlBit3();
@@ -50,7 +51,8 @@ bool CRom::ReadDevice(std::span<std::uint8_t> out)
     });
     m_bModuleLost = lost;
     m_ui.FlushHexCount();
-    return !lost;
+    m_port.EndOfPass();
+    return !lost && !Stopped();
 }
 
 Status CRom::CheckModule(std::string_view step)
@@ -67,7 +69,11 @@ Status CRom::ReadChip(std::span<std::uint8_t> out, std::string_view step)
     if (out.size() < DeviceSize())
         return Status::Fail(Cat({step, ": no room for the ", Device().name, "'s contents"}));
     if (Status module = CheckModule(step); !module) return module;
-    if (!ReadDevice(out)) return Status::Fail(Cat({step, ": no module answers on the port"}));
+    if (!ReadDevice(out)) {
+        if (Stopped())
+            return Status::Fail(Cat({step, ": the read stopped at ", FormatAddress(m_stopPoint->address)}));
+        return Status::Fail(Cat({step, ": no module answers on the port"}));
+    }
     return Status::Ok();
 }
 
@@ -96,6 +102,7 @@ void CRom::RetryShortBytes()
     std::vector<std::uint32_t> shortBytes;
     m_nHexCount = 0;
     ForEachAddress(m_nDevice, [&](std::uint32_t address) {
+        if (StopBefore("Checking for short bytes", address)) return false;
         if (isShort(address)) shortBytes.push_back(address);
         ++m_nHexCount;
         ShowHexCount();
@@ -103,10 +110,11 @@ void CRom::RetryShortBytes()
     });
     m_ui.FlushHexCount();
 
-    for (int round = 0; round < m_retries && !shortBytes.empty() && !lost; ++round) {
+    for (int round = 0; round < m_retries && !shortBytes.empty() && !lost && !Stopped(); ++round) {
         m_retriedPerRound.push_back(std::uint32_t(shortBytes.size()));
         m_nHexCount = 0;
         for (std::uint32_t address : shortBytes) {
+            if (StopBefore("Programming again", address)) break;
             ProgramSetup();
             ShiftAddress(address);
             ProgramByte(m_Buffer[address]);
@@ -114,9 +122,11 @@ void CRom::RetryShortBytes()
             ShowHexCount();
         }
         m_ui.FlushHexCount();
-        if (round + 1 == m_retries) break;  // the verify that follows decides
+        m_port.EndOfPass();
+        if (round + 1 == m_retries || Stopped()) break;  // the verify that follows decides
         std::vector<std::uint32_t> still;
         for (std::uint32_t address : shortBytes) {
+            if (StopBefore("Checking for short bytes", address)) break;
             if (isShort(address)) still.push_back(address);
             if (lost) break;
         }

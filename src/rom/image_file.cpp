@@ -106,6 +106,7 @@ bool CRom::LoadChosenFile(const std::optional<std::string>& chosen)
 bool CRom::SaveBuffer()
 {
     ReadAll();
+    if (Stopped()) return false;  // a part of the chip is no file to save
     if (m_bModuleLost) {
         m_ui.RomMessageBox("Save Failed !!");
         return false;

@@ -24,6 +24,7 @@ void CRom::RunBlankCheck()
     m_nHexCount = 0;
     m_lastFailure = {};
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
+        if (StopBefore(m_passName, address)) return false;
         ResetLines();
         ShiftAddress(address);
         SetControlBit3();
@@ -42,6 +43,7 @@ void CRom::RunBlankCheck()
         return true;
     });
     m_ui.FlushHexCount();
+    m_port.EndOfPass();
 }
 
 void CRom::ProgramAll()
@@ -49,6 +51,7 @@ void CRom::ProgramAll()
     m_passName = "Programming";
     m_nHexCount = 0;
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
+        if (StopBefore(m_passName, address)) return false;
         if (m_skipBlank && m_Buffer[address] == 0xFF) { ++m_nHexCount; ShowHexCount(); return true; }
         ProgramSetup();
         ShiftAddress(address);
@@ -58,6 +61,7 @@ void CRom::ProgramAll()
         return true;
     });
     m_ui.FlushHexCount();
+    m_port.EndOfPass();
 }
 
 void CRom::VerifyAll()
@@ -66,6 +70,7 @@ void CRom::VerifyAll()
     m_nHexCount = 0;
     m_lastFailure = {};
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
+        if (StopBefore(m_passName, address)) return false;
         ResetLines();
         ShiftAddress(address);
         VerifyReadSetup();
@@ -82,6 +87,7 @@ void CRom::VerifyAll()
         return true;
     });
     m_ui.FlushHexCount();
+    m_port.EndOfPass();
 }
 
 void CRom::ReadAll()
@@ -91,6 +97,7 @@ void CRom::ReadAll()
     m_bModuleLost = false;
     CInfoPanel& panel = m_panel;
     ForEachAddress(m_nDevice, [this, &panel](std::uint32_t address) {
+        if (StopBefore(m_passName, address)) return false;
         ResetLines();
         ShiftAddress(address);
         SetControlBit3();
@@ -107,10 +114,12 @@ void CRom::ReadAll()
         return true;
     });
     m_bEndFound = 0;
-    // What was read while the module was gone is no image of the chip.
-    m_bImageLoaded = !m_bModuleLost;
+    // What was read while the module was gone, or only in part, is no image
+    // of the chip.
+    m_bImageLoaded = !m_bModuleLost && !Stopped();
     m_imagePath.clear();
     m_ui.FlushHexCount();
+    m_port.EndOfPass();
 }
 
 }  // namespace vexo

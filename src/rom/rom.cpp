@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/busy_wait.h"
+#include "base/stop_request.h"
 
 #include "rom/info_panel.h"
 
@@ -42,6 +43,13 @@ CRom::CRom(IPort& port, IUiServices& ui, CInfoPanel* panel)
 }
 
 CRom::~CRom() = default;
+
+bool CRom::StopBefore(std::string_view pass, std::uint32_t address)
+{
+    if (!StopRequested()) return false;
+    if (!m_stopPoint) m_stopPoint = StopPoint{pass, address};
+    return true;
+}
 
 void CRom::ResetLines()
 {

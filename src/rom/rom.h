@@ -156,6 +156,17 @@ public:
     // "Reading", "Blank checking"), for a host that shows the time left.
     std::string_view PassName() const { return m_passName; }
 
+    // --- a stop request (base/stop_request.h) ---
+    // Every pass looks for one before each byte and ends there; the
+    // commands then return false without a box of their own, and the host
+    // says what stopped. Where the first pass stopped, once one did.
+    struct StopPoint {
+        std::string_view pass;  // "Programming"
+        std::uint32_t address = 0;
+    };
+    bool Stopped() const { return m_stopPoint.has_value(); }
+    const std::optional<StopPoint>& WhereStopped() const { return m_stopPoint; }
+
     // Fields in the order the device object has always declared them.
     std::int32_t m_nLength = 0;
     std::unique_ptr<std::uint8_t[]> m_Buffer;
@@ -194,6 +205,9 @@ private:
     }
     void VerifyReadSetup();
     void ProgramPulse();
+    // True when a stop was requested: the pass `pass` ends before the byte
+    // at `address`, which is recorded if nothing stopped before.
+    bool StopBefore(std::string_view pass, std::uint32_t address);
 
     CRom(IPort& port, IUiServices& ui, CInfoPanel* panel);
     bool LoadChosenFile(const std::optional<std::string>& chosen);
@@ -215,6 +229,7 @@ private:
     std::uint32_t m_pulseMicros = 0;
     bool m_skipBlank = false;
     std::string_view m_passName;
+    std::optional<StopPoint> m_stopPoint;
 };
 
 }  // namespace vexo

@@ -3,8 +3,15 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
 
 #include "app/command_ids.h"
+#include "base/stop_request.h"
+#include "rom/rom.h"
+#include "session/session.h"
 #include "dialogs/caption_room.h"
 #include "dialogs/modeless_dialog.h"
 #include "dialogs/settings_dialogs.h"
@@ -20,6 +27,8 @@ private slots:
     void saveDialogRefusesTheChipFile();
     void failedSaveCarriesItsReason();
     void noDisplayIsSaid();
+    void sessionEndFinishesTheRun();
+    void sessionEndStopsTheRunningPass();
     void captionsFitTheirWindows();
 };
 
@@ -80,6 +89,66 @@ void FilesTest::noDisplayIsSaid()
     QCOMPARE(program.exitCode(), 2);
     QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
              QStringLiteral("no display: set DISPLAY, or use vexo for work without one\n"));
+}
+
+// SIGTERM (the desktop session ending): the exit-time reset runs, the trace
+// is completed, and the status is 128 + 15.
+void FilesTest::sessionEndFinishesTheRun()
+{
+    QTemporaryDir dir;
+    const QString trace = dir.filePath(QStringLiteral("wire.log"));
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(VEXOWRITER_PROGRAM),
+                  {QStringLiteral("--port"), QStringLiteral("sim:chip=") + dir.filePath(QStringLiteral("chip.bin")),
+                   QStringLiteral("--trace"), trace});
+    QVERIFY(program.waitForStarted(30000));
+    // Up and waiting for the operator: the chip file is there once the port opened.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath(QStringLiteral("chip.bin"))), 30000);
+    QTest::qWait(500);
+    program.terminate();
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 143);
+    QVERIFY(QString::fromLocal8Bit(program.readAllStandardError()).contains(QStringLiteral("vexowriter: interrupted by SIGTERM")));
+    QFile file(trace);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    // The start-up module check, then the exit-time one: control, data, status.
+    QVERIFY(lines.size() >= 6);
+    QVERIFY2(lines.last().startsWith("R 379 "), lines.last().constData());
+    QVERIFY(lines[lines.size() - 2].startsWith("W 378 "));
+    QVERIFY(lines[lines.size() - 3].startsWith("W 37A "));
+}
+
+// The same in the middle of an Auto Write: the pass stops at a byte, no
+// outcome box follows, the main window closes, and the status is 129.
+void FilesTest::sessionEndStopsTheRunningPass()
+{
+    QVERIFY(vexo::InstallStopHandlers({SIGHUP}).ok());
+    {
+        GuiHarness gui;
+        QVERIFY(gui.started);
+        gui.app->TheSession().SelectDevice(4);  // 27C040: a pass long enough to be stopped in
+        QByteArray image(0x80000, '\0');
+        for (int i = 0; i < image.size(); ++i) image[i] = char(i * 7 + 3);
+        gui.answerer.files << gui.WriteFile(QStringLiteral("image.bin"), image);
+        gui.ClickButton(ID_OPEN_BIN);
+        gui.answerer.Take();
+        // The signal comes while the pass serves the window system.
+        QTimer::singleShot(0, [] { std::raise(SIGHUP); });
+        gui.ClickButton(ID_AUTO_WRITE);
+        QVERIFY(gui.Rom().Stopped());
+        const QStringList boxes = gui.answerer.Take();
+        for (const QString& box : boxes)
+            QVERIFY2(!box.contains(QStringLiteral("failure")) && box != QStringLiteral("Done!"), qPrintable(box));
+        QTRY_VERIFY_WITH_TIMEOUT(gui.app->HasQuit(), 10000);
+        QCOMPARE(gui.app->ExitInstance(0), 128 + SIGHUP);
+    }
+    vexo::ClearStopRequest();
+    std::signal(SIGHUP, SIG_DFL);
 }
 
 void FilesTest::captionsFitTheirWindows()
