@@ -8,6 +8,7 @@
 
 #include "app/screenshots.h"
 #include "base/display.h"
+#include "base/std_descriptors.h"
 #include "app/vexowriter_app.h"
 #include "res/pictures.h"
 
@@ -64,6 +65,11 @@ int Main(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    // Before any file is opened: no file may take a standard descriptor's number.
+    if (const vexo::Status opened = vexo::OpenClosedStandardDescriptors(); !opened) {
+        std::fprintf(stderr, "vexowriter: %s\n", opened.message().c_str());
+        return 1;
+    }
     try {
         return Main(argc, argv);
     } catch (const std::bad_alloc&) {
