@@ -46,7 +46,7 @@ bool RunCompare(StepContext& c, const Step& step)
     for (const std::string& line : CompareLines(*report, MaxDiffs(step))) Emit(c, line);
     if (const auto csv = step.options.find("--csv"); csv != step.options.end()) {
         if (const Status written = WriteCompareCsv(csv->second, *report); !written) {
-            std::fprintf(c.err, "vexo: compare: %s\n", written.message().c_str());
+            ReportFailure(c, Cat({"compare: ", written.message()}));
             return false;
         }
     }

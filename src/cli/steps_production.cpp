@@ -81,8 +81,7 @@ bool RunBatch(StepContext& c, const Step& step)
     options.skipBlank = step.options.count("--skip-blank") > 0;
     options.logPath = Option(step, "--log");
     if (Status started = c.session.StartProduction(options); !started) {
-        c.ui.EndPass();
-        std::fprintf(c.err, "vexo: %s\n", started.message().c_str());
+        ReportFailure(c, started.message());
         return false;
     }
 
@@ -91,13 +90,13 @@ bool RunBatch(StepContext& c, const Step& step)
         Result<ChipResult> chip = c.session.ProductionChip();
         if (!chip) {
             // The chip was never started (its serial does not fit, no tray).
-            c.ui.Note(Cat({"vexo: ", chip.message()}));
+            ReportFailure(c, chip.message());
             stoppedEarly = true;
             break;
         }
         Emit(c, FormatChipLine(*chip), ChipFields(*chip));
         if (!chip->logged) {
-            c.ui.Note(Cat({"vexo: batch: ", chip->logged.message(), "; the run stops here"}));
+            ReportFailure(c, Cat({"batch: ", chip->logged.message(), "; the run stops here"}));
             stoppedEarly = true;
             break;
         }
@@ -110,7 +109,7 @@ bool RunBatch(StepContext& c, const Step& step)
     summary.Unsigned("chips", run.Chips()).Unsigned("passed", run.Passed()).Unsigned("failed", run.Failed());
     Emit(c, run.SummaryLine(), summary);
     if (Status closed = c.session.StopProduction(); !closed) {
-        c.ui.Note(Cat({"vexo: batch: ", closed.message()}));
+        ReportFailure(c, Cat({"batch: ", closed.message()}));
         return false;
     }
     return allPassed && !stoppedEarly;

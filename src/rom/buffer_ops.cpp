@@ -203,7 +203,7 @@ Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHist
                                  " is outside the buffer (0x000000-0xFFFFFF)", kUnchanged}));
     Result<std::vector<std::uint8_t>> bytes = ReadImageFile(file);
     if (!bytes)
-        return Status::Fail(Cat({bytes.message(), " The buffer is unchanged."}),
+        return Status::Fail(Cat({bytes.message(), kUnchanged}),
                             bytes.status().errnum());
     if (bytes->empty()) return Status::Fail(Cat({file, ": the file holds no data", kUnchanged}));
     if (bytes->size() > kBufferSize - offset)
@@ -220,7 +220,7 @@ Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory*
     for (const std::string& f : files) {
         Result<std::vector<std::uint8_t>> bytes = ReadImageFile(f);
         if (!bytes)
-            return Status::Fail(Cat({bytes.message(), " The buffer is unchanged."}),
+            return Status::Fail(Cat({bytes.message(), kUnchanged}),
                                 bytes.status().errnum());
         total += bytes->size();
         parts.push_back(std::move(*bytes));
