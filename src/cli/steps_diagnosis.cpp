@@ -41,6 +41,7 @@ bool RunCompare(StepContext& c, const Step& step)
     const Result<CompareReport> report = c.session.CompareChip();
     if (!report) {
         Emit(c, report.message());
+        c.error = report.message();
         return false;
     }
     for (const std::string& line : CompareLines(*report, MaxDiffs(step))) Emit(c, line);
@@ -58,6 +59,7 @@ bool RunEraseCheck(StepContext& c, const Step& step)
     const Result<EraseReport> report = c.session.CheckErased();
     if (!report) {
         Emit(c, report.message());
+        c.error = report.message();
         return false;
     }
     for (const std::string& line : EraseCheckLines(*report, MaxDiffs(step))) Emit(c, line);

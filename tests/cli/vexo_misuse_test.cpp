@@ -403,6 +403,7 @@ TEST_F(VexoMisuse, UnderJsonEveryLineOnStandardOutputIsOneObject)
         {{"checksum", "--range", "0", "0x2000000"}, 1},
         {{"convert", "nope.hex", "x.bin"}, 1},
         {{"lines"}, 1},
+        {{"--port", "sim:module=absent", "compare"}, 1},
         {{"load", "fw.bin", "compare"}, 1},
         {{"load", "fw.bin", "batch", "--log", "log.fifo"}, 1},
         {{"--trace", "no/such/folder/t.log", "status"}, 2},
@@ -446,7 +447,7 @@ TEST_F(VexoMisuse, UnderJsonEveryLineOnStandardOutputIsOneObject)
         EXPECT_TRUE(stepsSeen.count(std::string(def.name))) << def.name;
     EXPECT_TRUE(newlineKept);
     for (const char* step :
-         {"usage", "load", "verify", "save", "load-at", "merge", "checksum", "convert", "lines", "batch"})
+         {"usage", "load", "verify", "save", "load-at", "merge", "checksum", "convert", "lines", "compare", "batch"})
         EXPECT_TRUE(failedWithError.count(step)) << step;
 
     // The exact shape of a failure and of a usage error.
