@@ -10,6 +10,7 @@
 #include "app/screenshots.h"
 #include "base/display.h"
 #include "base/stop_request.h"
+#include "base/std_descriptors.h"
 #include "app/vexowriter_app.h"
 #include "res/pictures.h"
 
@@ -66,6 +67,11 @@ int Main(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    // Before any file is opened: no file may take a standard descriptor's number.
+    if (const vexo::Status opened = vexo::OpenClosedStandardDescriptors(); !opened) {
+        std::fprintf(stderr, "vexowriter: %s\n", opened.message().c_str());
+        return 1;
+    }
     // A desktop session that ends (SIGTERM, SIGHUP) stops the pass at its
     // next byte and the program finishes as at File > Exit.
     if (const vexo::Status handled = vexo::InstallStopHandlers({SIGTERM, SIGHUP}); !handled)

@@ -66,7 +66,8 @@ Status CheckFileRoles(const std::vector<FileRole>& roles)
         for (std::size_t j = 0; j < i; ++j) {
             if (roles[j].path.empty()) continue;
             const bool clash = roles[i].held || roles[j].held ||
-                               (roles[i].step != 0 && roles[i].step == roles[j].step);
+                               (roles[i].step != 0 && roles[i].step == roles[j].step) ||
+                               roles[i].record != roles[j].record;
             if (clash && Same(ids[i], ids[j]))
                 return Status::Fail(roles[j].role + " " + roles[j].path + " and " + roles[i].role + " " +
                                     roles[i].path + " are the same file; give each its own");

@@ -1,6 +1,7 @@
 // One file in two roles: a run that would write a file it also reads or
 // holds open (the chip file, the trace, the capture, an image loaded or
-// saved) is refused before anything is opened.
+// saved, a log or report it writes records to) is refused before anything
+// is opened.
 #pragma once
 
 #include <string>
@@ -19,6 +20,11 @@ struct FileRole {
     // (`step` the same, not 0) an input and an output clash too.
     bool held = false;
     int step = 0;
+    // Records the run writes (a production log, a CSV report), never an
+    // image: clashes with every image role on the same file (a step's load,
+    // save, export, ...), whichever step that is. Two images in different
+    // steps may share a file (load it, edit it, export it back).
+    bool record = false;
 };
 
 // Fails with "--trace c.bin and sim:chip c.bin are the same file" when two

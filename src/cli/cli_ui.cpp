@@ -90,6 +90,13 @@ void CliUi::EndPass()
 
 void CliUi::SetNextBoxDetails(std::string_view details)
 {
+    m_stepDetails = details;
+    while (!m_stepDetails.empty() && m_stepDetails.back() == '\n') m_stepDetails.pop_back();
+    PrintNote(details);
+}
+
+void CliUi::PrintNote(std::string_view details)
+{
     EndPass();
     std::fwrite(details.data(), 1, details.size(), m_err);
     if (details.empty() || details.back() != '\n') std::fputc('\n', m_err);
@@ -99,6 +106,7 @@ void CliUi::SetNextBoxDetails(std::string_view details)
 void CliUi::Message(std::string_view text)
 {
     EndPass();
+    m_stepBox = text;
     if (m_json) {
         const std::string line = JsonObject().String("step", m_step).String("message", text).Line();
         std::fwrite(line.data(), 1, line.size(), m_out);

@@ -52,14 +52,22 @@ public:
     void FlushHexCount() override { EndPass(); }
     // The reason behind the next box, on standard error at once.
     void SetNextBoxDetails(std::string_view details) override;
-    void Note(std::string_view text) override { SetNextBoxDetails(text); }
+    void Note(std::string_view text) override { PrintNote(text); }
     // A command line has no chooser: files come named with the `load` step.
     std::optional<std::string> ChooseFileToOpen() override { return std::nullopt; }
 
     // --json: every box as {"step":"verify","message":"*** Verify OK ***"}.
     void SetJson(bool json) { m_json = json; }
     // The step the boxes belong to ("start" before the first, "finish" after).
-    void SetStep(std::string_view step) { m_step = step; }
+    void SetStep(std::string_view step)
+    {
+        m_step = step;
+        m_stepDetails.clear();
+        m_stepBox.clear();
+    }
+    // The last box details and the last box of the step (empty: none).
+    const std::string& StepDetails() const { return m_stepDetails; }
+    const std::string& StepBox() const { return m_stepBox; }
 
     // The device object whose size and count the bar shows (null: no bar).
     void AttachRom(const CRom* rom) { m_rom = rom; }
@@ -73,6 +81,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void Message(std::string_view text);
+    void PrintNote(std::string_view text);
     void Tick();
 
     std::FILE* m_out;
@@ -81,6 +90,8 @@ private:
     const CRom* m_rom = nullptr;
     bool m_json = false;
     std::string m_step = "start";
+    std::string m_stepDetails;
+    std::string m_stepBox;
 
     char m_hexText[48];
     std::size_t m_hexLength = 0;

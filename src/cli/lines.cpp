@@ -57,9 +57,7 @@ int RunLineTest(IPort& port, bool withBit4, int inFd, std::FILE* out, std::FILE*
                 std::string* stoppedAt)
 {
     if (!isatty(inFd)) {
-        std::fputs("vexo: the line test needs a terminal: it waits for Enter before each line; "
-                   "run it from a terminal, not from a pipe or a script\n",
-                   err);
+        std::fprintf(err, "vexo: %s\n", kLineTestNeedsTerminal);
         return 1;
     }
     LineTest test(port, withBit4);

@@ -10,6 +10,11 @@
 
 namespace vexo::cli {
 
+// Why the test will not run where standard input is not a terminal.
+inline constexpr const char* kLineTestNeedsTerminal =
+    "the line test needs a terminal: it waits for Enter before each line; "
+    "run it from a terminal, not from a pipe or a script";
+
 // Returns the exit status: 0 when the test ran (to its end or to q), 1 when
 // standard input `inFd` is not a terminal (nothing is written to the port)
 // or a stop request (a signal) ended it; the lines are reset then too, and

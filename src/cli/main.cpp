@@ -5,10 +5,16 @@
 #include <new>
 
 #include "base/stop_request.h"
+#include "base/std_descriptors.h"
 #include "cli/run.h"
 
 int main(int argc, char** argv)
 {
+    // Before any file is opened: no file may take a standard descriptor's number.
+    if (const vexo::Status opened = vexo::OpenClosedStandardDescriptors(); !opened) {
+        std::fprintf(stderr, "vexo: %s\n", opened.message().c_str());
+        return 1;
+    }
     // A signal stops the run at the next byte, and the session finishes as
     // at any exit; a closed pipe fails the write instead of ending the program.
     if (const vexo::Status handled = vexo::InstallStopHandlers({SIGINT, SIGTERM, SIGHUP}); !handled)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/file_roles.h"
+#include "base/json.h"
 #include "base/numbers.h"
 #include "base/stop_request.h"
 #include "base/text.h"
@@ -61,9 +62,31 @@ public:
     }
 };
 
-void UsageError(std::FILE* err, const std::string& reason)
+// A run's failure before or after the steps, under --json also as a record
+// on standard output: {"step":"usage","ok":false,"error":"..."}.
+void FailureRecord(std::FILE* out, bool json, std::string_view step, std::string_view reason)
+{
+    if (!json) return;
+    const std::string line = JsonObject().String("step", step).Bool("ok", false).String("error", reason).Line();
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fflush(out);
+}
+
+void UsageError(std::FILE* out, std::FILE* err, bool json, const std::string& reason)
 {
     std::fprintf(err, "vexo: %s (see vexo --help)\n", reason.c_str());
+    FailureRecord(out, json, "usage", reason);
+}
+
+// --json among the options of a command line that did not parse.
+bool AsksForJson(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word == "--json") return true;
+        if (word == "--" || FindStep(word)) return false;
+    }
+    return false;
 }
 
 // "vexo: " before every line of `text`.
@@ -107,32 +130,54 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
                  "the run stops at the first step that fails.\n",
                  "vexo"};
     app.formatter(std::make_shared<HelpFormatter>());
-    app.add_option("--port", options.port, "the port, see Ports below (default sim)")->type_name("PORT");
-    app.add_option("--trace", options.trace, "write every port access to FILE (\"W 37A 04\")")
-        ->type_name("FILE");
-    app.add_option("--vcd", options.vcd,
+    CLI::Option* portOption =
+        app.add_option("--port", options.port, "the port, see Ports below (default sim)")->type_name("PORT");
+    CLI::Option* traceOption =
+        app.add_option("--trace", options.trace, "write every port access to FILE (\"W 37A 04\")")
+            ->type_name("FILE");
+    CLI::Option* vcdOption = app.add_option("--vcd", options.vcd,
                    "write the port traffic to FILE as a value change dump (GTKWave, PulseView)")
         ->type_name("FILE");
     CLI::Option* faultOption = app.add_option("--fault", options.fault,
                    "inject seeded faults into the port (seed=N,flip=P,mask=0xNN,stuck=BIT:VALUE,unplug=N)")
         ->type_name("FAULTS");
-    app.add_option("--device", options.device, "same as a first step 'device NAME'")->type_name("NAME");
-    app.add_option("--speed", options.speed, "same as a first step 'speed NAME'")->type_name("NAME");
-    app.add_option("--retries", options.retries,
-                   "Write ROM and Auto Write: up to N more pulse rounds for bytes still short (default 0)")
-        ->type_name("N");
-    app.add_option("--pulse-us", options.pulseMicros,
-                   "a real pause of N microseconds inside each program pulse, 0 to 10000 (default 0)")
-        ->type_name("N");
-    app.add_flag("--skip-blank", options.skipBlank,
+    CLI::Option* deviceOption =
+        app.add_option("--device", options.device, "same as a first step 'device NAME'")->type_name("NAME");
+    CLI::Option* speedOption =
+        app.add_option("--speed", options.speed, "same as a first step 'speed NAME'")->type_name("NAME");
+    CLI::Option* retriesOption =
+        app.add_option("--retries", options.retries,
+                       "Write ROM and Auto Write: up to N more pulse rounds for bytes still short (default 0)")
+            ->type_name("N");
+    CLI::Option* pulseOption =
+        app.add_option("--pulse-us", options.pulseMicros,
+                       "a real pause of N microseconds inside each program pulse, 0 to 10000 (default 0)")
+            ->type_name("N");
+    CLI::Option* skipBlankOption = app.add_flag("--skip-blank", options.skipBlank,
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
-    app.add_flag("--json", options.json,
+    CLI::Option* jsonOption = app.add_flag("--json", options.json,
                  "print every message and result line as a JSON object, one per line");
     app.set_version_flag("--version", std::string("vexo ") + kVersion, "print the version and exit");
     // The first word that is not an option starts the steps; the step table
     // reads the rest.
     app.prefix_command();
     app.footer("Steps:\n" + StepHelp() + "\n" + PortHelpText() + "\n" + kExamples);
+
+    // "--device=" with nothing after it: CLI11 would take the next word as
+    // the value.
+    const CLI::Option* const valued[] = {portOption,    traceOption,   vcdOption,    faultOption,
+                                         deviceOption,  speedOption,   retriesOption, pulseOption};
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word == "--" || FindStep(word)) break;
+        for (const CLI::Option* option : valued)
+            if (word.size() == option->get_name().size() + 1 && word.back() == '=' &&
+                word.substr(0, word.size() - 1) == option->get_name()) {
+                UsageError(out, err, AsksForJson(argc, argv),
+                           Cat({"'", option->get_name(), "' needs a value, not an empty word"}));
+                return kExitUsage;
+            }
+    }
 
     try {
         app.parse(argc, argv);
@@ -144,9 +189,23 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         std::fwrite(help.data(), 1, help.size(), out);
         return kExitOk;
     } catch (const CLI::ParseError& e) {
-        UsageError(err, e.what());
+        UsageError(out, err, AsksForJson(argc, argv), e.what());
         return kExitUsage;
     }
+    const bool json = options.json;
+    const auto usage = [&](const std::string& reason) {
+        UsageError(out, err, json, reason);
+        return kExitUsage;
+    };
+
+    // An empty value is a mistake, never "not given"; an option is given once.
+    for (const CLI::Option* option : valued) {
+        if (option->count() > 1) return usage(Cat({"'", option->get_name(), "' is given twice"}));
+        if (option->count() == 1 && option->as<std::string>().empty())
+            return usage(Cat({"'", option->get_name(), "' needs a value, not an empty word"}));
+    }
+    for (const CLI::Option* flag : {skipBlankOption, jsonOption})
+        if (flag->count() > 1) return usage(Cat({"'", flag->get_name(), "' is given twice"}));
 
     // The shorthand options are steps placed first.
     std::vector<std::string> words;
@@ -154,29 +213,22 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     if (!options.speed.empty()) words.insert(words.end(), {"speed", options.speed});
     std::vector<std::string> rest = app.remaining();
     if (!rest.empty() && rest.front() == "--") rest.erase(rest.begin());  // "vexo -- status"
-    if (!rest.empty() && rest.front().size() > 1 && rest.front()[0] == '-') {
-        UsageError(err, "unknown option '" + rest.front() + "'");
-        return kExitUsage;
-    }
+    if (!rest.empty() && rest.front().size() > 1 && rest.front()[0] == '-')
+        return usage("unknown option '" + rest.front() + "'");
     words.insert(words.end(), rest.begin(), rest.end());
 
+    std::vector<std::string> globalOptions;
+    for (const CLI::Option* option : app.get_options())
+        if (!option->get_name().empty()) globalOptions.push_back(option->get_name());
     std::vector<Step> steps;
     std::string reason;
-    if (!ParseSteps(words, &steps, &reason)) {
-        UsageError(err, reason);
-        return kExitUsage;
-    }
-    if (!ParsePortDescription(options.port, &reason)) {
-        UsageError(err, "--port " + options.port + ": " + reason);
-        return kExitUsage;
-    }
+    if (!ParseSteps(words, &steps, &reason, globalOptions)) return usage(reason);
+    if (!ParsePortDescription(options.port, &reason)) return usage("--port " + options.port + ": " + reason);
 
     PortWrapping wrapping;
     if (faultOption->count() > 0) {
-        if (!ParseFaultDescription(options.fault, nullptr, &reason)) {
-            UsageError(err, "--fault " + options.fault + ": " + reason);
-            return kExitUsage;
-        }
+        if (!ParseFaultDescription(options.fault, nullptr, &reason))
+            return usage("--fault " + options.fault + ": " + reason);
         wrapping.fault = options.fault;
     }
 
@@ -185,10 +237,8 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     setup.description = options.port;
     setup.wrapping.tracePath = options.trace;
     setup.wrapping.vcdPath = options.vcd;
-    if (const Status clash = Session::CheckFiles(setup, StepFileRoles(steps)); !clash) {
-        UsageError(err, clash.message());
-        return kExitUsage;
-    }
+    if (const Status clash = Session::CheckFiles(setup, StepFileRoles(steps)); !clash)
+        return usage(clash.message());
     // Data on standard output: the messages go to standard error instead.
     if (StepsWriteTo(steps, ::fileno(out))) out = err;
 
@@ -197,26 +247,17 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     // changed nothing. A pipe nobody reads is refused, not waited for.
     wrapping.vcdPath = options.vcd;
     wrapping.tracePath = options.trace;
-    if (const Status opened = OpenWrappingFiles(&wrapping); !opened) {
-        UsageError(err, opened.message());
-        return kExitUsage;
-    }
+    if (const Status opened = OpenWrappingFiles(&wrapping); !opened) return usage(opened.message());
 
     ProgramSettings settings;
     if (!options.retries.empty()) {
         const auto n = ParseUnsigned(options.retries, 100);
-        if (!n) {
-            UsageError(err, "--retries " + options.retries + ": give a number of rounds from 0 to 100");
-            return kExitUsage;
-        }
+        if (!n) return usage("--retries " + options.retries + ": give a number of rounds from 0 to 100");
         settings.retries = int(*n);
     }
     if (!options.pulseMicros.empty()) {
         const auto n = ParseUnsigned(options.pulseMicros, 10000);
-        if (!n) {
-            UsageError(err, "--pulse-us " + options.pulseMicros + ": give microseconds from 0 to 10000");
-            return kExitUsage;
-        }
+        if (!n) return usage("--pulse-us " + options.pulseMicros + ": give microseconds from 0 to 10000");
         settings.pulseMicros = std::uint32_t(*n);
     }
     settings.skipBlank = options.skipBlank;
@@ -235,7 +276,10 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         if (!options.fault.empty()) std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());
         std::fflush(err);
         if (!port.wrapErrors.empty()) {
-            for (const auto& e : port.wrapErrors) std::fprintf(err, "vexo: %s\n", e.c_str());
+            for (const auto& e : port.wrapErrors) {
+                std::fprintf(err, "vexo: %s\n", e.c_str());
+                FailureRecord(out, json, "start", e);
+            }
             return kExitFailed;
         }
 
@@ -255,6 +299,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         ui.AttachRom(nullptr);
         if (!finished) {
             PrintLines(err, finished.message());
+            FailureRecord(out, json, "finish", finished.message());
             succeeded = false;
         }
     }

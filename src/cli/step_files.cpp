@@ -24,9 +24,9 @@ std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps)
         } else if (name == "load-at") {
             roles.push_back({name, step.args[1], false, number});
         } else if (const auto log = step.options.find("--log"); name == "batch" && log != step.options.end()) {
-            roles.push_back({"batch --log", log->second, false, number});
+            roles.push_back({"batch --log", log->second, false, number, true});
         } else if (const auto csv = step.options.find("--csv"); name == "compare" && csv != step.options.end()) {
-            roles.push_back({"compare --csv", csv->second, false, number});
+            roles.push_back({"compare --csv", csv->second, false, number, true});
         }
     }
     return roles;

@@ -93,12 +93,10 @@ bool RunStatus(StepContext& c, const Step&)
         Print(c, c.session.StatusText(c.ui.HexCountText()));
         return true;
     }
-    // Under --json each line also as its field and value.
-    const std::string text = c.session.StatusText(c.ui.HexCountText());
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        const std::string_view line = rest.substr(0, end);
+    // Under --json each line also as its field and value; a file name's
+    // line ends stay inside its record.
+    for (const std::string& text : c.session.StatusLines(c.ui.HexCountText())) {
+        const std::string_view line = text;
         JsonObject fields;
         if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
             std::string_view name = line.substr(0, colon), value = line.substr(colon + 1);
@@ -107,8 +105,6 @@ bool RunStatus(StepContext& c, const Step&)
             fields.String("field", name).String("value", value);
         }
         Emit(c, line, fields);
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
     }
     return true;
 }
@@ -152,7 +148,7 @@ bool RunChecksum(StepContext& c, const Step& step)
     const Result<std::string> line =
         range ? c.session.ChecksumLine(*range) : Result<std::string>(Status::Fail(range.message()));
     if (!line) {
-        std::fprintf(c.err, "vexo: checksum: %s\n", line.message().c_str());
+        ReportFailure(c, Cat({"checksum: ", line.message()}));
         return false;
     }
     EmitChecksum(c, *line);
@@ -178,7 +174,7 @@ bool RunConvert(StepContext& c, const Step& step)
     }
     const ConvertResult result = Session::Convert(step.args[0], step.args[1], options);
     if (!result.ok) {
-        std::fprintf(c.err, "vexo: convert: %s\n", result.error.c_str());
+        ReportFailure(c, Cat({"convert: ", result.error}));
         return false;
     }
     Emit(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(result)}));
@@ -211,9 +207,18 @@ std::vector<StepDef> MakeTable()
 
 void Emit(StepContext& c, std::string_view line) { Emit(c, line, JsonObject()); }
 
+void ReportFailure(StepContext& c, std::string_view text)
+{
+    c.ui.EndPass();
+    std::fprintf(c.err, "vexo: %.*s\n", int(text.size()), text.data());
+    std::fflush(c.err);
+    if (c.error.empty()) c.error = text;
+}
+
 void Emit(StepContext& c, std::string_view line, const JsonObject& fields)
 {
     c.ui.EndPass();
+    c.emitted = true;
     if (c.json) {
         JsonObject record;
         record.String("step", c.step).String("line", line).Merge(fields);
@@ -246,7 +251,8 @@ const StepDef* FindStep(std::string_view name)
     return nullptr;
 }
 
-bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps, std::string* reason)
+bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps, std::string* reason,
+                const std::vector<std::string>& globalOptions)
 {
     steps->clear();
     std::size_t i = 0;
@@ -254,7 +260,11 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
         const std::string& word = words[i];
         const StepDef* def = FindStep(word);
         if (!def) {
-            if (!word.empty() && word[0] == '-')
+            const std::string name = word.substr(0, word.find('='));
+            const bool global = std::find(globalOptions.begin(), globalOptions.end(), name) != globalOptions.end();
+            if (!word.empty() && word[0] == '-' && !steps->empty() && !global)
+                *reason = Cat({"'", steps->back().def->name, "' has no option '", name, "'"});
+            else if (!word.empty() && word[0] == '-')
                 *reason = Cat({"unknown option '", word, "' (options go before the steps)"});
             else
                 *reason = Cat({"unknown step '", word, "'"});
@@ -350,7 +360,13 @@ bool RunSteps(StepContext& context, const std::vector<Step>& steps)
     const auto outcome = [&context](bool ok) {
         if (!context.json) return ok;
         context.ui.EndPass();
-        const std::string line = JsonObject().String("step", context.step).Bool("ok", ok).Line();
+        JsonObject record;
+        record.String("step", context.step).Bool("ok", ok);
+        std::string why = context.error;
+        if (why.empty()) why = context.ui.StepDetails();
+        if (why.empty() && !context.emitted) why = context.ui.StepBox();
+        if (!ok && !why.empty()) record.String("error", why);
+        const std::string line = record.Line();
         std::fwrite(line.data(), 1, line.size(), context.out);
         FlushOutput(context.out);
         return ok;
@@ -360,12 +376,14 @@ bool RunSteps(StepContext& context, const std::vector<Step>& steps)
         if (StopRequested()) return false;
         context.step = step.def->name;
         context.stepStarted = true;
+        context.error.clear();
+        context.emitted = false;
         context.ui.SetStep(step.def->name);
         const bool ok = step.def->run(context, step);
         // A port that stopped working fails the step whatever it showed.
         if (const std::string fault = context.session.PortFault(); !fault.empty()) {
-            context.ui.EndPass();
-            std::fprintf(context.err, "vexo: %s\n", fault.c_str());
+            context.error.clear();
+            ReportFailure(context, fault);
             return outcome(false);
         }
         if (!outcome(ok && !StopRequested())) return false;

@@ -32,7 +32,15 @@ struct StepContext {
     // Where a stop request ended the step, when the step knows better than
     // the device object's passes ("3/12 D2 (pin 4) high").
     std::string stoppedAt = {};
+    // Why the running step failed, as told on `err` through ReportFailure;
+    // under --json the step's {"ok":false} record carries it as "error".
+    std::string error = {};
+    bool emitted = false;  // the running step printed a result line
 };
+
+// A failed step's reason: "vexo: TEXT" on standard error, and the step's
+// error under --json (the first reason of the step counts).
+void ReportFailure(StepContext& c, std::string_view text);
 
 // A step's result line on `out`: the plain text (a "\n" is added); under
 // --json a record of the step instead. Every step prints through here.
@@ -85,12 +93,19 @@ const std::vector<StepDef>& StepTable();
 const StepDef* FindStep(std::string_view name);  // case-insensitive
 
 // Splits the words after the options into steps and checks them. False with
-// a one-line reason on a usage error.
+// a one-line reason on a usage error. `globalOptions` ("--json", ...) are
+// the options that go before the steps: one of them among the steps is told
+// to move; any other unknown option after a step is one that step lacks.
 bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
-                std::string* reason);
+                std::string* reason, const std::vector<std::string>& globalOptions = {});
 
 // Runs the steps in order and stops at the first that fails. True when all
-// succeeded.
+// succeeded. Under --json each step ends in {"step":"verify","ok":true}; a
+// failed one's record says why in "error" when the reason was told on
+// standard error only (the step's own report, the details behind a failure
+// box, or the box itself when the step printed no result line); a step
+// whose result lines already tell the outcome (a chip that failed, bytes
+// that differ) has no "error".
 bool RunSteps(StepContext& context, const std::vector<Step>& steps);
 
 // The device index the run selects first: its first `device` step, else 0.

@@ -30,8 +30,7 @@ std::string Hex2(std::uint8_t value)
 bool Finish(StepContext& c, const Status& status, std::string_view line)
 {
     if (!status) {
-        std::fprintf(c.err, "vexo: %.*s: %s\n", int(c.step.size()), c.step.data(),
-                     status.message().c_str());
+        ReportFailure(c, Cat({c.step, ": ", status.message()}));
         return false;
     }
     Emit(c, line);

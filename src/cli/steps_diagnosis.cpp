@@ -41,12 +41,13 @@ bool RunCompare(StepContext& c, const Step& step)
     const Result<CompareReport> report = c.session.CompareChip();
     if (!report) {
         Emit(c, report.message());
+        c.error = report.message();
         return false;
     }
     for (const std::string& line : CompareLines(*report, MaxDiffs(step))) Emit(c, line);
     if (const auto csv = step.options.find("--csv"); csv != step.options.end()) {
         if (const Status written = WriteCompareCsv(csv->second, *report); !written) {
-            std::fprintf(c.err, "vexo: compare: %s\n", written.message().c_str());
+            ReportFailure(c, Cat({"compare: ", written.message()}));
             return false;
         }
     }
@@ -58,6 +59,7 @@ bool RunEraseCheck(StepContext& c, const Step& step)
     const Result<EraseReport> report = c.session.CheckErased();
     if (!report) {
         Emit(c, report.message());
+        c.error = report.message();
         return false;
     }
     for (const std::string& line : EraseCheckLines(*report, MaxDiffs(step))) Emit(c, line);

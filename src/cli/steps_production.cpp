@@ -105,8 +105,7 @@ bool RunBatch(StepContext& c, const Step& step)
     options.skipBlank = step.options.count("--skip-blank") > 0;
     options.logPath = Option(step, "--log");
     if (Status started = c.session.StartProduction(options); !started) {
-        c.ui.EndPass();
-        std::fprintf(c.err, "vexo: %s\n", started.message().c_str());
+        ReportFailure(c, started.message());
         return false;
     }
 
@@ -117,13 +116,13 @@ bool RunBatch(StepContext& c, const Step& step)
         Result<ChipResult> chip = c.session.ProductionChip();
         if (!chip) {
             // The chip was never started (its serial does not fit, no tray).
-            c.ui.Note(Cat({"vexo: ", chip.message()}));
+            ReportFailure(c, chip.message());
             stoppedEarly = true;
             break;
         }
         Emit(c, FormatChipLine(*chip), ChipFields(*chip));
         if (!chip->logged) {
-            c.ui.Note(Cat({"vexo: batch: ", chip->logged.message(), "; the run stops here"}));
+            ReportFailure(c, Cat({"batch: ", chip->logged.message(), "; the run stops here"}));
             stoppedEarly = true;
             break;
         }
@@ -139,7 +138,7 @@ bool RunBatch(StepContext& c, const Step& step)
     if (StopReason() == kStopOutputClosed) c.ui.Note(run.SummaryLine());
     if (run.Chips() == 0) c.ui.Note("vexo: batch: no chip was programmed");
     if (Status closed = c.session.StopProduction(); !closed) {
-        c.ui.Note(Cat({"vexo: batch: ", closed.message()}));
+        ReportFailure(c, Cat({"batch: ", closed.message()}));
         return false;
     }
     return succeeded && !stoppedEarly && !StopRequested();

@@ -23,7 +23,14 @@ bool RunLines(StepContext& c, const Step&)
     c.ui.EndPass();
     IPort* port = c.session.PortInUse();
     if (!port) return false;
-    return RunLineTest(*port, c.session.LineTestCanDriveBit4(), STDIN_FILENO, c.out, c.err, &c.stoppedAt) == 0;
+    if (!isatty(STDIN_FILENO)) {
+        ReportFailure(c, kLineTestNeedsTerminal);
+        return false;
+    }
+    // The test's screen is for the operator: under --json it goes to
+    // standard error, which keeps standard output to records.
+    return RunLineTest(*port, c.session.LineTestCanDriveBit4(), STDIN_FILENO, c.json ? c.err : c.out,
+                       c.err, &c.stoppedAt) == 0;
 }
 
 }  // namespace

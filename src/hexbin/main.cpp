@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/display.h"
+#include "base/std_descriptors.h"
 #include "hexbin/hexbin_cli.h"
 #include "hexbin/hexbin_dlg.h"
 
@@ -30,6 +31,11 @@ int Main(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Before any file is opened: no file may take a standard descriptor's number.
+    if (const vexo::Status opened = vexo::OpenClosedStandardDescriptors(); !opened) {
+        std::cerr << "vexo-hexbin: " << opened.message() << "\n";
+        return 1;
+    }
     try {
         return Main(argc, argv);
     } catch (const std::bad_alloc&) {

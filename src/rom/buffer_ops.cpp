@@ -230,7 +230,7 @@ Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHist
                                  " is outside the buffer (0x000000-0xFFFFFF)", kUnchanged}));
     Result<ImageData> data = ReadImageData(file);
     if (!data)
-        return Status::Fail(Cat({data.message(), " The buffer is unchanged."}),
+        return Status::Fail(Cat({data.message(), kUnchanged}),
                             data.status().errnum());
     const std::vector<std::uint8_t>& bytes = data->bytes;
     if (bytes.empty()) return Status::Fail(Cat({file, ": the file holds no data", kUnchanged}));
@@ -256,7 +256,7 @@ Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory*
     for (const std::string& f : files) {
         Result<ImageData> data = ReadImageData(f);
         if (!data)
-            return Status::Fail(Cat({data.message(), " The buffer is unchanged."}),
+            return Status::Fail(Cat({data.message(), kUnchanged}),
                                 data.status().errnum());
         total += data->bytes.size();
         parts.push_back(std::move(*data));

@@ -123,19 +123,25 @@ Result<std::unique_ptr<ProductionLog>> ProductionLog::Open(const std::string& pa
                             error);
     };
     // O_APPEND: every record lands at the end, whoever else writes the file.
-    // Read access only serves to look at the last byte; a log we may only
-    // write is written all the same.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Write-only, so that a pipe's records reach its reader and never this
+    // program; without waiting, so that a pipe nobody reads is refused
+    // ("No such device or address") instead of waited for.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) return fail("open", errno);
     std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, EndsWith(path, ".jsonl"), false));
     struct stat st {};
     if (fstat(fd, &st) != 0) return fail("open", errno);
     if (S_ISDIR(st.st_mode)) return fail("open", EISDIR);
+    // Written as usual from here: a slow reader is waited for.
+    if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return fail("open", errno);
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        // The last byte, through a second descriptor; a log we may only
+        // write is written all the same.
+        Fd reader(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         char last = '\n';
-        const ssize_t n = pread(fd, &last, 1, st.st_size - 1);
-        if (n < 0 && errno != EBADF) return fail("read", errno);
+        const ssize_t n = reader.Get() < 0 ? -1 : pread(reader.Get(), &last, 1, st.st_size - 1);
+        if (n < 0 && reader.Get() >= 0) return fail("read", errno);
         log->m_needsNewline = n == 1 && last != '\n';
     } else if (S_ISREG(st.st_mode) && !log->m_json) {
         if (Status s = log->Write(ProductionCsvHeader()); !s) return s;

@@ -174,15 +174,25 @@ ConvertResult Session::Convert(const std::string& in, const std::string& out, co
     return ConvertImageFile(in, out, options);
 }
 
-std::string Session::StatusText(std::string_view hexCount) const
+std::vector<std::string> Session::StatusLines(std::string_view hexCount) const
 {
     const CInfoPanel& p = m_panel;
     while (!hexCount.empty() && (hexCount.back() == ' ' || hexCount.back() == '\n' || hexCount.back() == '\r'))
         hexCount.remove_suffix(1);
-    return Cat({"Port Type: ", p.m_strPort, "\n", "File Name: ", p.m_strFileName, "\n",
-                "Device Type: ", p.m_strDevice, "\n", "Program Speed: ", p.m_strSpeed, "\n",
-                "Buffer Start Address: ", p.m_strStartAddr, "\n", "Buffer end Address: ", p.m_strEndAddr,
-                "\n", hexCount, "\n"});
+    return {Cat({"Port Type: ", p.m_strPort}),
+            Cat({"File Name: ", p.m_strFileName}),
+            Cat({"Device Type: ", p.m_strDevice}),
+            Cat({"Program Speed: ", p.m_strSpeed}),
+            Cat({"Buffer Start Address: ", p.m_strStartAddr}),
+            Cat({"Buffer end Address: ", p.m_strEndAddr}),
+            std::string(hexCount)};
+}
+
+std::string Session::StatusText(std::string_view hexCount) const
+{
+    std::string text;
+    for (const std::string& line : StatusLines(hexCount)) text += line + "\n";
+    return text;
 }
 
 }  // namespace vexo

@@ -137,6 +137,9 @@ public:
 
     // The panel's six lines and the given Hex Count text, one per line.
     std::string StatusText(std::string_view hexCount) const;
+    // The same lines each on its own ("File Name: a.bin"), whatever line
+    // ends a file name holds.
+    std::vector<std::string> StatusLines(std::string_view hexCount) const;
 
     // --- programming settings (kept here, handed to each new device object) ---
     Status SetProgramSettings(const ProgramSettings& settings);

@@ -19,8 +19,10 @@ Status Session::StartProduction(const ProductionOptions& options)
 
     std::unique_ptr<ProductionLog> log;
     if (!options.logPath.empty()) {
+        // Records appended to the image would spoil it.
         std::vector<FileRole> roles = m_heldFiles;
-        roles.push_back({"--log", options.logPath, true, 0});
+        roles.push_back({"load", m_rom->ImagePath(), false, 0});
+        roles.push_back({"--log", options.logPath, true, 0, true});
         if (Status clash = CheckFileRoles(roles); !clash) return clash;
         auto opened = ProductionLog::Open(options.logPath);
         if (!opened) return Status::Fail(Cat({"batch: ", opened.message()}), opened.status().errnum());

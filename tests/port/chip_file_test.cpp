@@ -76,6 +76,10 @@ TEST(FileRoles, EachFileHasOneRoleWhileItIsHeld)
     EXPECT_TRUE(check({{"save", chip, false, 1}, {"load", chip, false, 2}}));
     EXPECT_TRUE(check({{"--trace", "/dev/null", true}, {"--vcd", "/dev/null", true}}));
     EXPECT_TRUE(check({{"chip", chip, true}, {"--trace", "", true}, {"save", dir.File("other"), false, 1}}));
+    // Records (a log, a report) and images never share a file, whichever steps.
+    EXPECT_FALSE(check({{"load", chip, false, 1}, {"batch --log", dir.File("link"), false, 2, true}}));
+    EXPECT_FALSE(check({{"compare --csv", chip, false, 1, true}, {"export", chip, false, 3}}));
+    EXPECT_TRUE(check({{"compare --csv", chip, false, 1, true}, {"compare --csv", chip, false, 2, true}}));
 
     const Status clash = CheckFileRoles({{"the chip file", chip, true}, {"--trace", chip, true}});
     EXPECT_EQ(clash.message(), "the chip file " + chip + " and --trace " + chip +
