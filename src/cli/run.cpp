@@ -143,15 +143,15 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         UsageError(err, reason);
         return kExitUsage;
     }
-    if (!ParsePortDescription(options.port, &reason)) {
-        UsageError(err, "--port " + options.port + ": " + reason);
+    if (const Status port = ParsePortDescription(options.port); !port) {
+        UsageError(err, "--port " + options.port + ": " + port.message());
         return kExitUsage;
     }
 
     PortWrapping wrapping;
     if (faultOption->count() > 0) {
-        if (!ParseFaultDescription(options.fault, nullptr, &reason)) {
-            UsageError(err, "--fault " + options.fault + ": " + reason);
+        if (const Result<FaultConfig> fault = ParseFaultDescription(options.fault); !fault) {
+            UsageError(err, "--fault " + options.fault + ": " + fault.message());
             return kExitUsage;
         }
         wrapping.fault = options.fault;

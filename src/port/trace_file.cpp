@@ -11,30 +11,26 @@
 
 namespace vexo {
 
-std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort>&& inner,
-                                                     const std::string& path, std::string* error)
+Result<std::unique_ptr<TraceFilePort>> TraceFilePort::Create(std::unique_ptr<IPort>&& inner,
+                                                             const std::string& path)
 {
-    if (!inner) {
-        *error = "cannot trace to " + path + ": there is no port to trace";
-        return nullptr;
-    }
+    if (!inner) return Status::Fail("cannot trace to " + path + ": there is no port to trace");
     // Never waits for a reader: a pipe nobody reads is refused at once.
     const Result<int> fd = OpenOutputStream(path);
     if (!fd) {
-        *error = "cannot create trace file " + fd.message() +
-                 (fd.status().errnum() == ENXIO ? "" : "; check that its folder exists and is writable");
-        return nullptr;
+        return Status::Fail("cannot create trace file " + fd.message() +
+                                (fd.status().errnum() == ENXIO ? "" : "; check that its folder exists and is writable"),
+                            fd.status().errnum());
     }
     return std::unique_ptr<TraceFilePort>(new TraceFilePort(std::move(inner), *fd, path));
 }
 
-std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort>&& inner, int fd,
-                                                     const std::string& path, std::string* error)
+Result<std::unique_ptr<TraceFilePort>> TraceFilePort::Create(std::unique_ptr<IPort>&& inner, int fd,
+                                                             const std::string& path)
 {
     if (!inner) {
         if (fd >= 0) close(fd);
-        *error = "cannot trace to " + path + ": there is no port to trace";
-        return nullptr;
+        return Status::Fail("cannot trace to " + path + ": there is no port to trace");
     }
     return std::unique_ptr<TraceFilePort>(new TraceFilePort(std::move(inner), fd, path));
 }

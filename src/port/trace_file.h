@@ -7,20 +7,21 @@
 #include <memory>
 #include <string>
 
+#include "base/error.h"
 #include "port/port.h"
 
 namespace vexo {
 
 class TraceFilePort final : public IPort {
 public:
-    // Creates (or truncates) `path`. Null with `error` when it cannot; `inner`
-    // is then left with the caller.
-    static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort>&& inner,
-                                                 const std::string& path, std::string* error);
+    // Creates (or truncates) `path`. Fails when it cannot; `inner` is then
+    // left with the caller.
+    static Result<std::unique_ptr<TraceFilePort>> Create(std::unique_ptr<IPort>&& inner,
+                                                         const std::string& path);
     // The same on a descriptor already open for writing (taken over, closed
     // here also on failure); `path` names it in messages.
-    static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort>&& inner, int fd,
-                                                 const std::string& path, std::string* error);
+    static Result<std::unique_ptr<TraceFilePort>> Create(std::unique_ptr<IPort>&& inner, int fd,
+                                                         const std::string& path);
     ~TraceFilePort() override;
     TraceFilePort(const TraceFilePort&) = delete;
     TraceFilePort& operator=(const TraceFilePort&) = delete;
@@ -34,12 +35,12 @@ public:
     // Writes out the rest and closes the file: false when any line was lost.
     // Accesses afterwards reach the wrapped port only.
     bool Close();
-    // Empty while every write has succeeded; else the file and the reason.
+    // Ok while every write has succeeded; else the file and the reason.
     // Whoever asks takes over telling the operator.
-    const std::string& Error() const
+    Status Error() const
     {
         m_reported = !m_error.empty();
-        return m_error;
+        return m_error.empty() ? Status::Ok() : Status::Fail(m_error);
     }
     IPort& Inner() { return *m_inner; }
 
