@@ -150,9 +150,11 @@ Status FinishWrappedPort(const WrappedPort& wrapped)
 {
     bool complete = true;
     std::string lines;
-    if (wrapped.trace && !wrapped.trace->Close()) {
-        complete = false;
-        lines = wrapped.trace->Error().message();
+    if (wrapped.trace) {
+        if (const Status closed = wrapped.trace->Close(); !closed) {
+            complete = false;
+            lines = closed.message();
+        }
     }
     if (wrapped.vcd) {
         if (const Status finished = wrapped.vcd->Finish(); !finished) {

@@ -45,25 +45,24 @@ TraceFilePort::TraceFilePort(std::unique_ptr<IPort> inner, int fd, std::string p
 
 TraceFilePort::~TraceFilePort()
 {
-    Close();
+    CloseFile();
     // Nobody is left to ask for Error(); a trace that lost lines must not
     // pass for a complete one.
     if (!m_error.empty() && !m_reported) std::fprintf(stderr, "vexo: %s\n", m_error.c_str());
 }
 
-bool TraceFilePort::Close()
+void TraceFilePort::CloseFile()
 {
-    Flush();
+    WriteOut();
     if (m_fd >= 0) {
         if ((fsync(m_fd) != 0 && errno != EINVAL) || close(m_fd) != 0) {
             if (m_error.empty()) m_error = "cannot write trace file " + m_path + ": " + std::strerror(errno);
         }
         m_fd = -1;
     }
-    return m_error.empty();
 }
 
-bool TraceFilePort::Flush()
+bool TraceFilePort::WriteOut()
 {
     if (!m_error.empty() || m_fd < 0) {
         m_used = 0;

@@ -29,12 +29,20 @@ public:
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
 
-    // Writes out what is buffered. False once any write has failed; the
+    // Writes out what is buffered. Fails once any write has failed; the
     // traffic itself carries on, only the trace stops.
-    bool Flush();
-    // Writes out the rest and closes the file: false when any line was lost.
+    Status Flush()
+    {
+        WriteOut();
+        return Error();
+    }
+    // Writes out the rest and closes the file: fails when any line was lost.
     // Accesses afterwards reach the wrapped port only.
-    bool Close();
+    Status Close()
+    {
+        CloseFile();
+        return Error();
+    }
     // Ok while every write has succeeded; else the file and the reason.
     // Whoever asks takes over telling the operator.
     Status Error() const
@@ -46,9 +54,12 @@ public:
 
 private:
     TraceFilePort(std::unique_ptr<IPort> inner, int fd, std::string path);
+    // False once a write has failed (the reason in m_error).
+    bool WriteOut();
+    void CloseFile();
     void Append(char op, std::uint16_t address, std::uint8_t value)
     {
-        if (m_used > kBufferSize - kLongestLine && !Flush()) return;
+        if (m_used > kBufferSize - kLongestLine && !WriteOut()) return;
         char* p = m_buffer.get() + m_used;
         static constexpr char kHex[] = "0123456789ABCDEF";
         *p++ = op;

@@ -262,7 +262,7 @@ TEST(TraceFile, CreationAndWriteFailuresAreReportedNotFatal)
     std::unique_ptr<TraceFilePort> full = std::move(*made);
     for (int i = 0; i < 200000; ++i) full->Out(kDataPort, 0x00);
     EXPECT_EQ(full->In(kStatusPort), 0x80);
-    EXPECT_FALSE(full->Flush());
+    EXPECT_FALSE(full->Flush().ok());
     EXPECT_NE(full->Error().message().find("/dev/full"), std::string::npos) << full->Error().message();
 }
 
