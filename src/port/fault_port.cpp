@@ -47,10 +47,12 @@ Result<FaultConfig> ParseFaultDescription(const std::string& text)
         if (key == "seed") {
             if (!ParseNumber(value, parsed.seed)) return Status::Fail(bad);
         } else if (key == "flip") {
-            if (!ParseProbability(value, parsed.flipProbability)) return Status::Fail(bad + " (a probability 0..1)");
+            if (!ParseProbability(value, parsed.flipProbability))
+                return Status::Fail(bad + " (a probability 0..1)");
         } else if (key == "mask") {
             unsigned mask = 0;
-            if (!ParseNumber(value, mask) || mask == 0 || mask > 0xFF) return Status::Fail(bad + " (bits 0x01..0xFF)");
+            if (!ParseNumber(value, mask) || mask == 0 || mask > 0xFF)
+                return Status::Fail(bad + " (bits 0x01..0xFF)");
             parsed.flipMask = std::uint8_t(mask);
         } else if (key == "stuck") {
             unsigned bit = 0, level = 0;

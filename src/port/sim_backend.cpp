@@ -46,7 +46,8 @@ constexpr SimKey kSimKeys[] = {
          std::optional<std::uint64_t> bytes = EpromSize(v);
          if (!bytes) bytes = ParseUnsigned(v);
          if (!bytes) return Status::Fail("is not a chip size; give a device (27C256 to 27C040) or a byte count");
-         if (*bytes == 0 || *bytes > kMaxChipSize) return Status::Fail("is out of range; a chip has 1 byte to 16 MiB");
+         if (*bytes == 0 || *bytes > kMaxChipSize)
+             return Status::Fail("is out of range; a chip has 1 byte to 16 MiB");
          s.size = std::uint32_t(*bytes);
          return {};
      }},
@@ -137,8 +138,8 @@ Status ParseSim(std::string_view options, SimConfig* sim)
         if (const Status parsed = key->parse(value, *sim); !parsed) {
             // "sim: chip= needs a file name", "sim: size=0 is out of range; …"
             const std::string& reason = parsed.message();
-            return Status::Fail(value.empty() && reason.rfind("needs", 0) == 0 ? Cat({"sim: ", name, "= ", reason})
-                                                                               : Cat({"sim: ", item, " ", reason}));
+            const bool noValue = value.empty() && reason.rfind("needs", 0) == 0;
+            return Status::Fail(noValue ? Cat({"sim: ", name, "= ", reason}) : Cat({"sim: ", item, " ", reason}));
         }
         if (comma == std::string_view::npos) return {};
         options.remove_prefix(comma + 1);

@@ -18,9 +18,10 @@ Result<std::unique_ptr<TraceFilePort>> TraceFilePort::Create(std::unique_ptr<IPo
     // Never waits for a reader: a pipe nobody reads is refused at once.
     const Result<int> fd = OpenOutputStream(path);
     if (!fd) {
+        const int error = fd.status().errnum();
         return Status::Fail("cannot create trace file " + fd.message() +
-                                (fd.status().errnum() == ENXIO ? "" : "; check that its folder exists and is writable"),
-                            fd.status().errnum());
+                                (error == ENXIO ? "" : "; check that its folder exists and is writable"),
+                            error);
     }
     return std::unique_ptr<TraceFilePort>(new TraceFilePort(std::move(inner), *fd, path));
 }

@@ -118,7 +118,8 @@ Status VcdPort::Finish()
     if (std::fflush(m_file) != 0 && m_errno == 0) m_errno = errno ? errno : EIO;
     if (std::fclose(m_file) != 0 && m_errno == 0) m_errno = errno ? errno : EIO;
     m_file = nullptr;
-    if (m_errno != 0) return Status::Fail(std::string("writing the capture failed: ") + std::strerror(m_errno), m_errno);
+    if (m_errno != 0)
+        return Status::Fail(std::string("writing the capture failed: ") + std::strerror(m_errno), m_errno);
     return {};
 }
 

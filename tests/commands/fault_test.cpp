@@ -134,7 +134,8 @@ TEST(Faults, SameSeedSameFaults)
 TEST(Faults, Descriptions)
 {
     FaultConfig c;
-    const Result<FaultConfig> parsed = ParseFaultDescription("seed=9,flip=0.5,mask=0xC0,stuck=6:1,stuck=7:0,unplug=100");
+    const Result<FaultConfig> parsed =
+        ParseFaultDescription("seed=9,flip=0.5,mask=0xC0,stuck=6:1,stuck=7:0,unplug=100");
     ASSERT_TRUE(parsed.ok()) << parsed.message();
     c = *parsed;
     EXPECT_EQ(c.seed, 9u);

@@ -257,7 +257,8 @@ TEST(TraceFile, CreationAndWriteFailuresAreReportedNotFatal)
     EXPECT_NE(error.find("cannot create trace file " + path), std::string::npos) << error;
 
     // A full disk: the traffic goes on, the trace records its failure.
-    Result<std::unique_ptr<TraceFilePort>> made = TraceFilePort::Create(std::make_unique<SimModule>(0x100), "/dev/full");
+    Result<std::unique_ptr<TraceFilePort>> made =
+        TraceFilePort::Create(std::make_unique<SimModule>(0x100), "/dev/full");
     ASSERT_TRUE(made.ok()) << made.message();
     std::unique_ptr<TraceFilePort> full = std::move(*made);
     for (int i = 0; i < 200000; ++i) full->Out(kDataPort, 0x00);
