@@ -116,6 +116,7 @@ struct OpenFailure {
     std::string refuse;  // the machine call that fails, if any
     int error = 0;
     std::string expected;  // how the message starts
+    bool whileOpen = false;  // the rig's own port is open meanwhile
 };
 
 // How one row is exercised.
@@ -136,6 +137,8 @@ std::optional<Rig> RigFor(std::string_view name, const TempDir& dir)
         rig.failures = {
             {"sim:chip=" + dir.Path(), "", 0, "cannot open chip file " + dir.Path() + ": Is a directory"},
             {"sim:chip=" + dir.File("no/chip.bin"), "", 0, "cannot create chip file " + dir.File("no/chip.bin")},
+            {rig.description, "", 0, "chip file " + dir.File("chip.bin") + ": chip file in use by another program",
+             true},
         };
         return rig;
     }
@@ -252,6 +255,9 @@ TEST_P(BackendLifecycle, EachOpenFailureGivesTheDisconnectedPortAndHoldsNothing)
         SCOPED_TRACE(failure.description + " " + failure.refuse);
         machine.refuse = failure.refuse;
         machine.refuseErrno = failure.error;
+        const OpenedPort holder = failure.whileOpen ? OpenPort(rig.description, options) : OpenedPort{};
+        ASSERT_TRUE(holder.status.ok()) << holder.status.message();
+        const int holderHeld = machine.held;
         const OpenedPort opened = OpenPort(failure.description, options);
         EXPECT_FALSE(opened.status.ok());
         EXPECT_EQ(opened.status.message().rfind(failure.expected, 0), 0u) << opened.status.message();
@@ -261,7 +267,7 @@ TEST_P(BackendLifecycle, EachOpenFailureGivesTheDisconnectedPortAndHoldsNothing)
         EXPECT_EQ(opened.description, "disconnected (no port)");
         EXPECT_FALSE(opened.simulated);
         EXPECT_FALSE(opened.health);
-        EXPECT_EQ(machine.held, 0);
+        EXPECT_EQ(machine.held, failure.whileOpen ? holderHeld : 0);
     }
 }
 
