@@ -62,10 +62,9 @@ void AutoWrite27C040ChipFile(benchmark::State& state)
     {
         SimConfig config;
         config.chipPath = path;
-        std::string error;
-        std::unique_ptr<SimModule> sim = SimModule::Open(config, 0x80000, &error);
-        if (!sim) state.SkipWithError(error.c_str());
-        else AutoWriteOn(state, *sim);
+        Result<std::unique_ptr<SimModule>> sim = SimModule::Open(config, 0x80000);
+        if (!sim) state.SkipWithError(sim.message().c_str());
+        else AutoWriteOn(state, **sim);
     }
     std::remove(path.c_str());
     rmdir(dir);

@@ -75,12 +75,12 @@ void BM_VcdCapture(benchmark::State& state)
     char path[] = "/tmp/vexo-bench-XXXXXX";
     const int fd = ::mkstemp(path);
     if (fd >= 0) ::close(fd);
-    std::string error;
-    auto port = MakeVcdFile(std::make_unique<RecordingPort>(nullptr, 0x80), path, &error);
-    if (!port) {
-        state.SkipWithError(error.c_str());
+    Result<std::unique_ptr<VcdPort>> made = MakeVcdFile(std::make_unique<RecordingPort>(nullptr, 0x80), path);
+    if (!made) {
+        state.SkipWithError(made.message().c_str());
         return;
     }
+    std::unique_ptr<VcdPort> port = std::move(*made);
     std::uint8_t data = 0;
     for (auto _ : state) {
         data ^= 0x01;
@@ -90,7 +90,7 @@ void BM_VcdCapture(benchmark::State& state)
     state.SetItemsProcessed(std::int64_t(state.iterations()) * 2);
     state.counters["ns/access"] = benchmark::Counter(
         double(state.iterations()) * 2 * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    if (!port->Finish(&error)) state.SkipWithError(error.c_str());
+    if (const Status finished = port->Finish(); !finished) state.SkipWithError(finished.message().c_str());
     ::unlink(path);
 }
 BENCHMARK(BM_VcdCapture);

@@ -8,10 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    std::string reason;
-    if (!vexo::ParsePortDescription(text, &reason) && reason.empty()) std::abort();
-    reason.clear();
-    vexo::FaultConfig fault;
-    if (!vexo::ParseFaultDescription(text, &fault, &reason) && reason.empty()) std::abort();
+    if (const vexo::Status port = vexo::ParsePortDescription(text); !port && port.message().empty()) std::abort();
+    const vexo::Result<vexo::FaultConfig> fault = vexo::ParseFaultDescription(text);
+    if (!fault && fault.message().empty()) std::abort();
     return 0;
 }

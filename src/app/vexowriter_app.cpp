@@ -126,17 +126,15 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
     options->vcd = parser.value(vcdOption);
     options->fault = parser.value(faultOption);
     if (parser.isSet(faultOption)) {
-        std::string why;
-        if (!ParseFaultDescription(options->fault.toStdString(), nullptr, &why)) {
-            *output = QStringLiteral("vexowriter: --fault %1: %2\n").arg(options->fault, Text(why));
+        if (const Result<FaultConfig> fault = ParseFaultDescription(options->fault.toStdString()); !fault) {
+            *output = QStringLiteral("vexowriter: --fault %1: %2\n").arg(options->fault, Text(fault.message()));
             return 2;
         }
     }
     options->screenshotDir = parser.value(screenshotOption);
     if (options->portGiven) {
-        std::string why;
-        if (!ParsePortDescription(options->port.toStdString(), &why)) {
-            *output = QStringLiteral("vexowriter: --port %1: %2\n").arg(options->port, Text(why));
+        if (const Status port = ParsePortDescription(options->port.toStdString()); !port) {
+            *output = QStringLiteral("vexowriter: --port %1: %2\n").arg(options->port, Text(port.message()));
             return 2;
         }
     }
@@ -162,8 +160,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     const bool portGiven = options.portGiven;
     if (!portGiven) {
         portText = m_profile.value(kPortKey).toString();
-        std::string why;
-        if (portText.isEmpty() || !ParsePortDescription(portText.toStdString(), &why))
+        if (portText.isEmpty() || !ParsePortDescription(portText.toStdString()).ok())
             portText = DefaultPortText();
     }
     // The chip file, the trace and the capture must be three files.

@@ -5,16 +5,25 @@
 // The device object's own bool/flag conventions stay as they are.
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
 
 namespace vexo {
 
+class Status;
+
+// What Status::Ok() gives: a success, which converts to a Status but of
+// which no Result can be made (a Result is a value or a failure).
+struct [[nodiscard]] OkStatus {};
+
 class [[nodiscard]] Status {
 public:
     Status() = default;  // success
-    static Status Ok() { return {}; }
+    Status(OkStatus) {}  // NOLINT: implicit on purpose
+    static OkStatus Ok() { return {}; }
     static Status Fail(std::string message, int errnum = 0)
     {
         Status s;
@@ -39,7 +48,15 @@ template <typename T>
 class [[nodiscard]] Result {
 public:
     Result(T value) : m_value(std::move(value)) {}  // NOLINT: implicit on purpose
-    Result(Status failure) : m_status(std::move(failure)) {}  // NOLINT: must be a failure
+    Result(Status failure) : m_status(std::move(failure))  // NOLINT: implicit on purpose
+    {
+        // A success without a value would read as a value that is not there.
+        if (m_status.ok()) {
+            std::fputs("vexo: internal error: a Result made from a success without a value\n", stderr);
+            std::abort();
+        }
+    }
+    Result(OkStatus) = delete;  // Result(Status::Ok()): give the value instead
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }

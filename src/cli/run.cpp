@@ -223,12 +223,13 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::vector<Step> steps;
     std::string reason;
     if (!ParseSteps(words, &steps, &reason, globalOptions)) return usage(reason);
-    if (!ParsePortDescription(options.port, &reason)) return usage("--port " + options.port + ": " + reason);
+    if (const Status port = ParsePortDescription(options.port); !port)
+        return usage("--port " + options.port + ": " + port.message());
 
     PortWrapping wrapping;
     if (faultOption->count() > 0) {
-        if (!ParseFaultDescription(options.fault, nullptr, &reason))
-            return usage("--fault " + options.fault + ": " + reason);
+        if (const Result<FaultConfig> fault = ParseFaultDescription(options.fault); !fault)
+            return usage("--fault " + options.fault + ": " + fault.message());
         wrapping.fault = options.fault;
     }
 

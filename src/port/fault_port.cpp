@@ -29,14 +29,10 @@ bool ParseProbability(std::string_view text, double& out)
 
 }  // namespace
 
-bool ParseFaultDescription(const std::string& text, FaultConfig* config, std::string* reason)
+Result<FaultConfig> ParseFaultDescription(const std::string& text)
 {
     FaultConfig parsed;
-    auto fail = [reason](std::string why) {
-        if (reason) *reason = std::move(why);
-        return false;
-    };
-    if (text.empty()) return fail("empty fault description");
+    if (text.empty()) return Status::Fail("empty fault description");
     std::string_view rest = text;
     for (bool more = true; more;) {
         const auto comma = rest.find(',');
@@ -44,36 +40,37 @@ bool ParseFaultDescription(const std::string& text, FaultConfig* config, std::st
         const std::string_view item = rest.substr(0, comma);
         if (more) rest.remove_prefix(comma + 1);
         const auto eq = item.find('=');
-        if (eq == std::string_view::npos) return fail("fault '" + std::string(item) + "' needs key=value");
+        if (eq == std::string_view::npos) return Status::Fail("fault '" + std::string(item) + "' needs key=value");
         const std::string_view key = item.substr(0, eq);
         const std::string_view value = item.substr(eq + 1);
         const std::string bad = "bad value for fault " + std::string(key) + ": '" + std::string(value) + "'";
         if (key == "seed") {
-            if (!ParseNumber(value, parsed.seed)) return fail(bad);
+            if (!ParseNumber(value, parsed.seed)) return Status::Fail(bad);
         } else if (key == "flip") {
-            if (!ParseProbability(value, parsed.flipProbability)) return fail(bad + " (a probability 0..1)");
+            if (!ParseProbability(value, parsed.flipProbability))
+                return Status::Fail(bad + " (a probability 0..1)");
         } else if (key == "mask") {
             unsigned mask = 0;
-            if (!ParseNumber(value, mask) || mask == 0 || mask > 0xFF) return fail(bad + " (bits 0x01..0xFF)");
+            if (!ParseNumber(value, mask) || mask == 0 || mask > 0xFF)
+                return Status::Fail(bad + " (bits 0x01..0xFF)");
             parsed.flipMask = std::uint8_t(mask);
         } else if (key == "stuck") {
             unsigned bit = 0, level = 0;
             const auto colon = value.find(':');
             if (colon == std::string_view::npos || !ParseNumber(value.substr(0, colon), bit) ||
                 !ParseNumber(value.substr(colon + 1), level) || bit > 7 || level > 1)
-                return fail(bad + " (BIT:VALUE, e.g. 6:1)");
+                return Status::Fail(bad + " (BIT:VALUE, e.g. 6:1)");
             parsed.stuckMask = std::uint8_t(parsed.stuckMask | (1u << bit));
             parsed.stuckValue = std::uint8_t((parsed.stuckValue & ~(1u << bit)) | (level << bit));
         } else if (key == "unplug") {
             std::uint64_t after = 0;
-            if (!ParseNumber(value, after)) return fail(bad + " (a number of port accesses)");
+            if (!ParseNumber(value, after)) return Status::Fail(bad + " (a number of port accesses)");
             parsed.unplugAfter = after;
         } else {
-            return fail("unknown fault '" + std::string(key) + "' (seed, flip, mask, stuck, unplug)");
+            return Status::Fail("unknown fault '" + std::string(key) + "' (seed, flip, mask, stuck, unplug)");
         }
     }
-    if (config) *config = parsed;
-    return true;
+    return parsed;
 }
 
 FaultPort::FaultPort(std::unique_ptr<IPort> inner, const FaultConfig& config)

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "base/error.h"
 #include "port/port.h"
 
 namespace vexo {
@@ -27,8 +28,8 @@ struct FaultConfig {
     std::optional<std::uint64_t> unplugAfter;
 };
 
-// False with a one-line reason when the text is not a fault description.
-bool ParseFaultDescription(const std::string& text, FaultConfig* config, std::string* reason);
+// Fails with a one-line reason when the text is not a fault description.
+Result<FaultConfig> ParseFaultDescription(const std::string& text);
 
 class FaultPort final : public IPort {
 public:

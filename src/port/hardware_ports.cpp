@@ -15,6 +15,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "base/numbers.h"
+#include "port/port_backend.h"
+#include "port/port_check.h"
 
 namespace vexo {
 
@@ -64,13 +70,12 @@ const PpdevCalls& SystemPpdevCalls()
     return calls;
 }
 
-std::unique_ptr<PpdevPort> PpdevPort::Open(const std::string& device, std::string* error,
-                                           const PpdevCalls& calls)
+Result<std::unique_ptr<PpdevPort>> PpdevPort::Open(const std::string& device, const PpdevCalls& calls)
 {
     const int fd = calls.open(device.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        *error = PpdevError("cannot open", device, errno);
-        return nullptr;
+        const int error = errno;
+        return Status::Fail(PpdevError("cannot open", device, error), error);
     }
     const char* step = nullptr;
     if (calls.ioctl(fd, PPEXCL, nullptr) != 0)
@@ -78,9 +83,9 @@ std::unique_ptr<PpdevPort> PpdevPort::Open(const std::string& device, std::strin
     else if (calls.ioctl(fd, PPCLAIM, nullptr) != 0)
         step = "cannot claim";
     if (step) {
-        *error = PpdevError(step, device, errno);
+        const int error = errno;
         calls.close(fd);  // nothing was written; the open itself is what failed
-        return nullptr;
+        return Status::Fail(PpdevError(step, device, error), error);
     }
     return std::unique_ptr<PpdevPort>(new PpdevPort(fd, device, calls));
 }
@@ -128,13 +133,36 @@ void PpdevPort::Out(std::uint16_t address, std::uint8_t value)
 
 // --- direct I/O ---
 
-std::unique_ptr<DirectPort> DirectPort::Open(std::uint16_t base, std::string* error)
+namespace {
+
+#if VEXO_HAVE_PORT_IO
+int SystemIoperm(unsigned long from, unsigned long count, int turnOn) { return ioperm(from, count, turnOn); }
+std::uint8_t SystemInb(std::uint16_t address) { return inb(address); }
+void SystemOutb(std::uint16_t address, std::uint8_t value) { outb(value, address); }
+#else
+int SystemIoperm(unsigned long, unsigned long, int)
+{
+    errno = ENOSYS;
+    return -1;
+}
+std::uint8_t SystemInb(std::uint16_t) { return 0xFF; }
+void SystemOutb(std::uint16_t, std::uint8_t) {}
+#endif
+
+}  // namespace
+
+const DirectCalls& SystemDirectCalls()
+{
+    static constexpr DirectCalls calls{SystemIoperm, SystemInb, SystemOutb};
+    return calls;
+}
+
+Result<std::unique_ptr<DirectPort>> DirectPort::Open(std::uint16_t base, const DirectCalls& calls)
 {
     char where[48];
     std::snprintf(where, sizeof where, "0x%X-0x%X", unsigned(base), unsigned(base) + 2);
-#if VEXO_HAVE_PORT_IO
-    if (unsigned(base) + 3 <= 0x10000 && ioperm(base, 3, 1) == 0)
-        return std::unique_ptr<DirectPort>(new DirectPort(base));
+    if (unsigned(base) + 3 <= 0x10000 && calls.ioperm(base, 3, 1) == 0)
+        return std::unique_ptr<DirectPort>(new DirectPort(base, calls));
     const int failure = unsigned(base) + 3 > 0x10000 ? EINVAL : errno;
     std::string fix;
     switch (failure) {
@@ -142,45 +170,159 @@ std::unique_ptr<DirectPort> DirectPort::Open(std::uint16_t base, std::string* er
         fix = "run as root or give the program CAP_SYS_RAWIO (sudo setcap cap_sys_rawio+ep "
               "PROGRAM); a kernel in lockdown (Secure Boot) refuses it anyway: use ppdev instead";
         break;
-    case ENOSYS: fix = "this kernel has no ioperm: use ppdev instead"; break;
+    case ENOSYS:
+        fix = VEXO_HAVE_PORT_IO ? "this kernel has no ioperm: use ppdev instead"
+                                : "direct port I/O exists only on x86 Linux: use ppdev instead";
+        break;
     case EINVAL: fix = "give a base address from 0 to 0xFFFD"; break;
     default: fix = "use ppdev instead"; break;
     }
-    *error = std::string("cannot get direct I/O access to ") + where + ": " +
-             std::strerror(failure) + "; " + fix;
-#else
-    *error = std::string("cannot get direct I/O access to ") + where + ": " +
-             std::strerror(ENOSYS) + "; direct port I/O exists only on x86 Linux: use ppdev instead";
-#endif
-    return nullptr;
+    return Status::Fail(std::string("cannot get direct I/O access to ") + where + ": " +
+                            std::strerror(failure) + "; " + fix,
+                        failure);
 }
 
 DirectPort::~DirectPort()
 {
-#if VEXO_HAVE_PORT_IO
     // The permission ends with the process anyway.
-    if (ioperm(m_base, 3, 0) != 0) std::perror("vexo: giving up direct I/O access");
-#endif
+    if (m_calls.ioperm(m_base, 3, 0) != 0) std::perror("vexo: giving up direct I/O access");
 }
 
 std::uint8_t DirectPort::In(std::uint16_t address)
 {
     if (address < kDataPort || address > kControlPort) return 0xFF;
-#if VEXO_HAVE_PORT_IO
-    return inb(std::uint16_t(m_base + (address - kDataPort)));
-#else
-    return 0xFF;
-#endif
+    return m_calls.in(std::uint16_t(m_base + (address - kDataPort)));
 }
 
 void DirectPort::Out(std::uint16_t address, std::uint8_t value)
 {
     if (address < kDataPort || address > kControlPort) return;
-#if VEXO_HAVE_PORT_IO
-    outb(value, std::uint16_t(m_base + (address - kDataPort)));
-#else
-    (void)value;
-#endif
+    m_calls.out(std::uint16_t(m_base + (address - kDataPort)), value);
 }
+
+// --- the backend rows ---
+
+namespace {
+
+Result<OpenedPort> OpenPpdev(const std::string& device, const PortOptions& options)
+{
+    Result<std::unique_ptr<PpdevPort>> port =
+        PpdevPort::Open(device, options.ppdevCalls ? *options.ppdevCalls : SystemPpdevCalls());
+    if (!port) return port.status();
+    OpenedPort opened;
+    opened.description = "ppdev " + device + " (control bit 4 is kept by the kernel)";
+    const PpdevPort* ppdev = port->get();  // lives as long as the port
+    opened.health = [ppdev, device]() -> Status {
+        if (ppdev->Fault() == 0) return {};
+        return Status::Fail(device + ": the port stopped answering (" + std::strerror(ppdev->Fault()) +
+                                "); the results since are not the module's",
+                            ppdev->Fault());
+    };
+    opened.port = std::move(*port);
+    return opened;
+}
+
+Result<ParsedPort> ParsePpdevArgument(std::string_view argument, bool given)
+{
+    std::string device = "/dev/parport0";
+    if (given) {
+        if (argument.empty() || argument[0] != '/')
+            return Status::Fail("ppdev: '" + std::string(argument) +
+                                "' is not a device path; write ppdev:/dev/parportN");
+        device = argument;
+    }
+    ParsedPort parsed;
+    parsed.open = [device](const PortOptions& options) { return OpenPpdev(device, options); };
+    return parsed;
+}
+
+Result<OpenedPort> OpenDirect(std::uint16_t base, const PortOptions& options)
+{
+    if (const Status parallel = CheckParallelBase(base, options.ioportsPath); !parallel)
+        return Status::Fail("direct:" + HexAddress(base) + ": " + parallel.message(), parallel.errnum());
+    Result<std::unique_ptr<DirectPort>> port =
+        DirectPort::Open(base, options.directCalls ? *options.directCalls : SystemDirectCalls());
+    if (!port) return port.status();
+    OpenedPort opened;
+    opened.description = "direct I/O at " + HexAddress(base);
+    opened.port = std::move(*port);
+    return opened;
+}
+
+Result<ParsedPort> ParseDirectArgument(std::string_view argument, bool given)
+{
+    std::uint16_t base = 0x378;
+    if (given) {
+        // Firmware set-up screens print "378": the base is hexadecimal.
+        std::string_view digits = argument;
+        if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+            digits.remove_prefix(2);
+        const std::optional<std::uint64_t> number = digits.empty() || digits[0] == 'x' || digits[0] == 'X'
+                                                        ? std::nullopt
+                                                        : ParseUnsigned("0x" + std::string(digits), 0xFFFD);
+        if (!number)
+            return Status::Fail("direct: '" + std::string(argument) +
+                                "' is not a port base address; give a hexadecimal address from 0x0 to "
+                                "0xFFFD, e.g. 378 or 0x378");
+        base = std::uint16_t(*number);
+    }
+    ParsedPort parsed;
+    parsed.open = [base](const PortOptions& options) { return OpenDirect(base, options); };
+    return parsed;
+}
+
+Result<ParsedPort> ParseNoArgument(std::string_view, bool given)
+{
+    if (given) return Status::Fail("none: takes no options");
+    ParsedPort parsed;
+    parsed.open = [](const PortOptions&) -> Result<OpenedPort> {
+        OpenedPort opened;
+        opened.port = std::make_unique<DisconnectedPort>();
+        opened.description = "disconnected (no port)";
+        return opened;
+    };
+    return parsed;
+}
+
+}  // namespace
+
+const PortBackend kPpdevBackend{
+    .name = "ppdev",
+    .synopsis = "ppdev[:/dev/parportN]",
+    .help = "Linux parallel port driver (default /dev/parport0)",
+    .example = "ppdev:/dev/parport0",
+    .helpDetail = nullptr,
+    .parse = ParsePpdevArgument,
+    .simulated = false,
+    .connects = true,
+    .drivesControlBit4 = false,  // PPWCONTROL masks it off
+    .directIo = false,
+};
+
+const PortBackend kDirectBackend{
+    .name = "direct",
+    .synopsis = "direct[:0x378]",
+    .help = "direct port I/O (x86, needs ioperm rights; base in hexadecimal)",
+    .example = "direct:378",
+    .helpDetail = nullptr,
+    .parse = ParseDirectArgument,
+    .simulated = false,
+    .connects = true,
+    .drivesControlBit4 = true,
+    .directIo = true,
+};
+
+const PortBackend kNoneBackend{
+    .name = "none",
+    .synopsis = "none",
+    .help = "a disconnected port",
+    .example = "none",
+    .helpDetail = nullptr,
+    .parse = ParseNoArgument,
+    .simulated = false,
+    .connects = false,
+    .drivesControlBit4 = true,
+    .directIo = false,
+};
 
 }  // namespace vexo

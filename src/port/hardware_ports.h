@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "base/error.h"
 #include "port/port.h"
 
 namespace vexo {
@@ -41,10 +42,10 @@ const PpdevCalls& SystemPpdevCalls();
 // register.
 class PpdevPort final : public IPort {
 public:
-    // Opens, takes exclusive use and claims `device`. Null with `error`
-    // (device, reason, fix) on failure.
-    static std::unique_ptr<PpdevPort> Open(const std::string& device, std::string* error,
-                                           const PpdevCalls& calls = SystemPpdevCalls());
+    // Opens, takes exclusive use and claims `device`. Fails with the device,
+    // the reason and the fix.
+    static Result<std::unique_ptr<PpdevPort>> Open(const std::string& device,
+                                                   const PpdevCalls& calls = SystemPpdevCalls());
     ~PpdevPort() override;
     PpdevPort(const PpdevPort&) = delete;
     PpdevPort& operator=(const PpdevPort&) = delete;
@@ -72,11 +73,27 @@ private:
     int m_fault = 0;
 };
 
+// The three calls the direct backend makes, for a test to stand in for the
+// processor and the kernel: `ioperm` follows ioperm(2) (-1 with errno set),
+// `in` and `out` are inb and outb on an absolute I/O address.
+struct DirectCalls {
+    int (*ioperm)(unsigned long from, unsigned long count, int turnOn);
+    std::uint8_t (*in)(std::uint16_t address);
+    void (*out)(std::uint16_t address, std::uint8_t value);
+};
+
+// The real ioperm(2), inb and outb; elsewhere than x86 Linux, an ioperm that
+// fails with ENOSYS.
+const DirectCalls& SystemDirectCalls();
+
 // Direct register access with ioperm and inb/outb (x86 Linux, needs
 // CAP_SYS_RAWIO and a kernel without lockdown).
 class DirectPort final : public IPort {
 public:
-    static std::unique_ptr<DirectPort> Open(std::uint16_t base, std::string* error);
+    // Gets access to the three registers at `base`. Fails with the range,
+    // the reason and the fix.
+    static Result<std::unique_ptr<DirectPort>> Open(std::uint16_t base,
+                                                    const DirectCalls& calls = SystemDirectCalls());
     ~DirectPort() override;
     DirectPort(const DirectPort&) = delete;
     DirectPort& operator=(const DirectPort&) = delete;
@@ -85,8 +102,9 @@ public:
     void Out(std::uint16_t address, std::uint8_t value) override;
 
 private:
-    explicit DirectPort(std::uint16_t base) : m_base(base) {}
+    DirectPort(std::uint16_t base, const DirectCalls& calls) : m_base(base), m_calls(calls) {}
     std::uint16_t m_base;
+    DirectCalls m_calls;
 };
 
 }  // namespace vexo

@@ -11,8 +11,6 @@
 //   none                  a disconnected port
 #pragma once
 
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -23,64 +21,33 @@
 #include "base/error.h"
 #include "base/file_io.h"
 #include "port/port.h"
+#include "port/port_backend.h"
 
 namespace vexo {
 
-struct PpdevCalls;
+// The rows of every backend, in the order the help lists them.
+std::span<const PortBackend* const> PortBackends();
 
-struct PortOptions {
-    // Size of a simulated chip that has no file yet: the selected device's.
-    std::uint32_t defaultChipSize = 0x8000;
-    // Where the kernel lists the I/O ranges that `direct` is checked against.
-    std::string ioportsPath = "/proc/ioports";
-    // The system calls the ppdev backend makes; null: the real ones.
-    const PpdevCalls* ppdevCalls = nullptr;
-};
-
-struct OpenedPort {
-    std::unique_ptr<IPort> port;  // never null: the disconnected port on failure
-    std::string description;      // for "port: ..." lines and captions
-    std::string error;            // empty on success; else device, reason and fix
-    bool simulated = false;
-    // Empty while the port works; once the system refused an access, the
-    // device and the reason. (The accesses themselves report nothing: a
-    // refused status read reads as a missing module.) Unset for ports that
-    // cannot fail this way.
-    std::function<std::string()> health;
-    // Puts the next chip of the simulator's tray (sim:tray=DIR) in the socket.
-    // Unset for every other port: real modules get their chips by hand.
-    std::function<Status()> nextChip;
-};
-
-// One row of the backend table: every --port description names one, and
-// the parser, the help text and the tests all read the table.
-struct PortBackend {
-    std::string_view name;      // "sim"
-    std::string_view synopsis;  // "sim[:KEY=VALUE,...]"
-    std::string_view help;      // what it is, one line
-    std::string_view example;   // a description that opens it
-    struct Ops;                 // how it reads its description and opens
-    const Ops* ops;
-};
-std::span<const PortBackend> PortBackends();
+// The row a description names (the text before any colon); null when it
+// names none. Says what the port can do without opening it.
+const PortBackend* FindPortBackend(std::string_view description);
 
 // The "Ports (--port):" text of every program's help: each backend, the
 // simulator's keys, an example of each.
 std::string PortHelpText();
 
-// Checks the string's form only; false with a one-line reason when it is not
+// Checks the string's form only; fails with a one-line reason when it is not
 // a description this program understands (a usage error, not an open failure).
-bool ParsePortDescription(const std::string& text, std::string* reason);
+Status ParsePortDescription(const std::string& text);
 
 // Opens the backend. A backend that cannot be opened yields the disconnected
-// port with `error` set, so the caller reports it and carries on.
+// port with `status` failed, so the caller reports it and carries on.
 OpenedPort OpenPort(const std::string& text, const PortOptions& options = {});
 
 // Wraps `inner` so that every access is written to `path`, one line each
-// ("W 37A 04", "R 379 80"). Returns null with `error` set when the file
-// cannot be created; `inner` is then left with the caller.
-std::unique_ptr<IPort> MakeTraceFile(std::unique_ptr<IPort>&& inner, const std::string& path,
-                                     std::string* error);
+// ("W 37A 04", "R 379 80"). Fails when the file cannot be created; `inner`
+// is then left with the caller.
+Result<std::unique_ptr<IPort>> MakeTraceFile(std::unique_ptr<IPort>&& inner, const std::string& path);
 
 class TraceFilePort;
 class VcdPort;
@@ -116,8 +83,8 @@ struct WrappedPort {
 // cannot be created is left out and named in `errors`; the port stays usable.
 WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping);
 
-// Completes and closes the capture and trace files. False, with the reasons
-// in `errors`, when any of their writes failed.
-bool FinishWrappedPort(const WrappedPort& wrapped, std::vector<std::string>* errors);
+// Completes and closes the capture and trace files. Fails when any of their
+// writes failed, with one line per file that lost some.
+Status FinishWrappedPort(const WrappedPort& wrapped);
 
 }  // namespace vexo

@@ -253,14 +253,15 @@ std::string Errno(int error) { return std::strerror(error); }
 // Creates `path` as an erased chip. The file is filled under a temporary name
 // and then moved into place, so a crash never leaves a half-erased chip file
 // behind; if another run created the file meanwhile, that one is kept.
-bool CreateErasedChip(const std::string& path, std::uint32_t size, std::string* error)
+Status CreateErasedChip(const std::string& path, std::uint32_t size)
 {
     const std::string temp = path + ".new-" + std::to_string(getpid());
     const int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        *error = "cannot create chip file " + path + ": " + Errno(errno) +
-                 "; check that its folder exists and is writable";
-        return false;
+        const int error = errno;
+        return Status::Fail("cannot create chip file " + path + ": " + Errno(error) +
+                                "; check that its folder exists and is writable",
+                            error);
     }
     int failure = 0;
     bool ok = FillErasedTo(fd, size, &failure);
@@ -273,55 +274,55 @@ bool CreateErasedChip(const std::string& path, std::uint32_t size, std::string* 
             // Someone else's chip arrived first; use it.
         } else if ((errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) &&
                    rename(temp.c_str(), path.c_str()) == 0) {
-            return true;  // a file system without no-replace renames
+            return {};  // a file system without no-replace renames
         } else {
             failure = errno;
             ok = false;
         }
     } else if (ok) {
-        return true;
+        return {};
     }
     const int unlinkError = unlink(temp.c_str()) == 0 ? 0 : errno;
     if (!ok) {
-        *error = "cannot create chip file " + path + ": " + Errno(failure) +
-                 (failure == ENOSPC ? "; free some disk space" : "; check the folder") +
-                 (unlinkError != 0 ? " (and remove " + temp + ")" : "");
+        return Status::Fail("cannot create chip file " + path + ": " + Errno(failure) +
+                                (failure == ENOSPC ? "; free some disk space" : "; check the folder") +
+                                (unlinkError != 0 ? " (and remove " + temp + ")" : ""),
+                            failure);
     }
-    return ok;
+    return {};
 }
 
 }  // namespace
 
-std::unique_ptr<SimModule> SimModule::Open(const SimConfig& config, std::uint32_t defaultSize,
-                                           std::string* error)
+Result<std::unique_ptr<SimModule>> SimModule::Open(const SimConfig& config, std::uint32_t defaultSize)
 {
     const std::uint32_t newSize = config.size != 0 ? config.size : defaultSize;
     if (config.pulses < 1 || config.pulses > 1000) {
-        *error = "simulated module: pulses=" + std::to_string(config.pulses) +
-                 " is out of range; give 1 to 1000";
-        return nullptr;
+        return Status::Fail("simulated module: pulses=" + std::to_string(config.pulses) +
+                            " is out of range; give 1 to 1000");
     }
-    const auto sizeUsable = [&] {
-        if (newSize != 0 && newSize <= kMaxChipSize) return true;
-        *error = "simulated module: a chip of " + std::to_string(newSize) +
-                 " bytes cannot be made; give size= from 1 byte to 16 MiB";
-        return false;
+    const auto sizeUsable = [&]() -> Status {
+        if (newSize != 0 && newSize <= kMaxChipSize) return {};
+        return Status::Fail("simulated module: a chip of " + std::to_string(newSize) +
+                            " bytes cannot be made; give size= from 1 byte to 16 MiB");
     };
     if (config.chipPath.empty()) {
-        if (!sizeUsable()) return nullptr;
+        if (Status usable = sizeUsable(); !usable) return usable;
         return std::make_unique<SimModule>(newSize, config.pulses, config.present);
     }
 
     const std::string& path = config.chipPath;
     int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        if (!sizeUsable() || !CreateErasedChip(path, newSize, error)) return nullptr;
+        if (Status usable = sizeUsable(); !usable) return usable;
+        if (Status created = CreateErasedChip(path, newSize); !created) return created;
         fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     }
     if (fd < 0) {
-        *error = "cannot open chip file " + path + ": " + Errno(errno) +
-                 "; check the path and that the file is readable and writable";
-        return nullptr;
+        const int error = errno;
+        return Status::Fail("cannot open chip file " + path + ": " + Errno(error) +
+                                "; check the path and that the file is readable and writable",
+                            error);
     }
 
     std::string problem;
@@ -354,8 +355,7 @@ std::unique_ptr<SimModule> SimModule::Open(const SimConfig& config, std::uint32_
     if (!problem.empty()) {
         delete[] chip;
         close(fd);
-        *error = problem;
-        return nullptr;
+        return Status::Fail(problem);
     }
     return std::unique_ptr<SimModule>(new SimModule(chip, std::uint32_t(st.st_size), fd, path,
                                                     config.pulses, config.present));
@@ -381,9 +381,9 @@ Status SimModule::InsertNextChip()
     config.size = m_trayChipSize;
     config.present = m_state != SimState::Absent;
     config.pulses = m_pulsesToProgram;
-    std::string error;
-    std::unique_ptr<SimModule> next = Open(config, m_trayChipSize != 0 ? m_trayChipSize : m_size, &error);
-    if (!next) return Status::Fail(error);
+    Result<std::unique_ptr<SimModule>> opened = Open(config, m_trayChipSize != 0 ? m_trayChipSize : m_size);
+    if (!opened) return opened.status();
+    std::unique_ptr<SimModule> next = std::move(*opened);
     // The old chip's last bytes go to its file; then the new chip's storage,
     // file and lock come over, and the old ones leave with `next`.
     FlushProgrammed();

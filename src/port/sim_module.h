@@ -90,9 +90,8 @@ public:
     // is an open failure, and it is locked for the module's life ("chip file
     // in use by another program" for a second one). A missing file
     // is created erased at config.size (else defaultSize), an existing one
-    // gives the chip its size. Null with `error` (file, reason, fix) on failure.
-    static std::unique_ptr<SimModule> Open(const SimConfig& config, std::uint32_t defaultSize,
-                                           std::string* error);
+    // gives the chip its size. Fails with the file, the reason and the fix.
+    static Result<std::unique_ptr<SimModule>> Open(const SimConfig& config, std::uint32_t defaultSize);
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;

@@ -11,30 +11,27 @@
 
 namespace vexo {
 
-std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort>&& inner,
-                                                     const std::string& path, std::string* error)
+Result<std::unique_ptr<TraceFilePort>> TraceFilePort::Create(std::unique_ptr<IPort>&& inner,
+                                                             const std::string& path)
 {
-    if (!inner) {
-        *error = "cannot trace to " + path + ": there is no port to trace";
-        return nullptr;
-    }
+    if (!inner) return Status::Fail("cannot trace to " + path + ": there is no port to trace");
     // Never waits for a reader: a pipe nobody reads is refused at once.
     const Result<int> fd = OpenOutputStream(path);
     if (!fd) {
-        *error = "cannot create trace file " + fd.message() +
-                 (fd.status().errnum() == ENXIO ? "" : "; check that its folder exists and is writable");
-        return nullptr;
+        const int error = fd.status().errnum();
+        return Status::Fail("cannot create trace file " + fd.message() +
+                                (error == ENXIO ? "" : "; check that its folder exists and is writable"),
+                            error);
     }
     return std::unique_ptr<TraceFilePort>(new TraceFilePort(std::move(inner), *fd, path));
 }
 
-std::unique_ptr<TraceFilePort> TraceFilePort::Create(std::unique_ptr<IPort>&& inner, int fd,
-                                                     const std::string& path, std::string* error)
+Result<std::unique_ptr<TraceFilePort>> TraceFilePort::Create(std::unique_ptr<IPort>&& inner, int fd,
+                                                             const std::string& path)
 {
     if (!inner) {
         if (fd >= 0) close(fd);
-        *error = "cannot trace to " + path + ": there is no port to trace";
-        return nullptr;
+        return Status::Fail("cannot trace to " + path + ": there is no port to trace");
     }
     return std::unique_ptr<TraceFilePort>(new TraceFilePort(std::move(inner), fd, path));
 }
@@ -49,25 +46,24 @@ TraceFilePort::TraceFilePort(std::unique_ptr<IPort> inner, int fd, std::string p
 
 TraceFilePort::~TraceFilePort()
 {
-    Close();
+    CloseFile();
     // Nobody is left to ask for Error(); a trace that lost lines must not
     // pass for a complete one.
     if (!m_error.empty() && !m_reported) std::fprintf(stderr, "vexo: %s\n", m_error.c_str());
 }
 
-bool TraceFilePort::Close()
+void TraceFilePort::CloseFile()
 {
-    Flush();
+    WriteOut();
     if (m_fd >= 0) {
         if ((fsync(m_fd) != 0 && errno != EINVAL) || close(m_fd) != 0) {
             if (m_error.empty()) m_error = "cannot write trace file " + m_path + ": " + std::strerror(errno);
         }
         m_fd = -1;
     }
-    return m_error.empty();
 }
 
-bool TraceFilePort::Flush()
+bool TraceFilePort::WriteOut()
 {
     if (!m_error.empty() || m_fd < 0) {
         m_used = 0;

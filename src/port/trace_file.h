@@ -7,20 +7,21 @@
 #include <memory>
 #include <string>
 
+#include "base/error.h"
 #include "port/port.h"
 
 namespace vexo {
 
 class TraceFilePort final : public IPort {
 public:
-    // Creates (or truncates) `path`. Null with `error` when it cannot; `inner`
-    // is then left with the caller.
-    static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort>&& inner,
-                                                 const std::string& path, std::string* error);
+    // Creates (or truncates) `path`. Fails when it cannot; `inner` is then
+    // left with the caller.
+    static Result<std::unique_ptr<TraceFilePort>> Create(std::unique_ptr<IPort>&& inner,
+                                                         const std::string& path);
     // The same on a descriptor already open for writing (taken over, closed
     // here also on failure); `path` names it in messages.
-    static std::unique_ptr<TraceFilePort> Create(std::unique_ptr<IPort>&& inner, int fd,
-                                                 const std::string& path, std::string* error);
+    static Result<std::unique_ptr<TraceFilePort>> Create(std::unique_ptr<IPort>&& inner, int fd,
+                                                         const std::string& path);
     ~TraceFilePort() override;
     TraceFilePort(const TraceFilePort&) = delete;
     TraceFilePort& operator=(const TraceFilePort&) = delete;
@@ -29,26 +30,37 @@ public:
     void Out(std::uint16_t address, std::uint8_t value) override;
     void EndOfPass() override { m_inner->EndOfPass(); }
 
-    // Writes out what is buffered. False once any write has failed; the
+    // Writes out what is buffered. Fails once any write has failed; the
     // traffic itself carries on, only the trace stops.
-    bool Flush();
-    // Writes out the rest and closes the file: false when any line was lost.
+    Status Flush()
+    {
+        WriteOut();
+        return Error();
+    }
+    // Writes out the rest and closes the file: fails when any line was lost.
     // Accesses afterwards reach the wrapped port only.
-    bool Close();
-    // Empty while every write has succeeded; else the file and the reason.
+    Status Close()
+    {
+        CloseFile();
+        return Error();
+    }
+    // Ok while every write has succeeded; else the file and the reason.
     // Whoever asks takes over telling the operator.
-    const std::string& Error() const
+    Status Error() const
     {
         m_reported = !m_error.empty();
-        return m_error;
+        return m_error.empty() ? Status::Ok() : Status::Fail(m_error);
     }
     IPort& Inner() { return *m_inner; }
 
 private:
     TraceFilePort(std::unique_ptr<IPort> inner, int fd, std::string path);
+    // False once a write has failed (the reason in m_error).
+    bool WriteOut();
+    void CloseFile();
     void Append(char op, std::uint16_t address, std::uint8_t value)
     {
-        if (m_used > kBufferSize - kLongestLine && !Flush()) return;
+        if (m_used > kBufferSize - kLongestLine && !WriteOut()) return;
         char* p = m_buffer.get() + m_used;
         static constexpr char kHex[] = "0123456789ABCDEF";
         *p++ = op;

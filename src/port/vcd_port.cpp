@@ -53,8 +53,8 @@ VcdPort::VcdPort(std::unique_ptr<IPort> inner, std::FILE* file)
 
 VcdPort::~VcdPort()
 {
-    std::string ignored;
-    (void)Finish(&ignored);  // a destructor has nobody to tell
+    // A destructor has nobody to tell: whoever wants to know calls Finish().
+    if (m_file) static_cast<void>(Finish());
 }
 
 std::uint8_t VcdPort::In(std::uint16_t address)
@@ -108,12 +108,9 @@ void VcdPort::Flush()
     m_buffer.clear();
 }
 
-bool VcdPort::Finish(std::string* error)
+Status VcdPort::Finish()
 {
-    if (!m_file) {
-        *error = "the capture was already finished";
-        return false;
-    }
+    if (!m_file) return Status::Fail("the capture was already finished");
     m_buffer += '#';
     m_buffer += std::to_string(m_time + 1);
     m_buffer += '\n';
@@ -121,33 +118,26 @@ bool VcdPort::Finish(std::string* error)
     if (std::fflush(m_file) != 0 && m_errno == 0) m_errno = errno ? errno : EIO;
     if (std::fclose(m_file) != 0 && m_errno == 0) m_errno = errno ? errno : EIO;
     m_file = nullptr;
-    if (m_errno != 0) {
-        *error = std::string("writing the capture failed: ") + std::strerror(m_errno);
-        return false;
-    }
-    return true;
+    if (m_errno != 0)
+        return Status::Fail(std::string("writing the capture failed: ") + std::strerror(m_errno), m_errno);
+    return {};
 }
 
-std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, const std::string& path,
-                                     std::string* error)
+Result<std::unique_ptr<VcdPort>> MakeVcdFile(std::unique_ptr<IPort>&& inner, const std::string& path)
 {
     // Never waits for a reader: a pipe nobody reads is refused at once.
     const Result<int> fd = OpenOutputStream(path);
-    if (!fd) {
-        *error = fd.message();
-        return nullptr;
-    }
-    return MakeVcdFile(std::move(inner), *fd, path, error);
+    if (!fd) return fd.status();
+    return MakeVcdFile(std::move(inner), *fd, path);
 }
 
-std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, int fd, const std::string& path,
-                                     std::string* error)
+Result<std::unique_ptr<VcdPort>> MakeVcdFile(std::unique_ptr<IPort>&& inner, int fd, const std::string& path)
 {
     std::FILE* file = ::fdopen(fd, "wb");
     if (!file) {
-        *error = path + ": " + std::strerror(errno);
+        const int error = errno;
         ::close(fd);
-        return nullptr;
+        return Status::Fail(path + ": " + std::strerror(error), error);
     }
     return std::make_unique<VcdPort>(std::move(inner), file);
 }

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "base/error.h"
 #include "port/port.h"
 
 namespace vexo {
@@ -36,10 +37,10 @@ public:
     void Out(std::uint16_t address, std::uint8_t value) override;
     void EndOfPass() override { m_inner->EndOfPass(); }
 
-    // Writes the closing time stamp and closes the file. False with a reason
-    // when any write or the close failed (a full disk). Accesses after it go
-    // to the inner port only.
-    bool Finish(std::string* error);
+    // Writes the closing time stamp and closes the file. Fails when any
+    // write or the close failed (a full disk). Accesses after it go to the
+    // inner port only.
+    Status Finish();
 
     std::uint64_t Accesses() const { return m_time; }
 
@@ -55,13 +56,11 @@ private:
     int m_errno = 0;            // first failed write
 };
 
-// Opens `path` for writing and wraps `inner`. Null with `error` set ("PATH:
-// reason") when the file cannot be created; `inner` is then left with the caller.
-std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, const std::string& path,
-                                     std::string* error);
+// Opens `path` for writing and wraps `inner`. Fails ("PATH: reason") when
+// the file cannot be created; `inner` is then left with the caller.
+Result<std::unique_ptr<VcdPort>> MakeVcdFile(std::unique_ptr<IPort>&& inner, const std::string& path);
 // The same on a descriptor already open for writing (taken over, closed on
 // failure too); `path` names it in messages.
-std::unique_ptr<VcdPort> MakeVcdFile(std::unique_ptr<IPort>&& inner, int fd, const std::string& path,
-                                     std::string* error);
+Result<std::unique_ptr<VcdPort>> MakeVcdFile(std::unique_ptr<IPort>&& inner, int fd, const std::string& path);
 
 }  // namespace vexo

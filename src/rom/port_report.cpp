@@ -66,15 +66,16 @@ PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOption
                         std::uint32_t pulseMicros, const PortOptions& portOptions)
 {
     PortCheckReport report;
-    check.direct = portDescription.rfind("direct", 0) == 0;
+    const PortBackend* backend = FindPortBackend(portDescription);
+    check.direct = backend && backend->directIo;
     for (const CheckLine& line : CheckPortSetup(check)) report.lines.push_back(line.Text());
 
     OpenedPort opened = OpenPort(portDescription, portOptions);
-    if (!opened.error.empty()) {
-        report.lines.push_back(ProblemFromOpenError(opened.error));
+    if (!opened.status) {
+        report.lines.push_back(ProblemFromOpenError(opened.status.message()));
         return report;
     }
-    if (portDescription == "none") {
+    if (backend && !backend->connects) {
         report.lines.push_back("problem: the port is 'none' (choose sim, ppdev or direct)");
         return report;
     }
@@ -86,7 +87,7 @@ PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOption
         CRom rom(*opened.port, ui);  // its start-up module check
         report.moduleAnswered = !ui.complained;
     }
-    AddModuleLines(report, report.moduleAnswered, opened.health ? opened.health() : std::string(),
+    AddModuleLines(report, report.moduleAnswered, opened.health ? opened.health().message() : std::string(),
                    *opened.port, pulseMicros);
     return report;
 }

@@ -53,9 +53,9 @@ const PortReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& wrap
 {
     m_report = {};
     m_report.description = opened.description;
-    m_report.openError = opened.error;
+    m_report.openError = opened.status.message();
     m_report.simulated = opened.simulated;
-    m_report.opened = opened.error.empty();
+    m_report.opened = opened.status.ok();
     m_health = std::move(opened.health);
     m_nextChip = std::move(opened.nextChip);
     m_port = std::move(opened.port);
@@ -86,7 +86,7 @@ Status Session::SetProgramSettings(const ProgramSettings& settings)
     return Status::Ok();
 }
 
-std::string Session::PortFault() const { return m_health ? m_health() : std::string(); }
+std::string Session::PortFault() const { return m_health ? m_health().message() : std::string(); }
 
 Status Session::Finish()
 {
@@ -96,14 +96,11 @@ Status Session::Finish()
         m_rom->Reset();
         m_rom.reset();
     }
-    std::vector<std::string> errors;
-    if (!logClosed) errors.push_back(logClosed.message());
-    const bool complete = FinishWrappedPort(m_wrapped, &errors) && logClosed.ok();
+    const Status wrappers = FinishWrappedPort(m_wrapped);
     m_wrapped = {};
-    if (complete) return Status::Ok();
-    std::string message;
-    for (const std::string& e : errors) message += (message.empty() ? "" : "\n") + e;
-    return Status::Fail(message);
+    if (logClosed && wrappers) return Status::Ok();
+    if (!logClosed && !wrappers) return Status::Fail(logClosed.message() + "\n" + wrappers.message());
+    return logClosed ? wrappers : logClosed;
 }
 
 void Session::SelectDevice(int index)

@@ -239,7 +239,7 @@ private:
     CInfoPanel m_panel;
     std::unique_ptr<IPort> m_port;
     WrappedPort m_wrapped;
-    std::function<std::string()> m_health;
+    std::function<Status()> m_health;
     std::function<Status()> m_nextChip;
     PortReport m_report;
     std::vector<FileRole> m_heldFiles;

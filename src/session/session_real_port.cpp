@@ -17,7 +17,8 @@ PortCheckReport Session::CheckPort()
 PortCheckReport Session::CheckPort(PortCheckOptions check)
 {
     PortCheckReport report;
-    check.direct = m_portText.rfind("direct", 0) == 0;
+    const PortBackend* backend = FindPortBackend(m_portText);
+    check.direct = backend && backend->directIo;
     for (const CheckLine& line : CheckPortSetup(check)) report.lines.push_back(line.Text());
 
     if (!m_report.opened || !m_port) {
@@ -25,7 +26,7 @@ PortCheckReport Session::CheckPort(PortCheckOptions check)
                                                                                : m_report.openError));
         return report;
     }
-    if (m_portText == "none") {
+    if (backend && !backend->connects) {
         report.lines.push_back("problem: the port is 'none' (choose sim, ppdev or direct)");
         return report;
     }
@@ -60,6 +61,10 @@ Result<PartInfo> Session::SelectPart(std::string_view part)
     return found;
 }
 
-bool Session::LineTestCanDriveBit4() const { return m_portText.rfind("ppdev", 0) != 0; }
+bool Session::LineTestCanDriveBit4() const
+{
+    const PortBackend* backend = FindPortBackend(m_portText);
+    return !backend || backend->drivesControlBit4;
+}
 
 }  // namespace vexo

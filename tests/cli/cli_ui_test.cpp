@@ -80,7 +80,7 @@ TEST(RunSteps, APortThatStoppedWorkingFailsTheStepAndSaysWhy)
     std::string fault;
     OpenedPort opened;
     opened.port = std::make_unique<SimModule>(0x8000);
-    opened.health = [&fault] { return fault; };
+    opened.health = [&fault] { return fault.empty() ? Status::Ok() : Status::Fail(fault); };
     Session session(ui);
     session.AdoptPort(std::move(opened));
     session.Start();

@@ -157,10 +157,11 @@ TEST_F(VexoTest, HelpListsTheStepsAndThePorts)
                              "size=", "module=absent", "pulses=N", "--trace", "Examples:"})
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
     // Every backend of the table, with an example that is a description it reads.
-    for (const PortBackend& backend : PortBackends()) {
+    for (const PortBackend* row : PortBackends()) {
+        const PortBackend& backend = *row;
         EXPECT_NE(r.out.find(backend.synopsis), std::string::npos) << backend.name;
         EXPECT_NE(r.out.find(backend.example), std::string::npos) << backend.name;
-        EXPECT_TRUE(ParsePortDescription(std::string(backend.example), nullptr)) << backend.example;
+        EXPECT_TRUE(ParsePortDescription(std::string(backend.example)).ok()) << backend.example;
     }
 }
 

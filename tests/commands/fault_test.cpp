@@ -13,8 +13,9 @@ struct Faulted {
     {
         ResetShadows();
         FaultConfig config;
-        std::string reason;
-        EXPECT_TRUE(ParseFaultDescription(fault, &config, &reason)) << reason;
+        const Result<FaultConfig> parsed = ParseFaultDescription(fault);
+        EXPECT_TRUE(parsed.ok()) << parsed.message();
+        if (parsed) config = *parsed;
         auto owned = std::make_unique<SimModule>(chipSize);
         sim = owned.get();
         port = std::make_unique<FaultPort>(std::move(owned), config);
@@ -133,8 +134,10 @@ TEST(Faults, SameSeedSameFaults)
 TEST(Faults, Descriptions)
 {
     FaultConfig c;
-    std::string why;
-    EXPECT_TRUE(ParseFaultDescription("seed=9,flip=0.5,mask=0xC0,stuck=6:1,stuck=7:0,unplug=100", &c, &why));
+    const Result<FaultConfig> parsed =
+        ParseFaultDescription("seed=9,flip=0.5,mask=0xC0,stuck=6:1,stuck=7:0,unplug=100");
+    ASSERT_TRUE(parsed.ok()) << parsed.message();
+    c = *parsed;
     EXPECT_EQ(c.seed, 9u);
     EXPECT_EQ(c.flipMask, 0xC0);
     EXPECT_EQ(c.stuckMask, 0xC0);
@@ -142,9 +145,9 @@ TEST(Faults, Descriptions)
     EXPECT_EQ(c.unplugAfter, 100u);
     for (const char* bad : {"", "flip", "flip=2", "flip=-0.1", "stuck=8:1", "stuck=6:2", "stuck=6",
                             "unplug=x", "mask=0", "mask=0x100", "zap=1", "seed=1,"}) {
-        why.clear();
-        EXPECT_FALSE(ParseFaultDescription(bad, &c, &why)) << bad;
-        EXPECT_FALSE(why.empty()) << bad;
+        const Result<FaultConfig> refused = ParseFaultDescription(bad);
+        EXPECT_FALSE(refused.ok()) << bad;
+        EXPECT_FALSE(refused.message().empty()) << bad;
     }
 }
 

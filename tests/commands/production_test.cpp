@@ -20,7 +20,7 @@ protected:
         ResetShadows();
         tray = dir.File("tray");
         opened = OpenPort("sim:tray=" + tray, PortOptions{kDevices[0].Size()});
-        ASSERT_TRUE(opened.error.empty()) << opened.error;
+        ASSERT_TRUE(opened.status.message().empty()) << opened.status.message();
         ASSERT_TRUE(opened.nextChip);
         rom = std::make_unique<CRom>(*opened.port, ui);
         image = RandomBytes(kDevices[0].Size(), 7);
@@ -233,10 +233,11 @@ TEST_F(ProductionOnTray, ARunWithoutChipsFailsAndTheRecordKeepsTheImage)
 TEST(SimTray, OnlyTheSimulatorHasOne)
 {
     TempDir dir;
-    std::string why;
-    EXPECT_TRUE(ParsePortDescription("sim:tray=" + dir.Path(), &why)) << why;
-    EXPECT_FALSE(ParsePortDescription("sim:tray=", &why));
-    EXPECT_FALSE(ParsePortDescription("sim:tray=a,tray=b", &why));
+    const Status parsed = ParsePortDescription("sim:tray=" + dir.Path());
+    const std::string why = parsed.message();
+    EXPECT_TRUE(parsed.ok()) << why;
+    EXPECT_FALSE(ParsePortDescription("sim:tray=").ok());
+    EXPECT_FALSE(ParsePortDescription("sim:tray=a,tray=b").ok());
     EXPECT_FALSE(OpenPort("none").nextChip);
     EXPECT_FALSE(OpenPort("sim").nextChip);
     SimModule sim(16);

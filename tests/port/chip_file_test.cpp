@@ -20,13 +20,13 @@ TEST(ChipFileLock, ASecondModuleOnTheSameChipIsTurnedAwayUntilTheFirstCloses)
     const std::string path = dir.File("chip.bin");
     {
         OpenedPort first = OpenPort("sim:chip=" + path + ",size=27C256");
-        ASSERT_EQ(first.error, "");
+        ASSERT_EQ(first.status.message(), "");
         OpenedPort second = OpenPort("sim:chip=" + path);
         EXPECT_FALSE(second.simulated);
-        EXPECT_NE(second.error.find("chip file in use by another program"), std::string::npos)
-            << second.error;
+        EXPECT_NE(second.status.message().find("chip file in use by another program"), std::string::npos)
+            << second.status.message();
     }
-    EXPECT_EQ(OpenPort("sim:chip=" + path).error, "");
+    EXPECT_EQ(OpenPort("sim:chip=" + path).status.message(), "");
 }
 
 TEST(ChipFileLock, AFileCutShortUnderTheRunCostsNoCrashAndGetsItsBytesBack)
@@ -34,7 +34,7 @@ TEST(ChipFileLock, AFileCutShortUnderTheRunCostsNoCrashAndGetsItsBytesBack)
     TempDir dir;
     const std::string path = dir.File("chip.bin");
     OpenedPort opened = OpenPort("sim:chip=" + path + ",size=27C256");
-    ASSERT_EQ(opened.error, "");
+    ASSERT_EQ(opened.status.message(), "");
     auto* sim = dynamic_cast<SimModule*>(opened.port.get());
     ASSERT_NE(sim, nullptr);
     ASSERT_EQ(::truncate(path.c_str(), 0), 0);  // another program, ignoring the lock
@@ -52,7 +52,7 @@ TEST(ChipFileLock, ASparseChipHasItsBlocksOnceOpened)
     const std::string path = dir.File("sparse.bin");
     ASSERT_EQ(::truncate(dir.Write("sparse.bin", {0xFF}).c_str(), 0x80000), 0);
     OpenedPort opened = OpenPort("sim:chip=" + path);
-    ASSERT_EQ(opened.error, "");
+    ASSERT_EQ(opened.status.message(), "");
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_GE(std::uint64_t(st.st_blocks) * 512u, 0x80000u);

@@ -23,9 +23,9 @@ protected:
         ResetShadows();
         SimConfig config;
         config.chipPath = dir.File("chip.bin");
-        std::string error;
-        sim = SimModule::Open(config, size, &error);
-        ASSERT_TRUE(sim) << error;
+        Result<std::unique_ptr<SimModule>> opened = SimModule::Open(config, size);
+        ASSERT_TRUE(opened) << opened.message();
+        sim = std::move(*opened);
         rom = std::make_unique<CRom>(*sim, ui, ui.panel);
         ui.Take();
     }
@@ -124,9 +124,9 @@ TEST(StopMidPass, AutoWriteStopsAtAByteBoundaryAndTheFileHoldsEveryProgrammedByt
     ResetShadows();
     SimConfig config;
     config.chipPath = dir.File("chip.bin");
-    std::string error;
-    std::unique_ptr<SimModule> sim = SimModule::Open(config, 0x80000, &error);
-    ASSERT_TRUE(sim) << error;
+    Result<std::unique_ptr<SimModule>> opened = SimModule::Open(config, 0x80000);
+    ASSERT_TRUE(opened) << opened.message();
+    std::unique_ptr<SimModule> sim = std::move(*opened);
     StopAtCount ui;
     CRom rom(*sim, ui, ui.panel);
     rom.m_nDevice = 4;

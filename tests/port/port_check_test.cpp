@@ -230,26 +230,28 @@ TEST(DirectAddress, ParallelPortsOnly)
     PortOptions options;
     options.ioportsPath = ioports;
     const OpenedPort opened = OpenPort("direct:0xCF7", options);
-    EXPECT_EQ(opened.error,
+    EXPECT_EQ(opened.status.message(),
               "direct:0xCF7: 0xCF7 is not a parallel port (see /proc/ioports); the kernel lists "
               "parallel ports at 0xD010");
     // Read as hexadecimal without a prefix: 888 is 0x888, not 0x378.
-    EXPECT_EQ(OpenPort("direct:888", options).error.rfind("direct:0x888: 0x888 is not", 0), 0u);
+    EXPECT_EQ(OpenPort("direct:888", options).status.message().rfind("direct:0x888: 0x888 is not", 0), 0u);
     // 378 is the standard base; whether it opens depends on the rights here,
     // but it is never refused as an address.
-    EXPECT_EQ(OpenPort("direct:378", options).error.find("is not a parallel port"), std::string::npos);
+    EXPECT_EQ(OpenPort("direct:378", options).status.message().find("is not a parallel port"), std::string::npos);
 }
 
 TEST(DirectAddress, FormIsHexadecimal)
 {
     for (const char* text : {"direct:378", "direct:0x378", "direct:3bc", "direct:FFFD"}) {
-        std::string reason;
-        EXPECT_TRUE(ParsePortDescription(text, &reason)) << text << ": " << reason;
+        const Status parsed = ParsePortDescription(text);
+        const std::string reason = parsed.message();
+        EXPECT_TRUE(parsed.ok()) << text << ": " << reason;
     }
     for (const char* text : {"direct:10000", "direct:0x", "direct:0x0x378", "direct:x378",
                               "direct:37g", "direct:-378"}) {
-        std::string reason;
-        EXPECT_FALSE(ParsePortDescription(text, &reason)) << text;
+        const Status parsed = ParsePortDescription(text);
+        const std::string reason = parsed.message();
+        EXPECT_FALSE(parsed.ok()) << text;
         EXPECT_NE(reason.find("e.g. 378 or 0x378"), std::string::npos) << reason;
     }
 }

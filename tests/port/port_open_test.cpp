@@ -25,8 +25,9 @@ TEST(PortDescription, AcceptsEveryBackendForm)
           "sim:pulses=1", "sim:pulses=1000", "sim:chip=rel/c.bin,size=27C010,module=present,pulses=16",
           "ppdev", "ppdev:/dev/parport1", "direct", "direct:0x378", "direct:888", "direct:0",
           "direct:0xFFFD", "none"}) {
-        std::string reason = "unset";
-        EXPECT_TRUE(ParsePortDescription(text, &reason)) << text << ": " << reason;
+        const Status parsed = ParsePortDescription(text);
+        const std::string reason = parsed.message();
+        EXPECT_TRUE(parsed.ok()) << text << ": " << reason;
         EXPECT_EQ(reason, "") << text;
     }
 }
@@ -63,8 +64,9 @@ TEST(PortDescription, RefusesMalformedDescriptionsWithAReason)
         {"none:x", "none: takes no options"},
     };
     for (const auto& [text, expected] : cases) {
-        std::string reason;
-        EXPECT_FALSE(ParsePortDescription(text, &reason)) << text;
+        const Status parsed = ParsePortDescription(text);
+        const std::string reason = parsed.message();
+        EXPECT_FALSE(parsed.ok()) << text;
         EXPECT_NE(reason.find(expected), std::string::npos) << text << " -> " << reason;
         EXPECT_EQ(reason.find('\n'), std::string::npos) << text;
     }
@@ -74,7 +76,7 @@ TEST(OpenPort, NoneIsTheDisconnectedPort)
 {
     OpenedPort opened = OpenPort("none");
     ASSERT_NE(opened.port, nullptr);
-    EXPECT_EQ(opened.error, "");
+    EXPECT_EQ(opened.status.message(), "");
     EXPECT_EQ(opened.description, "disconnected (no port)");
     EXPECT_FALSE(opened.simulated);
     opened.port->Out(kControlPort, 0x04);
@@ -87,7 +89,7 @@ TEST(OpenPort, MalformedDescriptionGivesTheDisconnectedPortAndTheReason)
     OpenedPort opened = OpenPort("sim:pulses=0");
     ASSERT_NE(opened.port, nullptr);
     EXPECT_EQ(opened.port->In(kStatusPort), 0x7F);
-    EXPECT_NE(opened.error.find("pulses=0"), std::string::npos) << opened.error;
+    EXPECT_NE(opened.status.message().find("pulses=0"), std::string::npos) << opened.status.message();
     EXPECT_FALSE(opened.simulated);
 }
 
@@ -97,11 +99,11 @@ TEST(OpenPort, MissingPpdevDeviceNamesThePathTheReasonAndTheFix)
     ASSERT_NE(opened.port, nullptr);
     EXPECT_EQ(opened.port->In(kStatusPort), 0x7F);
     EXPECT_EQ(opened.description, "disconnected (no port)");
-    EXPECT_NE(opened.error.find("cannot open /dev/vexo-no-such-parport: No such file or directory;"),
+    EXPECT_NE(opened.status.message().find("cannot open /dev/vexo-no-such-parport: No such file or directory;"),
               std::string::npos)
-        << opened.error;
-    EXPECT_NE(opened.error.find("modprobe ppdev"), std::string::npos) << opened.error;
-    EXPECT_EQ(opened.error.find('\n'), std::string::npos);
+        << opened.status.message();
+    EXPECT_NE(opened.status.message().find("modprobe ppdev"), std::string::npos) << opened.status.message();
+    EXPECT_EQ(opened.status.message().find('\n'), std::string::npos);
 }
 
 TEST(OpenPort, FileThatIsNoParallelPortIsRefusedAtClaim)
@@ -110,9 +112,9 @@ TEST(OpenPort, FileThatIsNoParallelPortIsRefusedAtClaim)
     const std::string path = dir.Write("not-a-port", {1, 2, 3});
     OpenedPort opened = OpenPort("ppdev:" + path);
     EXPECT_EQ(opened.port->In(kStatusPort), 0x7F);
-    EXPECT_NE(opened.error.find(path), std::string::npos) << opened.error;
-    EXPECT_NE(opened.error.find("is not a ppdev parallel port"), std::string::npos)
-        << opened.error;
+    EXPECT_NE(opened.status.message().find(path), std::string::npos) << opened.status.message();
+    EXPECT_NE(opened.status.message().find("is not a ppdev parallel port"), std::string::npos)
+        << opened.status.message();
 }
 
 TEST(OpenPort, SimInMemoryTakesTheDefaultSizeAndItsKeys)
@@ -120,7 +122,7 @@ TEST(OpenPort, SimInMemoryTakesTheDefaultSizeAndItsKeys)
     PortOptions options;
     options.defaultChipSize = 0x20000;
     OpenedPort opened = OpenPort("sim", options);
-    ASSERT_EQ(opened.error, "");
+    ASSERT_EQ(opened.status.message(), "");
     EXPECT_TRUE(opened.simulated);
     EXPECT_EQ(opened.description, "simulated module, chip in memory (131072 bytes)");
     auto* sim = dynamic_cast<SimModule*>(opened.port.get());
@@ -129,7 +131,7 @@ TEST(OpenPort, SimInMemoryTakesTheDefaultSizeAndItsKeys)
     EXPECT_EQ(opened.port->In(kStatusPort), 0x80);
 
     opened = OpenPort("sim:size=27C040,module=absent,pulses=16", options);
-    ASSERT_EQ(opened.error, "");
+    ASSERT_EQ(opened.status.message(), "");
     sim = dynamic_cast<SimModule*>(opened.port.get());
     ASSERT_NE(sim, nullptr);
     EXPECT_EQ(sim->Size(), 0x80000u);
@@ -145,7 +147,7 @@ TEST(ChipFile, CreatedErasedAtSizeAndProgrammedBytesPersist)
     const std::string path = dir.File("chip.bin");
     {
         OpenedPort opened = OpenPort("sim:chip=" + path + ",size=27C512");
-        ASSERT_EQ(opened.error, "");
+        ASSERT_EQ(opened.status.message(), "");
         EXPECT_EQ(opened.description, "simulated module, chip file " + path + " (65536 bytes)");
         auto* sim = dynamic_cast<SimModule*>(opened.port.get());
         ASSERT_NE(sim, nullptr);
@@ -161,7 +163,7 @@ TEST(ChipFile, CreatedErasedAtSizeAndProgrammedBytesPersist)
     PortOptions options;
     options.defaultChipSize = 0x80000;
     OpenedPort again = OpenPort("sim:size=27C256,chip=" + path, options);
-    ASSERT_EQ(again.error, "");
+    ASSERT_EQ(again.status.message(), "");
     auto* sim = dynamic_cast<SimModule*>(again.port.get());
     ASSERT_NE(sim, nullptr);
     EXPECT_EQ(sim->Size(), 0x10000u);
@@ -176,7 +178,7 @@ TEST(ChipFile, NewChipWithoutSizeTakesTheDefault)
     PortOptions options;
     options.defaultChipSize = 0x40000;
     OpenedPort opened = OpenPort("sim:chip=" + path, options);
-    ASSERT_EQ(opened.error, "");
+    ASSERT_EQ(opened.status.message(), "");
     EXPECT_EQ(ReadFileBytes(path).size(), 0x40000u);
 }
 
@@ -199,13 +201,13 @@ TEST(ChipFile, UnusableFilesAreOpenErrorsNamingTheFile)
         ASSERT_NE(opened.port, nullptr);
         EXPECT_FALSE(opened.simulated) << path;
         EXPECT_EQ(opened.port->In(kStatusPort), 0x7F) << path;
-        EXPECT_NE(opened.error.find(path), std::string::npos) << opened.error;
-        EXPECT_NE(opened.error.find(expected), std::string::npos) << opened.error;
+        EXPECT_NE(opened.status.message().find(path), std::string::npos) << opened.status.message();
+        EXPECT_NE(opened.status.message().find(expected), std::string::npos) << opened.status.message();
     }
     // A bad default size for a new chip is refused too, and leaves no file.
     PortOptions options;
     options.defaultChipSize = 0;
-    EXPECT_NE(OpenPort("sim:chip=" + dir.File("zero.bin"), options).error, "");
+    EXPECT_NE(OpenPort("sim:chip=" + dir.File("zero.bin"), options).status.message(), "");
     EXPECT_NE(access(dir.File("zero.bin").c_str(), F_OK), 0);
 }
 
@@ -213,10 +215,10 @@ TEST(TraceFile, OneLinePerAccessInOrder)
 {
     TempDir dir;
     const std::string path = dir.File("trace.txt");
-    std::string error = "unset";
-    auto port = MakeTraceFile(std::make_unique<SimModule>(0x8000), path, &error);
-    ASSERT_NE(port, nullptr) << error;
-    EXPECT_EQ(error, "");
+    Result<std::unique_ptr<IPort>> made = MakeTraceFile(std::make_unique<SimModule>(0x8000), path);
+    ASSERT_TRUE(made.ok()) << made.message();
+    EXPECT_EQ(made.message(), "");
+    std::unique_ptr<IPort> port = std::move(*made);
     port->Out(kControlPort, 0x04);
     port->Out(kDataPort, 0x00);
     EXPECT_EQ(port->In(kStatusPort), 0x80);  // the wrapped module answers
@@ -233,9 +235,9 @@ TEST(TraceFile, LongTracesAreComplete)
 {
     TempDir dir;
     const std::string path = dir.File("trace.txt");
-    std::string error;
-    auto port = MakeTraceFile(OpenPort("none").port, path, &error);
-    ASSERT_NE(port, nullptr) << error;
+    Result<std::unique_ptr<IPort>> made = MakeTraceFile(OpenPort("none").port, path);
+    ASSERT_TRUE(made.ok()) << made.message();
+    std::unique_ptr<IPort> port = std::move(*made);
     const int n = 300000;  // several buffers' worth
     for (int i = 0; i < n; ++i) port->Out(kDataPort, std::uint8_t(i));
     port.reset();
@@ -248,18 +250,21 @@ TEST(TraceFile, LongTracesAreComplete)
 TEST(TraceFile, CreationAndWriteFailuresAreReportedNotFatal)
 {
     TempDir dir;
-    std::string error;
     const std::string path = dir.File("missing/trace.txt");
-    EXPECT_EQ(MakeTraceFile(OpenPort("none").port, path, &error), nullptr);
+    const Result<std::unique_ptr<IPort>> missing = MakeTraceFile(OpenPort("none").port, path);
+    EXPECT_FALSE(missing.ok());
+    const std::string error = missing.message();
     EXPECT_NE(error.find("cannot create trace file " + path), std::string::npos) << error;
 
     // A full disk: the traffic goes on, the trace records its failure.
-    auto full = TraceFilePort::Create(std::make_unique<SimModule>(0x100), "/dev/full", &error);
-    ASSERT_NE(full, nullptr) << error;
+    Result<std::unique_ptr<TraceFilePort>> made =
+        TraceFilePort::Create(std::make_unique<SimModule>(0x100), "/dev/full");
+    ASSERT_TRUE(made.ok()) << made.message();
+    std::unique_ptr<TraceFilePort> full = std::move(*made);
     for (int i = 0; i < 200000; ++i) full->Out(kDataPort, 0x00);
     EXPECT_EQ(full->In(kStatusPort), 0x80);
-    EXPECT_FALSE(full->Flush());
-    EXPECT_NE(full->Error().find("/dev/full"), std::string::npos) << full->Error();
+    EXPECT_FALSE(full->Flush().ok());
+    EXPECT_NE(full->Error().message().find("/dev/full"), std::string::npos) << full->Error().message();
 }
 
 }  // namespace

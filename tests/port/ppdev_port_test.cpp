@@ -127,9 +127,12 @@ private:
     static inline FakeKernel* s_current = nullptr;
 };
 
+// The port, or null with the failure's message in `error`.
 std::unique_ptr<PpdevPort> OpenFake(std::string* error)
 {
-    return PpdevPort::Open("/dev/parport7", error, FakeKernel::Calls());
+    Result<std::unique_ptr<PpdevPort>> port = PpdevPort::Open("/dev/parport7", FakeKernel::Calls());
+    *error = port.message();
+    return port ? std::move(*port) : nullptr;
 }
 
 TEST(PpdevPort, OpensReadWriteClaimsExclusivelyAndReleasesOnClose)
@@ -239,14 +242,14 @@ TEST(PpdevPort, PortThatStopsAnsweringReadsAsNoModuleAndIsNamedByTheHealthReport
     PortOptions options;
     options.ppdevCalls = &calls;
     OpenedPort opened = OpenPort("ppdev:/dev/parport7", options);
-    ASSERT_EQ(opened.error, "");
+    ASSERT_EQ(opened.status.message(), "");
     EXPECT_EQ(opened.description, "ppdev /dev/parport7 (control bit 4 is kept by the kernel)");
     EXPECT_FALSE(opened.simulated);
     ASSERT_TRUE(opened.health);
 
     opened.port->Out(kDataPort, 0x01);
     EXPECT_EQ(opened.port->In(kStatusPort), 0x80);
-    EXPECT_EQ(opened.health(), "");
+    EXPECT_EQ(opened.health().message(), "");
 
     // Unplugged mid-run: every access from now on is refused, the first
     // reason is the one kept.
@@ -256,7 +259,7 @@ TEST(PpdevPort, PortThatStopsAnsweringReadsAsNoModuleAndIsNamedByTheHealthReport
     kernel.failErrno = EIO;
     EXPECT_EQ(opened.port->In(kStatusPort), 0x7F);  // the device object's "no module"
     EXPECT_EQ(opened.port->In(kDataPort), 0xFF);
-    EXPECT_EQ(opened.health(),
+    EXPECT_EQ(opened.health().message(),
               "/dev/parport7: the port stopped answering (No such device); the results since are "
               "not the module's");
 
@@ -276,8 +279,8 @@ TEST(PpdevPort, RefusedOpenThroughTheDescriptionGivesTheDisconnectedPort)
     OpenedPort opened = OpenPort("ppdev:/dev/parport7", options);
     ASSERT_NE(opened.port, nullptr);
     EXPECT_EQ(opened.description, "disconnected (no port)");
-    EXPECT_EQ(opened.error.rfind("cannot claim /dev/parport7: Device or resource busy", 0), 0u)
-        << opened.error;
+    EXPECT_EQ(opened.status.message().rfind("cannot claim /dev/parport7: Device or resource busy", 0), 0u)
+        << opened.status.message();
     EXPECT_FALSE(opened.health);
 }
 

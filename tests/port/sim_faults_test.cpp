@@ -15,8 +15,9 @@ TEST(SimFaultKeys, ParsedAndRefused)
     for (const char* text : {"sim:data-stuck=0:0", "sim:data-stuck=7:1", "sim:addr-open=0",
                              "sim:addr-open=23", "sim:weak=0", "sim:weak=100,seed=0x10",
                              "sim:size=27C040,pulses=20,weak=5,seed=3,data-stuck=3:1,addr-open=14"}) {
-        std::string reason;
-        EXPECT_TRUE(ParsePortDescription(text, &reason)) << text << ": " << reason;
+        const Status parsed = ParsePortDescription(text);
+        const std::string reason = parsed.message();
+        EXPECT_TRUE(parsed.ok()) << text << ": " << reason;
     }
     const std::pair<const char*, const char*> refused[] = {
         {"sim:data-stuck=8:1", "data-stuck=8:1 is not understood"},
@@ -32,13 +33,14 @@ TEST(SimFaultKeys, ParsedAndRefused)
         {"sim:stuck=1", "the keys are chip, size, module, pulses, data-stuck, addr-open, weak, seed"},
     };
     for (const auto& [text, expected] : refused) {
-        std::string reason;
-        EXPECT_FALSE(ParsePortDescription(text, &reason)) << text;
+        const Status parsed = ParsePortDescription(text);
+        const std::string reason = parsed.message();
+        EXPECT_FALSE(parsed.ok()) << text;
         EXPECT_NE(reason.find(expected), std::string::npos) << text << " -> " << reason;
     }
 
     const OpenedPort opened = OpenPort("sim:size=27C256,data-stuck=3:1,addr-open=14,weak=5,seed=9");
-    ASSERT_TRUE(opened.error.empty()) << opened.error;
+    ASSERT_TRUE(opened.status.message().empty()) << opened.status.message();
     EXPECT_EQ(opened.description,
               "simulated module, chip in memory (32768 bytes), data line D3 stuck at 1, address "
               "line A14 open, 5% weak bytes (seed 9)");

@@ -43,10 +43,9 @@ std::unique_ptr<VcdPort> Capture(const std::string& path, RecordingPort** inner)
     auto recorder = std::make_unique<RecordingPort>(nullptr, 0x80);
     recorder->QueueStatus(0xC0);
     *inner = recorder.get();
-    std::string error;
-    auto port = MakeVcdFile(std::move(recorder), path, &error);
-    EXPECT_TRUE(port) << error;
-    return port;
+    Result<std::unique_ptr<VcdPort>> made = MakeVcdFile(std::move(recorder), path);
+    EXPECT_TRUE(made.ok()) << made.message();
+    return made ? std::move(*made) : nullptr;
 }
 
 TEST(VcdPort, WritesDeclarationsInitialValuesAndOnlyChanges)
@@ -55,8 +54,8 @@ TEST(VcdPort, WritesDeclarationsInitialValuesAndOnlyChanges)
     RecordingPort* inner = nullptr;
     auto port = Capture(dir.File("wire.vcd"), &inner);
     RunSequence(*port);
-    std::string error;
-    ASSERT_TRUE(port->Finish(&error)) << error;
+    const Status finished = port->Finish();
+    ASSERT_TRUE(finished.ok()) << finished.message();
     EXPECT_EQ(port->Accesses(), 7u);
     EXPECT_EQ(inner->Log().size(), 7u);  // every access reached the wrapped port
 
@@ -112,8 +111,8 @@ TEST(VcdPort, SigrokReadsTheEdgesAtTheirMicroseconds)
     RecordingPort* inner = nullptr;
     auto port = Capture(dir.File("wire.vcd"), &inner);
     RunSequence(*port);
-    std::string error;
-    ASSERT_TRUE(port->Finish(&error)) << error;
+    const Status finished = port->Finish();
+    ASSERT_TRUE(finished.ok()) << finished.message();
 
     auto channels = ReadWithSigrok(dir.File("wire.vcd"));
     ASSERT_EQ(channels.size(), 15u);
@@ -129,15 +128,18 @@ TEST(VcdPort, SigrokReadsTheEdgesAtTheirMicroseconds)
 
 TEST(VcdPort, ReportsAFileThatCannotBeCreatedOrWritten)
 {
-    std::string error;
-    EXPECT_FALSE(MakeVcdFile(std::make_unique<RecordingPort>(), "/nonexistent/wire.vcd", &error));
-    EXPECT_EQ(error, "/nonexistent/wire.vcd: No such file or directory");
+    const Result<std::unique_ptr<VcdPort>> missing =
+        MakeVcdFile(std::make_unique<RecordingPort>(), "/nonexistent/wire.vcd");
+    EXPECT_FALSE(missing.ok());
+    EXPECT_EQ(missing.message(), "/nonexistent/wire.vcd: No such file or directory");
 
-    auto port = MakeVcdFile(std::make_unique<RecordingPort>(), "/dev/full", &error);
-    ASSERT_TRUE(port);
-    for (int i = 0; i < 1000; ++i) port->Out(kDataPort, std::uint8_t(i));
-    EXPECT_FALSE(port->Finish(&error));
-    EXPECT_EQ(error, "writing the capture failed: No space left on device");
+    Result<std::unique_ptr<VcdPort>> full = MakeVcdFile(std::make_unique<RecordingPort>(), "/dev/full");
+    ASSERT_TRUE(full.ok());
+    VcdPort& port = **full;
+    for (int i = 0; i < 1000; ++i) port.Out(kDataPort, std::uint8_t(i));
+    const Status finished = port.Finish();
+    EXPECT_FALSE(finished.ok());
+    EXPECT_EQ(finished.message(), "writing the capture failed: No space left on device");
 }
 
 }  // namespace

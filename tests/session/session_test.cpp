@@ -139,7 +139,7 @@ TEST_F(SessionTest, APortThatStopsAnsweringIsNamedAndAStandInKeepsTheSessionUsab
     std::string fault;
     OpenedPort opened;
     opened.port = std::make_unique<SimModule>(0x8000);
-    opened.health = [&fault] { return fault; };
+    opened.health = [&fault] { return fault.empty() ? Status::Ok() : Status::Fail(fault); };
     session = std::make_unique<Session>(ui);
     session->AdoptPort(std::move(opened));
     session->Start();
