@@ -1,5 +1,6 @@
 // vexo's files under attack: targets that are descriptors, one file in two
 // roles, pipes, and the reasons of a failed save.
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -115,8 +116,11 @@ TEST_F(VexoTest, ASecondProgramOnTheSameChipFileIsTurnedAway)
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    // The pipe fills and the first run blocks with the chip locked.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Traffic in the pipe means the first run holds the chip; the pipe then
+    // fills and it blocks with the chip locked. Waiting for that, not for a
+    // fixed time, keeps the test right on a loaded machine.
+    pollfd traced{reader, POLLIN, 0};
+    ASSERT_EQ(::poll(&traced, 1, 60000), 1) << "the first run never wrote its trace";
     const VexoResult r = Vexo({"--port", "sim:chip=c.bin", "status"});
     EXPECT_NE(r.err.find("chip file in use by another program"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("port: disconnected"), std::string::npos) << r.err;
