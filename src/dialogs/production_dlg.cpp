@@ -254,16 +254,12 @@ void ProductionWindow::ShowChip(const ChipResult& chip)
 
 void ProductionWindow::ShowCounters()
 {
+    // The run's own counters; once it has ended the label keeps what it
+    // showed last.
     const ProductionRun* run = m_session.Production();
-    const unsigned passed = run ? run->Passed() : 0, failed = run ? run->Failed() : 0;
-    QString text = tr("Passed: %1    Failed: %2").arg(passed).arg(failed);
-    if (run && run->NextSerial()) text += tr("    Next serial: %1").arg(qulonglong(*run->NextSerial()));
-    if (!run && m_records->rowCount() > 0) {
-        int p = 0, f = 0;
-        for (int row = 0; row < m_records->rowCount(); ++row)
-            (m_records->item(row, kResult)->text() == tr("passed") ? p : f) += 1;
-        text = tr("Passed: %1    Failed: %2").arg(p).arg(f);
-    }
+    if (!run) return;
+    QString text = tr("Passed: %1    Failed: %2").arg(run->Passed()).arg(run->Failed());
+    if (run->NextSerial()) text += tr("    Next serial: %1").arg(qulonglong(*run->NextSerial()));
     m_counters->setText(text);
 }
 
