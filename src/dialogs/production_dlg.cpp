@@ -61,7 +61,10 @@ ProductionWindow::ProductionWindow(Session& session, IUiServices& ui, QWidget* p
     m_serialStart = new QLineEdit(QStringLiteral("1"), serial);
     m_serialStep = new QLineEdit(QStringLiteral("1"), serial);
     m_serialFormat = new QComboBox(serial);
-    for (const char* name : {"le", "be", "bcd", "ascii"}) m_serialFormat->addItem(QString::fromLatin1(name));
+    // In SerialFormat's order: the index is the format.
+    for (vexo::SerialFormat format : {vexo::SerialFormat::Le, vexo::SerialFormat::Be, vexo::SerialFormat::Bcd,
+                                      vexo::SerialFormat::Ascii})
+        m_serialFormat->addItem(QString::fromLatin1(SerialFormatName(format)));
     serialForm->addRow(m_serialOn);
     serialForm->addRow(tr("Address:"), m_serialAddress);
     serialForm->addRow(tr("Width (bytes):"), m_serialWidth);
@@ -159,12 +162,13 @@ void ProductionWindow::Present()
 Result<std::optional<SerialPlan>> ProductionWindow::SerialFromFields() const
 {
     if (!m_serialOn->isChecked()) return std::optional<SerialPlan>();
-    const QString text = QStringLiteral("%1:%2:%3:%4:%5")
-                             .arg(m_serialAddress->text().trimmed())
-                             .arg(m_serialWidth->value())
-                             .arg(m_serialStart->text().trimmed(), m_serialStep->text().trimmed(),
-                                  m_serialFormat->currentText());
-    auto plan = ParseSerialPlan(ToCore(text));
+    SerialPlanFields fields;
+    fields.address = ToCore(m_serialAddress->text().trimmed());
+    fields.width = unsigned(m_serialWidth->value());
+    fields.start = ToCore(m_serialStart->text().trimmed());
+    fields.step = ToCore(m_serialStep->text().trimmed());
+    fields.format = vexo::SerialFormat(m_serialFormat->currentIndex());
+    auto plan = SerialPlanFromFields(fields);
     if (!plan) return plan.status();
     return std::optional<SerialPlan>(*plan);
 }
