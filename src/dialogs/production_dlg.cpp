@@ -207,19 +207,13 @@ void ProductionWindow::OnNextChip()
     m_chipInProgress = false;
     m_next->setEnabled(true);
     m_stop->setEnabled(true);
-    if (!chip.ok()) {
-        // No chip was started (the serial outgrew its width, the tray): the run ends.
-        const std::string reason = chip.message();
-        OnStopRun();
-        m_ui.AppMessageBox(reason);
-        return;
-    }
-    ShowChip(*chip);
-    if (!chip->logged) {
-        const std::string reason = chip->logged.message();
-        OnStopRun();
-        m_ui.AppMessageBox(reason);
-    }
+    if (chip) ShowChip(*chip);
+    // The run's own policy says when it ends; the window says why.
+    const RunEnd end = m_session.ProductionEndAfter(chip);
+    if (end == RunEnd::None || end == RunEnd::PortFault) return;
+    const std::string reason = chip ? chip->logged.message() : chip.message();
+    OnStopRun();
+    m_ui.AppMessageBox(reason);
 }
 
 void ProductionWindow::OnStopRun()
