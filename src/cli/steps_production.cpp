@@ -104,6 +104,7 @@ bool RunBatch(StepContext& c, const Step& step)
         options.retries = unsigned(*ParseUnsigned(Option(step, "--retries"), kMaxRetries));
     options.skipBlank = step.options.count("--skip-blank") > 0;
     options.logPath = Option(step, "--log");
+    options.stopOnPortFault = true;  // reported after the step
     if (Status started = c.session.StartProduction(options); !started) {
         ReportFailure(c, started.message());
         return false;
@@ -112,21 +113,15 @@ bool RunBatch(StepContext& c, const Step& step)
     bool stoppedEarly = false;
     // A stop request (a signal, a closed standard output) ends the run
     // before the next chip; a chip under way stops at its next byte.
-    for (unsigned number = 1; !StopRequested() && WaitForChip(c, number) && !StopRequested(); ++number) {
+    while (!StopRequested() && WaitForChip(c, c.session.Production()->NextChipNumber()) && !StopRequested()) {
         Result<ChipResult> chip = c.session.ProductionChip();
-        if (!chip) {
-            // The chip was never started (its serial does not fit, no tray).
-            ReportFailure(c, chip.message());
-            stoppedEarly = true;
-            break;
-        }
-        Emit(c, FormatChipLine(*chip), ChipFields(*chip));
-        if (!chip->logged) {
+        if (chip) Emit(c, FormatChipLine(*chip), ChipFields(*chip));
+        const RunEnd end = c.session.ProductionEndAfter(chip);
+        if (end == RunEnd::NotStarted) ReportFailure(c, chip.message());
+        if (end == RunEnd::NotLogged)
             ReportFailure(c, Cat({"batch: ", chip->logged.message(), "; the run stops here"}));
-            stoppedEarly = true;
-            break;
-        }
-        if (!c.session.PortFault().empty()) break;  // reported after the step
+        if (end == RunEnd::NotStarted || end == RunEnd::NotLogged) stoppedEarly = true;
+        if (end != RunEnd::None) break;
     }
 
     const ProductionRun& run = *c.session.Production();

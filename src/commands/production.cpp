@@ -95,6 +95,14 @@ ProductionRun::ProductionRun(CRom& rom, ProductionSetup setup, ProductionLog* lo
     m_imageCrc32 = Crc32(m_rom.m_Buffer.get(), m_rom.DeviceSize());
 }
 
+RunEnd ProductionRun::EndAfter(const Result<ChipResult>& chip, bool portFailed) const
+{
+    if (!chip) return RunEnd::NotStarted;
+    if (!chip->logged) return RunEnd::NotLogged;
+    if (portFailed && m_setup.stopOnPortFault) return RunEnd::PortFault;
+    return RunEnd::None;
+}
+
 std::optional<std::uint64_t> ProductionRun::NextSerial() const
 {
     if (!m_serial) return std::nullopt;
@@ -185,7 +193,7 @@ Result<ChipResult> ProductionRun::RunChip()
     // The image as it is programmed, before this chip's serial goes in.
     const std::uint32_t imageCrc32 = Crc32(m_rom.m_Buffer.get(), size);
     ChipResult result;
-    result.chip = Chips() + 1;
+    result.chip = NextChipNumber();
     result.started = m_setup.clock ? m_setup.clock() : std::time(nullptr);
     const auto begin = std::chrono::steady_clock::now();
     {

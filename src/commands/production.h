@@ -40,6 +40,9 @@ struct ProductionSetup {
     // Puts the next chip in the socket before each chip (the simulator's
     // tray); unset for real modules, where the operator does it.
     std::function<Status()> insertChip;
+    // A port that failed under a chip ends the run (the command line); the
+    // window tells of the fault and leaves the run to the operator.
+    bool stopOnPortFault = false;
     // The wall clock for the records; unset: time(nullptr).
     std::function<std::time_t()> clock;
 };
@@ -62,6 +65,15 @@ struct ChipResult {
     Status logged;
 };
 
+// What ends a run after a chip. A chip that failed does not: the operator
+// decides whether the next one follows.
+enum class RunEnd : std::uint8_t {
+    None,        // the next chip may follow
+    NotStarted,  // the chip never started (its serial does not fit, no tray): its failure says why
+    NotLogged,   // the log did not take the chip's record: ChipResult::logged says why
+    PortFault,   // the port failed under the chip, where the setup stops on that
+};
+
 // "chip 3: passed, serial 1002, crc32 0x1A2B3C4D, 21.4 s"
 // "chip 4: failed at verify, first difference at 0x001A3: buffer 5A, chip 7B"
 // "chip 5: failed at program, stopped at 0x04000"
@@ -80,7 +92,13 @@ public:
     // its load (or since the run started).
     Result<ChipResult> RunChip();
 
+    // Whether the run ends after `chip` (RunChip's answer) and why, with
+    // `portFailed` saying whether the port reported a fault meanwhile.
+    RunEnd EndAfter(const Result<ChipResult>& chip, bool portFailed) const;
+
     unsigned Chips() const { return m_passed + m_failed; }
+    // The number the next chip gets (its prompt, its result line, its record).
+    unsigned NextChipNumber() const { return Chips() + 1; }
     unsigned Passed() const { return m_passed; }
     unsigned Failed() const { return m_failed; }
     bool AllPassed() const { return m_failed == 0; }

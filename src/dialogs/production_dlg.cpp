@@ -61,7 +61,10 @@ ProductionWindow::ProductionWindow(Session& session, IUiServices& ui, QWidget* p
     m_serialStart = new QLineEdit(QStringLiteral("1"), serial);
     m_serialStep = new QLineEdit(QStringLiteral("1"), serial);
     m_serialFormat = new QComboBox(serial);
-    for (const char* name : {"le", "be", "bcd", "ascii"}) m_serialFormat->addItem(QString::fromLatin1(name));
+    // In SerialFormat's order: the index is the format.
+    for (vexo::SerialFormat format : {vexo::SerialFormat::Le, vexo::SerialFormat::Be, vexo::SerialFormat::Bcd,
+                                      vexo::SerialFormat::Ascii})
+        m_serialFormat->addItem(QString::fromLatin1(SerialFormatName(format)));
     serialForm->addRow(m_serialOn);
     serialForm->addRow(tr("Address:"), m_serialAddress);
     serialForm->addRow(tr("Width (bytes):"), m_serialWidth);
@@ -159,12 +162,13 @@ void ProductionWindow::Present()
 Result<std::optional<SerialPlan>> ProductionWindow::SerialFromFields() const
 {
     if (!m_serialOn->isChecked()) return std::optional<SerialPlan>();
-    const QString text = QStringLiteral("%1:%2:%3:%4:%5")
-                             .arg(m_serialAddress->text().trimmed())
-                             .arg(m_serialWidth->value())
-                             .arg(m_serialStart->text().trimmed(), m_serialStep->text().trimmed(),
-                                  m_serialFormat->currentText());
-    auto plan = ParseSerialPlan(ToCore(text));
+    SerialPlanFields fields;
+    fields.address = ToCore(m_serialAddress->text().trimmed());
+    fields.width = unsigned(m_serialWidth->value());
+    fields.start = ToCore(m_serialStart->text().trimmed());
+    fields.step = ToCore(m_serialStep->text().trimmed());
+    fields.format = vexo::SerialFormat(m_serialFormat->currentIndex());
+    auto plan = SerialPlanFromFields(fields);
     if (!plan) return plan.status();
     return std::optional<SerialPlan>(*plan);
 }
@@ -203,19 +207,13 @@ void ProductionWindow::OnNextChip()
     m_chipInProgress = false;
     m_next->setEnabled(true);
     m_stop->setEnabled(true);
-    if (!chip.ok()) {
-        // No chip was started (the serial outgrew its width, the tray): the run ends.
-        const std::string reason = chip.message();
-        OnStopRun();
-        m_ui.AppMessageBox(reason);
-        return;
-    }
-    ShowChip(*chip);
-    if (!chip->logged) {
-        const std::string reason = chip->logged.message();
-        OnStopRun();
-        m_ui.AppMessageBox(reason);
-    }
+    if (chip) ShowChip(*chip);
+    // The run's own policy says when it ends; the window says why.
+    const RunEnd end = m_session.ProductionEndAfter(chip);
+    if (end == RunEnd::None || end == RunEnd::PortFault) return;
+    const std::string reason = chip ? chip->logged.message() : chip.message();
+    OnStopRun();
+    m_ui.AppMessageBox(reason);
 }
 
 void ProductionWindow::OnStopRun()
@@ -254,16 +252,12 @@ void ProductionWindow::ShowChip(const ChipResult& chip)
 
 void ProductionWindow::ShowCounters()
 {
+    // The run's own counters; once it has ended the label keeps what it
+    // showed last.
     const ProductionRun* run = m_session.Production();
-    const unsigned passed = run ? run->Passed() : 0, failed = run ? run->Failed() : 0;
-    QString text = tr("Passed: %1    Failed: %2").arg(passed).arg(failed);
-    if (run && run->NextSerial()) text += tr("    Next serial: %1").arg(qulonglong(*run->NextSerial()));
-    if (!run && m_records->rowCount() > 0) {
-        int p = 0, f = 0;
-        for (int row = 0; row < m_records->rowCount(); ++row)
-            (m_records->item(row, kResult)->text() == tr("passed") ? p : f) += 1;
-        text = tr("Passed: %1    Failed: %2").arg(p).arg(f);
-    }
+    if (!run) return;
+    QString text = tr("Passed: %1    Failed: %2").arg(run->Passed()).arg(run->Failed());
+    if (run->NextSerial()) text += tr("    Next serial: %1").arg(qulonglong(*run->NextSerial()));
     m_counters->setText(text);
 }
 

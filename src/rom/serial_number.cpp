@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "base/numbers.h"
 #include "base/text.h"
@@ -39,39 +40,81 @@ const char* SerialFormatName(SerialFormat format)
     return "?";
 }
 
+namespace {
+
+// A plan's parts before they are checked: the numbers as typed, the width
+// and format as read (nullopt: not a width, not a format name).
+struct PlanParts {
+    std::string_view address;
+    std::optional<std::uint64_t> width;
+    std::string_view start;
+    std::optional<std::string_view> step;  // nullopt: left out, 1
+    std::optional<SerialFormat> format = SerialFormat::Le;
+};
+
+std::optional<SerialFormat> FormatNamed(std::string_view name)
+{
+    for (SerialFormat format : {SerialFormat::Le, SerialFormat::Be, SerialFormat::Bcd, SerialFormat::Ascii})
+        if (SameText(name, SerialFormatName(format))) return format;
+    return std::nullopt;
+}
+
+// Checks the parts in the order an operator reads them; a failure quotes
+// the plan as `quote`.
+Result<SerialPlan> BuildPlan(std::string_view quote, const PlanParts& parts)
+{
+    SerialPlan plan;
+    const auto address = ParseUnsigned(parts.address, kBufferSize - 1);
+    if (!address) return Bad(quote, "the address is not a number from 0 to 0xFFFFFF");
+    plan.address = std::uint32_t(*address);
+    if (!parts.width || *parts.width == 0 || *parts.width > 8)
+        return Bad(quote, "the width is not a byte count from 1 to 8");
+    plan.width = unsigned(*parts.width);
+    if (plan.address + plan.width > kBufferSize)
+        return Bad(quote, "the number would run past the end of the 16 MiB buffer");
+    const auto start = ParseUnsigned(parts.start);
+    if (!start) return Bad(quote, "the start is not a number");
+    plan.start = *start;
+    if (parts.step) {
+        const auto step = ParseUnsigned(*parts.step);
+        if (!step || *step == 0) return Bad(quote, "the step is not a number from 1 up");
+        plan.step = *step;
+    }
+    if (!parts.format) return Bad(quote, "the format is not le, be, bcd or ascii");
+    plan.format = *parts.format;
+    // The first number must fit; later ones are checked chip by chip.
+    if (auto first = EncodeSerial(plan, plan.start); !first) return Bad(quote, first.message());
+    return plan;
+}
+
+}  // namespace
+
 Result<SerialPlan> ParseSerialPlan(std::string_view text)
 {
     const std::vector<std::string_view> parts = SplitColons(text);
     if (parts.size() < 3 || parts.size() > 5)
         return Bad(text, "write ADDR:WIDTH:START[:STEP[:FORMAT]], e.g. 0x7FF0:4:1000");
-    SerialPlan plan;
-    const auto address = ParseUnsigned(parts[0], kBufferSize - 1);
-    if (!address) return Bad(text, "the address is not a number from 0 to 0xFFFFFF");
-    plan.address = std::uint32_t(*address);
-    const auto width = ParseUnsigned(parts[1], 8);
-    if (!width || *width == 0) return Bad(text, "the width is not a byte count from 1 to 8");
-    plan.width = unsigned(*width);
-    if (plan.address + plan.width > kBufferSize)
-        return Bad(text, "the number would run past the end of the 16 MiB buffer");
-    const auto start = ParseUnsigned(parts[2]);
-    if (!start) return Bad(text, "the start is not a number");
-    plan.start = *start;
-    if (parts.size() > 3) {
-        const auto step = ParseUnsigned(parts[3]);
-        if (!step || *step == 0) return Bad(text, "the step is not a number from 1 up");
-        plan.step = *step;
-    }
-    if (parts.size() > 4) {
-        const std::string_view name = parts[4];
-        if (SameText(name, "le")) plan.format = SerialFormat::Le;
-        else if (SameText(name, "be")) plan.format = SerialFormat::Be;
-        else if (SameText(name, "bcd")) plan.format = SerialFormat::Bcd;
-        else if (SameText(name, "ascii")) plan.format = SerialFormat::Ascii;
-        else return Bad(text, "the format is not le, be, bcd or ascii");
-    }
-    // The first number must fit; later ones are checked chip by chip.
-    if (auto first = EncodeSerial(plan, plan.start); !first) return Bad(text, first.message());
-    return plan;
+    PlanParts plan;
+    plan.address = parts[0];
+    plan.width = ParseUnsigned(parts[1], 8);
+    plan.start = parts[2];
+    if (parts.size() > 3) plan.step = parts[3];
+    if (parts.size() > 4) plan.format = FormatNamed(parts[4]);
+    return BuildPlan(text, plan);
+}
+
+Result<SerialPlan> SerialPlanFromFields(const SerialPlanFields& fields)
+{
+    // Failures quote the fields as the text front would take them.
+    const std::string quote = Cat({fields.address, ":", std::to_string(fields.width), ":", fields.start, ":",
+                                   fields.step, ":", SerialFormatName(fields.format)});
+    PlanParts plan;
+    plan.address = fields.address;
+    plan.width = fields.width;
+    plan.start = fields.start;
+    plan.step = fields.step;
+    plan.format = fields.format;
+    return BuildPlan(quote, plan);
 }
 
 std::uint64_t SerialMaximum(unsigned width, SerialFormat format)

@@ -37,6 +37,20 @@ struct SerialPlan {
 // names the part that is wrong.
 Result<SerialPlan> ParseSerialPlan(std::string_view text);
 
+// A plan as a form holds it: the numbers as the operator typed them (blanks
+// around them already trimmed), the width and format as chosen.
+struct SerialPlanFields {
+    std::string address;
+    unsigned width = 1;
+    std::string start;
+    std::string step = "1";
+    SerialFormat format = SerialFormat::Le;
+};
+
+// The same checks and messages as ParseSerialPlan; a failure quotes the
+// fields as ADDR:WIDTH:START:STEP:FORMAT.
+Result<SerialPlan> SerialPlanFromFields(const SerialPlanFields& fields);
+
 // The largest number `width` bytes hold in `format`.
 std::uint64_t SerialMaximum(unsigned width, SerialFormat format);
 

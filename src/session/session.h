@@ -214,6 +214,7 @@ public:
         std::optional<unsigned> retries;  // unset: the session's setting
         bool skipBlank = false;           // or the session's setting
         bool blankCheck = true;
+        bool stopOnPortFault = false;  // see ProductionSetup
     };
     // Starts a run over the loaded image (its source as Source() gives it):
     // opens (continues) the log, which is then a held file. Fails, and no
@@ -228,6 +229,10 @@ public:
     // means no chip was started (the serial does not fit, the tray is
     // empty); the run should stop there.
     Result<ChipResult> ProductionChip();
+    // Whether the run ends after `chip` (ProductionChip's answer) and why;
+    // the port's fault counts as the run's options say. Without a run: it
+    // has ended (NotStarted).
+    RunEnd ProductionEndAfter(const Result<ChipResult>& chip) const;
     // Ends the run and closes the log; the log's last write-back failure, if any.
     Status StopProduction();
     // The run going, or null.

@@ -45,6 +45,7 @@ Status Session::StartProduction(const ProductionOptions& options)
     setup.skipBlank = options.skipBlank || m_settings.skipBlank;
     setup.retries = options.retries ? *options.retries : unsigned(m_settings.retries);
     setup.insertChip = m_nextChip;
+    setup.stopOnPortFault = options.stopOnPortFault;
     m_productionLog = std::move(log);
     m_production = std::make_unique<ProductionRun>(*m_rom, std::move(setup), m_productionLog.get());
     return Status::Ok();
@@ -54,6 +55,12 @@ Result<ChipResult> Session::ProductionChip()
 {
     if (!m_production) return Status::Fail("batch: no production run is going");
     return m_production->RunChip();
+}
+
+RunEnd Session::ProductionEndAfter(const Result<ChipResult>& chip) const
+{
+    if (!m_production) return RunEnd::NotStarted;
+    return m_production->EndAfter(chip, !PortFault().empty());
 }
 
 Status Session::StopProduction()

@@ -123,6 +123,13 @@ void TestProduction::nextChipProgramsTheTrayWithSerials()
     QCOMPARE(programmed, expected);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(h.Rom().m_Buffer.get()), 0x8000), image);
 
+    // The counters are the run's: a table cell says nothing to them, and
+    // Stop Run leaves the last ones shown.
+    w->Records()->item(0, 4)->setText(QStringLiteral("failed"));
+    GuiHarness::Click(w->StopButton());
+    QVERIFY(!w->RunGoing());
+    QCOMPARE(w->CountersLabel()->text(), QStringLiteral("Passed: 2    Failed: 1    Next serial: 1002"));
+
     // Closing the window ends the run and the log holds a record per chip.
     w->close();
     QVERIFY(!w->RunGoing());

@@ -177,6 +177,38 @@ TEST_F(ProductionOnTray, RunStopsBeforeAChipWhoseSerialDoesNotFit)
     EXPECT_NE(past.message().find("past the end of the 27C256"), std::string::npos) << past.message();
 }
 
+TEST_F(ProductionOnTray, TheRunEndsOnAChipNotStartedOrNotLoggedOrAPortFaultWhereAsked)
+{
+    ProductionRun run(*rom, Setup("0x7FF0:1:255:1"), nullptr);
+    EXPECT_EQ(run.NextChipNumber(), 1u);
+    Result<ChipResult> first = run.RunChip();
+    ASSERT_TRUE(first.ok()) << first.message();
+    EXPECT_EQ(first->chip, 1u);
+    EXPECT_EQ(run.NextChipNumber(), 2u);
+    EXPECT_EQ(run.EndAfter(first, false), RunEnd::None);
+    // The window goes on over a port fault; the command line's setup stops.
+    EXPECT_EQ(run.EndAfter(first, true), RunEnd::None);
+    ProductionSetup stopping = Setup(nullptr);
+    stopping.stopOnPortFault = true;
+    ProductionRun strict(*rom, std::move(stopping), nullptr);
+    EXPECT_EQ(strict.EndAfter(first, true), RunEnd::PortFault);
+    EXPECT_EQ(strict.EndAfter(first, false), RunEnd::None);
+
+    // A failed chip does not end it; one whose record was lost does.
+    ChipResult failed = *first;
+    failed.passed = false;
+    failed.failedStep = ProductionStep::Verify;
+    EXPECT_EQ(run.EndAfter(Result<ChipResult>(failed), false), RunEnd::None);
+    failed.logged = Status::Fail("the log could not be written");
+    EXPECT_EQ(run.EndAfter(Result<ChipResult>(failed), false), RunEnd::NotLogged);
+
+    // 256 does not fit in the byte: the chip never starts, the number stays.
+    const Result<ChipResult> second = run.RunChip();
+    ASSERT_FALSE(second.ok());
+    EXPECT_EQ(run.EndAfter(second, false), RunEnd::NotStarted);
+    EXPECT_EQ(run.NextChipNumber(), 2u);
+}
+
 TEST_F(ProductionOnTray, NoModuleFailsTheModuleCheck)
 {
     OpenedPort absent = OpenPort("sim:module=absent,tray=" + tray, PortOptions{kDevices[0].Size()});

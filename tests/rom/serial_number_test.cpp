@@ -40,6 +40,50 @@ TEST(SerialNumber, ParsesEveryPart)
         << ParseSerialPlan("0:1:256").message();
 }
 
+SerialPlanFields Fields(const char* address, unsigned width, const char* start, const char* step,
+                        SerialFormat format)
+{
+    return SerialPlanFields{std::string(address), width, std::string(start), std::string(step), format};
+}
+
+TEST(SerialNumber, FieldsGiveTheSamePlanAndMessagesAsTheText)
+{
+    auto plan = SerialPlanFromFields(Fields("0x7FF0", 6, "0x10", "5", SerialFormat::Ascii));
+    ASSERT_TRUE(plan.ok()) << plan.message();
+    EXPECT_EQ(plan->address, 0x7FF0u);
+    EXPECT_EQ(plan->width, 6u);
+    EXPECT_EQ(plan->start, 16u);
+    EXPECT_EQ(plan->step, 5u);
+    EXPECT_EQ(plan->format, SerialFormat::Ascii);
+
+    // Each wrong field is named as the text front names it, the fields
+    // quoted in its order.
+    const struct {
+        const char *address, *start, *step;
+        unsigned width;
+        SerialFormat format;
+        const char* text;
+    } cases[] = {{"x", "1", "1", 4, SerialFormat::Le, "x:4:1:1:le"},
+                 {"0", "1", "1", 0, SerialFormat::Le, "0:0:1:1:le"},
+                 {"0", "1", "1", 9, SerialFormat::Be, "0:9:1:1:be"},
+                 {"0xFFFFFF", "1", "1", 2, SerialFormat::Le, "0xFFFFFF:2:1:1:le"},
+                 {"0", "-1", "1", 4, SerialFormat::Le, "0:4:-1:1:le"},
+                 {"0", "1", "0", 4, SerialFormat::Bcd, "0:4:1:0:bcd"},
+                 {"0", "", "1", 4, SerialFormat::Le, "0:4::1:le"},
+                 {"0x7FF0", "5000000000", "1", 4, SerialFormat::Le, "0x7FF0:4:5000000000:1:le"},
+                 {"0", "100", "1", 2, SerialFormat::Ascii, "0:2:100:1:ascii"}};
+    for (const auto& c : cases) {
+        const auto fromFields = SerialPlanFromFields(Fields(c.address, c.width, c.start, c.step, c.format));
+        const auto fromText = ParseSerialPlan(c.text);
+        ASSERT_FALSE(fromFields.ok()) << c.text;
+        ASSERT_FALSE(fromText.ok()) << c.text;
+        EXPECT_EQ(fromFields.message(), fromText.message());
+    }
+    EXPECT_EQ(SerialPlanFromFields(Fields("0x7FF0", 4, "5000000000", "5", SerialFormat::Le)).message(),
+              "serial number '0x7FF0:4:5000000000:5:le': serial 5000000000 does not fit in 4 bytes (le, at most "
+              "4294967295)");
+}
+
 TEST(SerialNumber, EachFormat)
 {
     EXPECT_EQ(Encode("0:4:0:1:le", 0x12345678), (Bytes{0x78, 0x56, 0x34, 0x12}));
