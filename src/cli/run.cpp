@@ -151,7 +151,8 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
             ->type_name("N");
     CLI::Option* pulseOption =
         app.add_option("--pulse-us", options.pulseMicros,
-                       "a real pause of N microseconds inside each program pulse, 0 to 10000 (default 0)")
+                       "a real pause of N microseconds inside each program pulse, 0 to " +
+                           std::to_string(kMaxPulseMicroseconds) + " (default 0)")
             ->type_name("N");
     CLI::Option* skipBlankOption = app.add_flag("--skip-blank", options.skipBlank,
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
@@ -252,13 +253,13 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
 
     ProgramSettings settings;
     if (!options.retries.empty()) {
-        const auto n = ParseUnsigned(options.retries, 100);
-        if (!n) return usage("--retries " + options.retries + ": give a number of rounds from 0 to 100");
+        const auto n = ParseUnsigned(options.retries, kMaxRetries);
+        if (!n) return usage("--retries " + options.retries + ": " + RetriesRangeText());
         settings.retries = int(*n);
     }
     if (!options.pulseMicros.empty()) {
-        const auto n = ParseUnsigned(options.pulseMicros, 10000);
-        if (!n) return usage("--pulse-us " + options.pulseMicros + ": give microseconds from 0 to 10000");
+        const auto n = ParseUnsigned(options.pulseMicros, kMaxPulseMicroseconds);
+        if (!n) return usage("--pulse-us " + options.pulseMicros + ": " + PulseRangeText());
         settings.pulseMicros = std::uint32_t(*n);
     }
     settings.skipBlank = options.skipBlank;

@@ -71,12 +71,22 @@ void Session::Start()
     static_cast<void>(SetProgramSettings(m_settings));  // checked when they were set
 }
 
+std::string RetriesRangeText()
+{
+    return "give a number of rounds from 0 to " + std::to_string(kMaxRetries);
+}
+
+std::string PulseRangeText()
+{
+    return "give microseconds from 0 to " + std::to_string(kMaxPulseMicroseconds);
+}
+
 Status Session::SetProgramSettings(const ProgramSettings& settings)
 {
-    if (settings.retries < 0 || settings.retries > 100)
-        return Status::Fail("retries: give a number of rounds from 0 to 100");
-    if (settings.pulseMicros > CRom::kMaxPulseMicros)
-        return Status::Fail("pulse width: give microseconds from 0 to 10000");
+    if (settings.retries < 0 || unsigned(settings.retries) > kMaxRetries)
+        return Status::Fail("retries: " + RetriesRangeText());
+    if (settings.pulseMicros > kMaxPulseMicroseconds)
+        return Status::Fail("pulse width: " + PulseRangeText());
     m_settings = settings;
     if (m_rom) {
         m_rom->m_retries = settings.retries;

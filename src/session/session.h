@@ -36,11 +36,18 @@ struct PortSetup {
     std::uint32_t defaultChipSize = 0x8000;
 };
 
+// The programming settings' limits, for every parser, dialog and help text.
+inline constexpr unsigned kMaxRetries = 100;
+inline constexpr std::uint32_t kMaxPulseMicroseconds = CRom::kMaxPulseMicros;
+// "give a number of rounds from 0 to 100", "give microseconds from 0 to 10000"
+std::string RetriesRangeText();
+std::string PulseRangeText();
+
 // How the programming pass runs; every setting off by default, which is
 // the wire traffic the module has always seen.
 struct ProgramSettings {
-    int retries = 0;                 // extra pulse rounds for bytes still short (0..100)
-    std::uint32_t pulseMicros = 0;   // a real pause inside each program pulse (0..10000)
+    int retries = 0;                 // extra pulse rounds for bytes still short (0..kMaxRetries)
+    std::uint32_t pulseMicros = 0;   // a real pause inside each program pulse (0..kMaxPulseMicroseconds)
     bool skipBlank = false;          // leave out bytes whose buffer value is 0xFF
 };
 

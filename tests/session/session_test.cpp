@@ -83,6 +83,26 @@ TEST_F(SessionTest, ANamedImageLoadsAndThePanelNamesIt)
     EXPECT_FALSE(s.Rom().ImageLoaded());
 }
 
+TEST_F(SessionTest, ProgrammingLimitsAreOneRuleWithItsOwnTexts)
+{
+    Session& s = Start();
+    // Both ends of each range are taken, one past is refused with the text
+    // every front end shows.
+    EXPECT_TRUE(s.SetProgramSettings({int(kMaxRetries), kMaxPulseMicroseconds, false}));
+    EXPECT_TRUE(s.SetProgramSettings({0, 0, false}));
+    const Status retries = s.SetProgramSettings({int(kMaxRetries) + 1, 0, false});
+    EXPECT_EQ(retries.message(), "retries: give a number of rounds from 0 to 100");
+    EXPECT_EQ(s.SetProgramSettings({-1, 0, false}).message(), retries.message());
+    EXPECT_EQ(s.SetProgramSettings({0, kMaxPulseMicroseconds + 1, false}).message(),
+              "pulse width: give microseconds from 0 to 10000");
+    EXPECT_EQ(RetriesRangeText(), "give a number of rounds from 0 to 100");
+    EXPECT_EQ(PulseRangeText(), "give microseconds from 0 to 10000");
+    // The device object's own check agrees with the session's.
+    EXPECT_TRUE(s.Rom().SetPulseMicros(kMaxPulseMicroseconds));
+    EXPECT_EQ(s.Rom().SetPulseMicros(kMaxPulseMicroseconds + 1).message(),
+              "a program pulse of 10001 us is out of range; give 0 to 10000");
+}
+
 TEST_F(SessionTest, ProgrammingSettingsAreCheckedAndReachEveryDeviceObject)
 {
     Session& s = Start();
