@@ -252,11 +252,6 @@ void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start
     for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
 }
 
-Status CVexoWriterApp::CheckSaveTarget(const std::string& path) const
-{
-    return m_pSession->CheckSaveTarget(path);
-}
-
 void CVexoWriterApp::CheckPortHealth()
 {
     if (m_bPortFaultShown) return;

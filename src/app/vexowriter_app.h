@@ -87,8 +87,6 @@ public:
     // The profile (the company key, and the application title under it):
     // the kept port and programming options.
     QSettings& Profile() { return m_profile; }
-    // Refuses a save name that is the chip file, the trace or the capture.
-    Status CheckSaveTarget(const std::string& path) const;
     IPort* Port() const;
     const QString& PortText() const { return m_strPortText; }
     const QString& PortDescription() const { return m_strPortDescription; }

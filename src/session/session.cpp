@@ -158,6 +158,12 @@ bool Session::OpenImage(const std::string& path)
 
 bool Session::SaveChip(const std::string& path)
 {
+    // A file the session holds (the chip file, the trace, the capture) is
+    // never saved over; the chip is not even read then.
+    if (const Status clash = CheckSaveTarget(path); !clash) {
+        m_ui.AppMessageBox(clash.message());
+        return false;
+    }
     m_rom->m_strSaveName = path;
     const bool saved = m_rom->SaveBuffer();
     BufferReplaced();  // the chip was read into the buffer first

@@ -117,7 +117,9 @@ public:
     // --- files ---
     bool OpenImage();                          // Open BIN File: the chooser
     bool OpenImage(const std::string& path);   // Open BIN File, already chosen
-    bool SaveChip(const std::string& path);    // read the device, save it to path
+    // Read the device, save it to path; a file the session holds is refused
+    // in a box (CheckSaveTarget) before the chip is read.
+    bool SaveChip(const std::string& path);
     // The image's file, as last loaded; empty when the buffer holds none.
     const std::string& ImagePath() const { return m_rom->ImagePath(); }
     // Where the buffer's image came from, as the production log records it:

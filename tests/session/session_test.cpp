@@ -140,6 +140,21 @@ TEST_F(SessionTest, HeldFilesCannotBeSavedOver)
     EXPECT_FALSE(Session::CheckFiles(clash, {{"load", dir.File("trace.txt"), false, 1}}));
 }
 
+TEST_F(SessionTest, SaveChipRefusesAHeldFileBeforeReadingTheChip)
+{
+    const std::string chip = dir.File("chip.bin");
+    Session& s = Start("sim:chip=" + chip);
+    s.Rom().m_Buffer[0] = 0x12;
+    EXPECT_FALSE(s.SaveChip(chip));
+    const Messages boxes = ui.Take();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("are the same file"), std::string::npos) << boxes[0];
+    EXPECT_EQ(s.Rom().m_Buffer[0], 0x12);  // the chip was not read
+
+    EXPECT_TRUE(s.SaveChip(dir.File("dump.bin")));
+    EXPECT_EQ(s.Rom().m_Buffer[0], 0xFF);
+}
+
 TEST_F(SessionTest, FinishResetsTheDeviceObjectAndNamesATraceThatLostLines)
 {
     PortWrapping wrapping;
