@@ -89,7 +89,7 @@ void FindPartDialog::accept()
     }
     m_answer->setText(FromCore(part->note));
     QDialog::accept();
-    emit partFound(part->device, FromCore(part->note));
+    emit partFound(part->device, FromCore(Session::PartNote(*part)));
 }
 
 // --- programming options ---

@@ -180,12 +180,16 @@ public:
     // width. Exit status 0 when the port opened and a module answers.
     PortCheckReport CheckPort(PortCheckOptions check);
     PortCheckReport CheckPort();  // this machine, as the user running it
-    // Device selection by the number printed on a chip ("M27C512-12F1"):
-    // the device is selected and the part's note, when it has one, goes to
-    // the operator. An unknown number fails naming the closest matches.
+    // Device selection by type name ("27C512") or by the number printed on
+    // a chip ("M27C512-12F1"): the device is selected and the part's note,
+    // when it has one, goes to the operator (PartNote). An unknown name
+    // fails naming the closest matches.
     Result<PartInfo> SelectPart(std::string_view part);
     // The same look-up without selecting anything (the DIP-switch dialog).
     static Result<PartInfo> LookUpPart(std::string_view part);
+    // The operator's line for a part's note ("27C512: cannot erase …");
+    // empty when the part has none.
+    static std::string PartNote(const PartInfo& part);
     // Whether the line test can drive the control register's bit 4 on this
     // port (ppdev keeps it to the kernel).
     bool LineTestCanDriveBit4() const;
