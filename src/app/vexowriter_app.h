@@ -18,6 +18,7 @@ namespace vexo {
 class CRom;
 class IPort;
 class Session;
+struct PortSetup;
 }  // namespace vexo
 
 namespace vexo::gui {
@@ -48,6 +49,7 @@ public:
         QString port;
         QString trace;
         QString vcd;
+        bool faultGiven = false;
         QString fault;
         QString screenshotDir;
     };
@@ -148,7 +150,7 @@ private:
     void CreateTools();
     // Listens on the stop request's notify pipe, when main installed the handlers.
     void WatchStopRequests();
-    void OpenPort(const QString& portText, const StartOptions& start);
+    void OpenPort(const PortSetup& setup);
 
     CQtUiServices m_ui;
     QSettings m_profile;

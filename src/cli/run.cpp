@@ -21,7 +21,6 @@
 #include "cli/cli_ui.h"
 #include "cli/step_files.h"
 #include "cli/steps.h"
-#include "port/fault_port.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
 #include "rom/diagnosis.h"
@@ -224,32 +223,21 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::vector<Step> steps;
     std::string reason;
     if (!ParseSteps(words, &steps, &reason, globalOptions)) return usage(reason);
-    if (const Status port = ParsePortDescription(options.port); !port)
-        return usage("--port " + options.port + ": " + port.message());
-
-    PortWrapping wrapping;
-    if (faultOption->count() > 0) {
-        if (const Result<FaultConfig> fault = ParseFaultDescription(options.fault); !fault)
-            return usage("--fault " + options.fault + ": " + fault.message());
-        wrapping.fault = options.fault;
-    }
-
-    // No file in two roles (the chip, the trace, the capture, the steps' files).
-    PortSetup setup;
-    setup.description = options.port;
-    setup.wrapping.tracePath = options.trace;
-    setup.wrapping.vcdPath = options.vcd;
-    if (const Status clash = Session::CheckFiles(setup, StepFileRoles(steps)); !clash)
-        return usage(clash.message());
+    // The port's and the faults' descriptions, and no file in two roles (the
+    // chip, the trace, the capture, the steps' files).
+    PortWords portWords{options.port, std::nullopt, options.trace, options.vcd};
+    if (faultOption->count() > 0) portWords.fault = options.fault;
+    Result<PortSetup> made =
+        Session::MakePortSetup(portWords, kDevices[std::size_t(FirstDevice(steps))].Size(), StepFileRoles(steps));
+    if (!made) return usage(made.message());
+    PortSetup setup = std::move(*made);
     // Data on standard output: the messages go to standard error instead.
     if (StepsWriteTo(steps, ::fileno(out))) out = err;
 
     // The capture and trace files are opened, once, before the port opens (a
     // chip file may be created then), so that a bad one is a usage error that
     // changed nothing. A pipe nobody reads is refused, not waited for.
-    wrapping.vcdPath = options.vcd;
-    wrapping.tracePath = options.trace;
-    if (const Status opened = OpenWrappingFiles(&wrapping); !opened) return usage(opened.message());
+    if (const Status opened = OpenWrappingFiles(&setup.wrapping); !opened) return usage(opened.message());
 
     ProgramSettings settings;
     if (!options.retries.empty()) {
@@ -263,9 +251,6 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         settings.pulseMicros = std::uint32_t(*n);
     }
     settings.skipBlank = options.skipBlank;
-
-    setup.wrapping = wrapping;
-    setup.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
 
     CliUi ui(out, err, showProgress);
     ui.SetJson(options.json);

@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include "base/text.h"
+#include "port/fault_port.h"
 #include "rom/catalogue.h"
 #include "rom/checksum.h"
 
@@ -31,6 +32,25 @@ Status Session::CheckFiles(const PortSetup& setup, std::vector<FileRole> stepFil
     std::vector<FileRole> roles = HeldFiles(setup);
     for (FileRole& role : stepFiles) roles.push_back(std::move(role));
     return CheckFileRoles(roles);
+}
+
+Result<PortSetup> Session::MakePortSetup(const PortWords& words, std::uint32_t defaultChipSize,
+                                         std::vector<FileRole> stepFiles)
+{
+    if (const Status port = ParsePortDescription(words.port); !port)
+        return Status::Fail(Cat({"--port ", words.port, ": ", port.message()}));
+    if (words.fault) {
+        if (const Result<FaultConfig> fault = ParseFaultDescription(*words.fault); !fault)
+            return Status::Fail(Cat({"--fault ", *words.fault, ": ", fault.message()}));
+    }
+    PortSetup setup;
+    setup.description = words.port;
+    setup.wrapping.fault = words.fault.value_or(std::string());
+    setup.wrapping.tracePath = words.trace;
+    setup.wrapping.vcdPath = words.vcd;
+    setup.defaultChipSize = defaultChipSize;
+    if (Status clash = CheckFiles(setup, std::move(stepFiles)); !clash) return clash;
+    return setup;
 }
 
 Status Session::CheckSaveTarget(const std::string& path) const

@@ -43,6 +43,15 @@ inline constexpr std::uint32_t kMaxPulseMicroseconds = CRom::kMaxPulseMicros;
 std::string RetriesRangeText();
 std::string PulseRangeText();
 
+// The port as the operator gave it, in words: --port, --fault (unset for
+// none), --trace and --vcd.
+struct PortWords {
+    std::string port = "sim";
+    std::optional<std::string> fault;
+    std::string trace;
+    std::string vcd;
+};
+
 // How the programming pass runs; every setting off by default, which is
 // the wire traffic the module has always seen.
 struct ProgramSettings {
@@ -73,6 +82,11 @@ public:
     // roles: the chip file, the trace, the capture, and `stepFiles` (the
     // files the operator's steps will read and write).
     static Status CheckFiles(const PortSetup& setup, std::vector<FileRole> stepFiles = {});
+    // The setup to open from the operator's words: the port's description
+    // ("--port P: …"), then the faults' ("--fault F: …"), then no file in two
+    // roles (CheckFiles, with `stepFiles`), each refused with its reason.
+    static Result<PortSetup> MakePortSetup(const PortWords& words, std::uint32_t defaultChipSize,
+                                           std::vector<FileRole> stepFiles = {});
     // Refuses a save target that is a file the session holds open.
     Status CheckSaveTarget(const std::string& path) const;
 

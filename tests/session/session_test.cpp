@@ -155,6 +155,43 @@ TEST_F(SessionTest, SaveChipRefusesAHeldFileBeforeReadingTheChip)
     EXPECT_EQ(s.Rom().m_Buffer[0], 0xFF);
 }
 
+TEST_F(SessionTest, PortWordsAreCheckedOnceIntoASetup)
+{
+    PortWords words;
+    words.port = "sim:chip=" + dir.File("chip.bin");
+    words.fault = "seed=1,flip=0.5";
+    words.trace = dir.File("wire.log");
+    Result<PortSetup> made = Session::MakePortSetup(words, 0x20000);
+    ASSERT_TRUE(made) << made.message();
+    EXPECT_EQ(made->description, words.port);
+    EXPECT_EQ(made->wrapping.fault, "seed=1,flip=0.5");
+    EXPECT_EQ(made->wrapping.tracePath, words.trace);
+    EXPECT_EQ(made->defaultChipSize, 0x20000u);
+
+    // Each refusal names the option and its value, the port's first.
+    PortWords bad = words;
+    bad.port = "nosuch";
+    bad.fault = "flip=2";
+    const Result<PortSetup> port = Session::MakePortSetup(bad, 0x8000);
+    ASSERT_FALSE(port);
+    EXPECT_EQ(port.message().rfind("--port nosuch: ", 0), 0u) << port.message();
+    bad.port = "sim";
+    const Result<PortSetup> fault = Session::MakePortSetup(bad, 0x8000);
+    ASSERT_FALSE(fault);
+    EXPECT_EQ(fault.message().rfind("--fault flip=2: ", 0), 0u) << fault.message();
+    // Given empty is not "none".
+    bad.fault = "";
+    EXPECT_EQ(Session::MakePortSetup(bad, 0x8000).message(), "--fault : empty fault description");
+    bad.fault.reset();
+    EXPECT_TRUE(Session::MakePortSetup(bad, 0x8000));
+
+    // The chip file in a second role, among the steps' files too.
+    words.trace = dir.File("chip.bin");
+    EXPECT_FALSE(Session::MakePortSetup(words, 0x8000));
+    words.trace.clear();
+    EXPECT_FALSE(Session::MakePortSetup(words, 0x8000, {{"save", dir.File("chip.bin"), false, 1}}));
+}
+
 TEST_F(SessionTest, FinishResetsTheDeviceObjectAndNamesATraceThatLostLines)
 {
     PortWrapping wrapping;
