@@ -23,7 +23,6 @@
 #include "app/tools_menu.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/settings_dialogs.h"
-#include "port/fault_port.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
 #include "rom/diagnosis.h"
@@ -124,20 +123,9 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
     options->port = parser.value(portOption);
     options->trace = parser.value(traceOption);
     options->vcd = parser.value(vcdOption);
+    options->faultGiven = parser.isSet(faultOption);
     options->fault = parser.value(faultOption);
-    if (parser.isSet(faultOption)) {
-        if (const Result<FaultConfig> fault = ParseFaultDescription(options->fault.toStdString()); !fault) {
-            *output = QStringLiteral("vexowriter: --fault %1: %2\n").arg(options->fault, Text(fault.message()));
-            return 2;
-        }
-    }
     options->screenshotDir = parser.value(screenshotOption);
-    if (options->portGiven) {
-        if (const Status port = ParsePortDescription(options->port.toStdString()); !port) {
-            *output = QStringLiteral("vexowriter: --port %1: %2\n").arg(options->port, Text(port.message()));
-            return 2;
-        }
-    }
     return -1;
 }
 
@@ -163,13 +151,14 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
         if (portText.isEmpty() || !ParsePortDescription(portText.toStdString()).ok())
             portText = DefaultPortText();
     }
-    // The chip file, the trace and the capture must be three files.
-    PortSetup files;
-    files.description = portText.toStdString();
-    files.wrapping.tracePath = options.trace.toStdString();
-    files.wrapping.vcdPath = options.vcd.toStdString();
-    if (const Status clash = Session::CheckFiles(files); !clash) {
-        std::fprintf(stderr, "vexowriter: %s\n", clash.message().c_str());
+    // The port's and the faults' descriptions; the chip file, the trace and
+    // the capture must be three files.
+    PortWords words{portText.toStdString(), std::nullopt, options.trace.toStdString(), options.vcd.toStdString()};
+    if (options.faultGiven) words.fault = options.fault.toStdString();
+    // A new simulated chip is big enough for every device type.
+    const Result<PortSetup> setup = Session::MakePortSetup(words, kDevices[kDeviceCount - 1].Size());
+    if (!setup) {
+        std::fprintf(stderr, "vexowriter: %s\n", setup.message().c_str());
         m_nStartFailureCode = 2;
         return false;
     }
@@ -191,7 +180,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
 
     // The port, then the device object: its module check may speak now, over
     // the visible main window.
-    OpenPort(portText, options);
+    OpenPort(*setup);
     m_strPortText = portText;
     m_pMainFrame->SetSimulated(m_bSimulated);
     m_pSession->Start();
@@ -233,15 +222,8 @@ void CVexoWriterApp::OnStopRequested()
     else OnMainFrameClosed();
 }
 
-void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start)
+void CVexoWriterApp::OpenPort(const PortSetup& setup)
 {
-    PortSetup setup;
-    setup.description = portText.toStdString();
-    setup.wrapping.fault = start.fault.toStdString();
-    setup.wrapping.vcdPath = start.vcd.toStdString();
-    setup.wrapping.tracePath = start.trace.toStdString();
-    // A new simulated chip is big enough for every device type.
-    setup.defaultChipSize = kDevices[kDeviceCount - 1].Size();
     const PortReport& port = m_pSession->OpenPort(setup);
     m_bSimulated = port.simulated;
     m_strPortDescription = Text(port.description);
@@ -250,11 +232,6 @@ void CVexoWriterApp::OpenPort(const QString& portText, const StartOptions& start
     // wrapper whose file could not be made.
     if (!port.openError.empty()) m_ui.AppMessageBox(port.openError);
     for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
-}
-
-Status CVexoWriterApp::CheckSaveTarget(const std::string& path) const
-{
-    return m_pSession->CheckSaveTarget(path);
 }
 
 void CVexoWriterApp::CheckPortHealth()

@@ -18,6 +18,7 @@ namespace vexo {
 class CRom;
 class IPort;
 class Session;
+struct PortSetup;
 }  // namespace vexo
 
 namespace vexo::gui {
@@ -48,6 +49,7 @@ public:
         QString port;
         QString trace;
         QString vcd;
+        bool faultGiven = false;
         QString fault;
         QString screenshotDir;
     };
@@ -87,8 +89,6 @@ public:
     // The profile (the company key, and the application title under it):
     // the kept port and programming options.
     QSettings& Profile() { return m_profile; }
-    // Refuses a save name that is the chip file, the trace or the capture.
-    Status CheckSaveTarget(const std::string& path) const;
     IPort* Port() const;
     const QString& PortText() const { return m_strPortText; }
     const QString& PortDescription() const { return m_strPortDescription; }
@@ -150,7 +150,7 @@ private:
     void CreateTools();
     // Listens on the stop request's notify pipe, when main installed the handlers.
     void WatchStopRequests();
-    void OpenPort(const QString& portText, const StartOptions& start);
+    void OpenPort(const PortSetup& setup);
 
     CQtUiServices m_ui;
     QSettings m_profile;

@@ -21,7 +21,6 @@
 #include "cli/cli_ui.h"
 #include "cli/step_files.h"
 #include "cli/steps.h"
-#include "port/fault_port.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
 #include "rom/diagnosis.h"
@@ -151,7 +150,8 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
             ->type_name("N");
     CLI::Option* pulseOption =
         app.add_option("--pulse-us", options.pulseMicros,
-                       "a real pause of N microseconds inside each program pulse, 0 to 10000 (default 0)")
+                       "a real pause of N microseconds inside each program pulse, 0 to " +
+                           std::to_string(kMaxPulseMicroseconds) + " (default 0)")
             ->type_name("N");
     CLI::Option* skipBlankOption = app.add_flag("--skip-blank", options.skipBlank,
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
@@ -223,48 +223,34 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::vector<Step> steps;
     std::string reason;
     if (!ParseSteps(words, &steps, &reason, globalOptions)) return usage(reason);
-    if (const Status port = ParsePortDescription(options.port); !port)
-        return usage("--port " + options.port + ": " + port.message());
-
-    PortWrapping wrapping;
-    if (faultOption->count() > 0) {
-        if (const Result<FaultConfig> fault = ParseFaultDescription(options.fault); !fault)
-            return usage("--fault " + options.fault + ": " + fault.message());
-        wrapping.fault = options.fault;
-    }
-
-    // No file in two roles (the chip, the trace, the capture, the steps' files).
-    PortSetup setup;
-    setup.description = options.port;
-    setup.wrapping.tracePath = options.trace;
-    setup.wrapping.vcdPath = options.vcd;
-    if (const Status clash = Session::CheckFiles(setup, StepFileRoles(steps)); !clash)
-        return usage(clash.message());
+    // The port's and the faults' descriptions, and no file in two roles (the
+    // chip, the trace, the capture, the steps' files).
+    PortWords portWords{options.port, std::nullopt, options.trace, options.vcd};
+    if (faultOption->count() > 0) portWords.fault = options.fault;
+    Result<PortSetup> made =
+        Session::MakePortSetup(portWords, kDevices[std::size_t(FirstDevice(steps))].Size(), StepFileRoles(steps));
+    if (!made) return usage(made.message());
+    PortSetup setup = std::move(*made);
     // Data on standard output: the messages go to standard error instead.
     if (StepsWriteTo(steps, ::fileno(out))) out = err;
 
     // The capture and trace files are opened, once, before the port opens (a
     // chip file may be created then), so that a bad one is a usage error that
     // changed nothing. A pipe nobody reads is refused, not waited for.
-    wrapping.vcdPath = options.vcd;
-    wrapping.tracePath = options.trace;
-    if (const Status opened = OpenWrappingFiles(&wrapping); !opened) return usage(opened.message());
+    if (const Status opened = OpenWrappingFiles(&setup.wrapping); !opened) return usage(opened.message());
 
     ProgramSettings settings;
     if (!options.retries.empty()) {
-        const auto n = ParseUnsigned(options.retries, 100);
-        if (!n) return usage("--retries " + options.retries + ": give a number of rounds from 0 to 100");
+        const auto n = ParseUnsigned(options.retries, kMaxRetries);
+        if (!n) return usage("--retries " + options.retries + ": " + RetriesRangeText());
         settings.retries = int(*n);
     }
     if (!options.pulseMicros.empty()) {
-        const auto n = ParseUnsigned(options.pulseMicros, 10000);
-        if (!n) return usage("--pulse-us " + options.pulseMicros + ": give microseconds from 0 to 10000");
+        const auto n = ParseUnsigned(options.pulseMicros, kMaxPulseMicroseconds);
+        if (!n) return usage("--pulse-us " + options.pulseMicros + ": " + PulseRangeText());
         settings.pulseMicros = std::uint32_t(*n);
     }
     settings.skipBlank = options.skipBlank;
-
-    setup.wrapping = wrapping;
-    setup.defaultChipSize = kDevices[std::size_t(FirstDevice(steps))].Size();
 
     CliUi ui(out, err, showProgress);
     ui.SetJson(options.json);

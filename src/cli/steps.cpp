@@ -24,7 +24,6 @@ std::string NoCheck(const Step&) { return {}; }
 
 std::string CheckDevice(const Step& step)
 {
-    if (FindDevice(step.args[0])) return {};
     // A part number read off the chip names its type too.
     const Result<PartInfo> part = Session::LookUpPart(step.args[0]);
     if (part) return {};
@@ -32,14 +31,7 @@ std::string CheckDevice(const Step& step)
                 part.message()});
 }
 
-bool RunDevice(StepContext& c, const Step& step)
-{
-    if (const std::optional<int> device = FindDevice(step.args[0])) {
-        c.session.SelectDevice(*device);
-        return true;
-    }
-    return c.session.SelectPart(step.args[0]).ok();
-}
+bool RunDevice(StepContext& c, const Step& step) { return c.session.SelectPart(step.args[0]).ok(); }
 
 std::string CheckSpeed(const Step& step)
 {
@@ -406,11 +398,7 @@ int DeviceAt(const std::vector<Step>& steps, std::size_t index)
     int device = 0;
     for (std::size_t i = 0; i < index && i < steps.size(); ++i) {
         if (steps[i].def->run != RunDevice) continue;
-        if (const std::optional<int> named = FindDevice(steps[i].args[0])) {
-            device = *named;
-        } else if (const Result<PartInfo> part = Session::LookUpPart(steps[i].args[0])) {
-            device = part->device;
-        }
+        if (const Result<PartInfo> part = Session::LookUpPart(steps[i].args[0])) device = part->device;
     }
     return device;
 }

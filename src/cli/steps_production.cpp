@@ -16,8 +16,6 @@
 namespace vexo::cli {
 namespace {
 
-constexpr unsigned kMaxRetries = 100;
-
 std::string Option(const Step& step, std::string_view name)
 {
     const auto it = step.options.find(name);
@@ -31,7 +29,7 @@ std::string CheckBatch(const Step& step)
         if (!plan) return Cat({"batch --serial: ", plan.message()});
     }
     if (step.options.count("--retries") && !ParseUnsigned(Option(step, "--retries"), kMaxRetries))
-        return Cat({"batch --retries ", Option(step, "--retries"), ": give a number of rounds from 0 to 100"});
+        return Cat({"batch --retries ", Option(step, "--retries"), ": ", RetriesRangeText()});
     if (step.options.count("--log") && Option(step, "--log").empty()) return "batch --log needs a file name";
     return {};
 }

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "rom/rom.h"
+#include "session/session.h"
 
 namespace vexo::gui {
 namespace {
@@ -88,7 +89,7 @@ void FindPartDialog::accept()
     }
     m_answer->setText(FromCore(part->note));
     QDialog::accept();
-    emit partFound(part->device, FromCore(part->note));
+    emit partFound(part->device, FromCore(Session::PartNote(*part)));
 }
 
 // --- programming options ---
@@ -98,10 +99,10 @@ OptionsDialog::OptionsDialog(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("OptionsDialog"));
     setWindowTitle(QStringLiteral("Options"));
     m_retries = new QSpinBox(this);
-    m_retries->setRange(0, 100);
+    m_retries->setRange(0, int(kMaxRetries));
     m_retries->setToolTip(QStringLiteral("Write ROM and Auto Write: more pulse rounds for bytes still short"));
     m_pulseMicros = new QSpinBox(this);
-    m_pulseMicros->setRange(0, int(CRom::kMaxPulseMicros));
+    m_pulseMicros->setRange(0, int(kMaxPulseMicroseconds));
     m_pulseMicros->setSuffix(QStringLiteral(" \u00B5s"));
     m_pulseMicros->setToolTip(QStringLiteral("A real pause inside each program pulse; 0 keeps it as short "
                                              "as the port makes it"));

@@ -282,12 +282,9 @@ void CFileNameDlg::DoDataExchange(bool bSaveAndValidate)
 void CFileNameDlg::OnOK()
 {
     if (!m_app.m_pRom) return;
-    if (const Status clash = m_app.CheckSaveTarget(ToCore(m_strName)); !clash) {
-        m_app.Ui().AppMessageBox(clash.message());
-        return;
-    }
     CVexoWriterApp::CommandScope running(m_app);
-    // The save reports its own outcome; the dialog stays up until it returns.
+    // The save reports its own outcome, a held file included; the dialog
+    // stays up until it returns.
     static_cast<void>(m_app.TheSession().SaveChip(ToCore(m_strName)));
 }
 

@@ -181,7 +181,7 @@ Status CRom::SetPulseMicros(std::uint32_t micros)
 {
     if (micros > kMaxPulseMicros)
         return Status::Fail("a program pulse of " + std::to_string(micros) +
-                            " us is out of range; give 0 to 10000");
+                            " us is out of range; give 0 to " + std::to_string(kMaxPulseMicros));
     m_pulseMicros = micros;
     return {};
 }

@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include "base/text.h"
+#include "port/fault_port.h"
 #include "rom/catalogue.h"
 #include "rom/checksum.h"
 
@@ -31,6 +32,25 @@ Status Session::CheckFiles(const PortSetup& setup, std::vector<FileRole> stepFil
     std::vector<FileRole> roles = HeldFiles(setup);
     for (FileRole& role : stepFiles) roles.push_back(std::move(role));
     return CheckFileRoles(roles);
+}
+
+Result<PortSetup> Session::MakePortSetup(const PortWords& words, std::uint32_t defaultChipSize,
+                                         std::vector<FileRole> stepFiles)
+{
+    if (const Status port = ParsePortDescription(words.port); !port)
+        return Status::Fail(Cat({"--port ", words.port, ": ", port.message()}));
+    if (words.fault) {
+        if (const Result<FaultConfig> fault = ParseFaultDescription(*words.fault); !fault)
+            return Status::Fail(Cat({"--fault ", *words.fault, ": ", fault.message()}));
+    }
+    PortSetup setup;
+    setup.description = words.port;
+    setup.wrapping.fault = words.fault.value_or(std::string());
+    setup.wrapping.tracePath = words.trace;
+    setup.wrapping.vcdPath = words.vcd;
+    setup.defaultChipSize = defaultChipSize;
+    if (Status clash = CheckFiles(setup, std::move(stepFiles)); !clash) return clash;
+    return setup;
 }
 
 Status Session::CheckSaveTarget(const std::string& path) const
@@ -71,12 +91,22 @@ void Session::Start()
     static_cast<void>(SetProgramSettings(m_settings));  // checked when they were set
 }
 
+std::string RetriesRangeText()
+{
+    return "give a number of rounds from 0 to " + std::to_string(kMaxRetries);
+}
+
+std::string PulseRangeText()
+{
+    return "give microseconds from 0 to " + std::to_string(kMaxPulseMicroseconds);
+}
+
 Status Session::SetProgramSettings(const ProgramSettings& settings)
 {
-    if (settings.retries < 0 || settings.retries > 100)
-        return Status::Fail("retries: give a number of rounds from 0 to 100");
-    if (settings.pulseMicros > CRom::kMaxPulseMicros)
-        return Status::Fail("pulse width: give microseconds from 0 to 10000");
+    if (settings.retries < 0 || unsigned(settings.retries) > kMaxRetries)
+        return Status::Fail("retries: " + RetriesRangeText());
+    if (settings.pulseMicros > kMaxPulseMicroseconds)
+        return Status::Fail("pulse width: " + PulseRangeText());
     m_settings = settings;
     if (m_rom) {
         m_rom->m_retries = settings.retries;
@@ -148,6 +178,12 @@ bool Session::OpenImage(const std::string& path)
 
 bool Session::SaveChip(const std::string& path)
 {
+    // A file the session holds (the chip file, the trace, the capture) is
+    // never saved over; the chip is not even read then.
+    if (const Status clash = CheckSaveTarget(path); !clash) {
+        m_ui.AppMessageBox(clash.message());
+        return false;
+    }
     m_rom->m_strSaveName = path;
     const bool saved = m_rom->SaveBuffer();
     BufferReplaced();  // the chip was read into the buffer first

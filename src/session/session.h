@@ -36,11 +36,27 @@ struct PortSetup {
     std::uint32_t defaultChipSize = 0x8000;
 };
 
+// The programming settings' limits, for every parser, dialog and help text.
+inline constexpr unsigned kMaxRetries = 100;
+inline constexpr std::uint32_t kMaxPulseMicroseconds = CRom::kMaxPulseMicros;
+// "give a number of rounds from 0 to 100", "give microseconds from 0 to 10000"
+std::string RetriesRangeText();
+std::string PulseRangeText();
+
+// The port as the operator gave it, in words: --port, --fault (unset for
+// none), --trace and --vcd.
+struct PortWords {
+    std::string port = "sim";
+    std::optional<std::string> fault;
+    std::string trace;
+    std::string vcd;
+};
+
 // How the programming pass runs; every setting off by default, which is
 // the wire traffic the module has always seen.
 struct ProgramSettings {
-    int retries = 0;                 // extra pulse rounds for bytes still short (0..100)
-    std::uint32_t pulseMicros = 0;   // a real pause inside each program pulse (0..10000)
+    int retries = 0;                 // extra pulse rounds for bytes still short (0..kMaxRetries)
+    std::uint32_t pulseMicros = 0;   // a real pause inside each program pulse (0..kMaxPulseMicroseconds)
     bool skipBlank = false;          // leave out bytes whose buffer value is 0xFF
 };
 
@@ -66,6 +82,11 @@ public:
     // roles: the chip file, the trace, the capture, and `stepFiles` (the
     // files the operator's steps will read and write).
     static Status CheckFiles(const PortSetup& setup, std::vector<FileRole> stepFiles = {});
+    // The setup to open from the operator's words: the port's description
+    // ("--port P: …"), then the faults' ("--fault F: …"), then no file in two
+    // roles (CheckFiles, with `stepFiles`), each refused with its reason.
+    static Result<PortSetup> MakePortSetup(const PortWords& words, std::uint32_t defaultChipSize,
+                                           std::vector<FileRole> stepFiles = {});
     // Refuses a save target that is a file the session holds open.
     Status CheckSaveTarget(const std::string& path) const;
 
@@ -110,7 +131,9 @@ public:
     // --- files ---
     bool OpenImage();                          // Open BIN File: the chooser
     bool OpenImage(const std::string& path);   // Open BIN File, already chosen
-    bool SaveChip(const std::string& path);    // read the device, save it to path
+    // Read the device, save it to path; a file the session holds is refused
+    // in a box (CheckSaveTarget) before the chip is read.
+    bool SaveChip(const std::string& path);
     // The image's file, as last loaded; empty when the buffer holds none.
     const std::string& ImagePath() const { return m_rom->ImagePath(); }
     // Where the buffer's image came from, as the production log records it:
@@ -171,12 +194,16 @@ public:
     // width. Exit status 0 when the port opened and a module answers.
     PortCheckReport CheckPort(PortCheckOptions check);
     PortCheckReport CheckPort();  // this machine, as the user running it
-    // Device selection by the number printed on a chip ("M27C512-12F1"):
-    // the device is selected and the part's note, when it has one, goes to
-    // the operator. An unknown number fails naming the closest matches.
+    // Device selection by type name ("27C512") or by the number printed on
+    // a chip ("M27C512-12F1"): the device is selected and the part's note,
+    // when it has one, goes to the operator (PartNote). An unknown name
+    // fails naming the closest matches.
     Result<PartInfo> SelectPart(std::string_view part);
     // The same look-up without selecting anything (the DIP-switch dialog).
     static Result<PartInfo> LookUpPart(std::string_view part);
+    // The operator's line for a part's note ("27C512: cannot erase …");
+    // empty when the part has none.
+    static std::string PartNote(const PartInfo& part);
     // Whether the line test can drive the control register's bit 4 on this
     // port (ppdev keeps it to the kernel).
     bool LineTestCanDriveBit4() const;

@@ -57,8 +57,13 @@ Result<PartInfo> Session::SelectPart(std::string_view part)
     Result<PartInfo> found = LookUpPart(part);
     if (!found) return found;
     SelectDevice(found->device);
-    if (!found->note.empty()) m_ui.Note(Cat({found->family, ": ", found->note}));
+    if (const std::string note = PartNote(*found); !note.empty()) m_ui.Note(note);
     return found;
+}
+
+std::string Session::PartNote(const PartInfo& part)
+{
+    return part.note.empty() ? std::string() : Cat({part.family, ": ", part.note});
 }
 
 bool Session::LineTestCanDriveBit4() const

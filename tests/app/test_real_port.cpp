@@ -104,6 +104,8 @@ void RealPortTest::findPartOpensItsDipDialog()
     QVERIFY(!find->isVisible());
     QVERIFY(gui.app->DipDialog(1)->isVisible());
     QVERIFY(gui.Frame()->m_pMessagePane->text().contains(QStringLiteral("cannot erase")));
+    // The note's line is the command line's: the part's family first.
+    QVERIFY(gui.Frame()->m_pMessagePane->text().contains(QStringLiteral("W27C512: electrically erasable")));
     // The DIP dialog's OK selects the device, as after Device Type.
     gui.app->DipDialog(1)->accept();
     QCOMPARE(int(gui.Rom().m_nDevice), 1);

@@ -122,6 +122,27 @@ TEST(SessionParts, SelectByNumberWithNoteAndUnknownNamesClosest)
     EXPECT_EQ(Session::LookUpPart("27c010")->device, 2);
 }
 
+TEST(SessionParts, TypeNamesAndNumbersAreOneSelectionWithOneNoteLine)
+{
+    NoteRecorder ui;
+    Session session(ui);
+    session.OpenPort(PortSetup{"sim", {}, 0x80000});
+    session.Start();
+
+    // A type name is a selection like a number: no note of its own.
+    ASSERT_TRUE(session.SelectPart("27c020"));
+    EXPECT_EQ(session.Rom().m_nDevice, 3);
+    EXPECT_TRUE(ui.notes.empty());
+
+    // The note goes to the operator as the line both programs show.
+    const Result<PartInfo> part = session.SelectPart("W27C512-45Z");
+    ASSERT_TRUE(part);
+    ASSERT_EQ(ui.notes.size(), 1u);
+    EXPECT_EQ(ui.notes[0], Session::PartNote(*part));
+    EXPECT_EQ(ui.notes[0].rfind("W27C512: electrically erasable: ", 0), 0u) << ui.notes[0];
+    EXPECT_EQ(Session::PartNote(*Session::LookUpPart("27C512")), "");
+}
+
 TEST(SessionParts, LineTestBit4FollowsTheBackend)
 {
     NoteRecorder ui;

@@ -83,6 +83,26 @@ TEST_F(SessionTest, ANamedImageLoadsAndThePanelNamesIt)
     EXPECT_FALSE(s.Rom().ImageLoaded());
 }
 
+TEST_F(SessionTest, ProgrammingLimitsAreOneRuleWithItsOwnTexts)
+{
+    Session& s = Start();
+    // Both ends of each range are taken, one past is refused with the text
+    // every front end shows.
+    EXPECT_TRUE(s.SetProgramSettings({int(kMaxRetries), kMaxPulseMicroseconds, false}));
+    EXPECT_TRUE(s.SetProgramSettings({0, 0, false}));
+    const Status retries = s.SetProgramSettings({int(kMaxRetries) + 1, 0, false});
+    EXPECT_EQ(retries.message(), "retries: give a number of rounds from 0 to 100");
+    EXPECT_EQ(s.SetProgramSettings({-1, 0, false}).message(), retries.message());
+    EXPECT_EQ(s.SetProgramSettings({0, kMaxPulseMicroseconds + 1, false}).message(),
+              "pulse width: give microseconds from 0 to 10000");
+    EXPECT_EQ(RetriesRangeText(), "give a number of rounds from 0 to 100");
+    EXPECT_EQ(PulseRangeText(), "give microseconds from 0 to 10000");
+    // The device object's own check agrees with the session's.
+    EXPECT_TRUE(s.Rom().SetPulseMicros(kMaxPulseMicroseconds));
+    EXPECT_EQ(s.Rom().SetPulseMicros(kMaxPulseMicroseconds + 1).message(),
+              "a program pulse of 10001 us is out of range; give 0 to 10000");
+}
+
 TEST_F(SessionTest, ProgrammingSettingsAreCheckedAndReachEveryDeviceObject)
 {
     Session& s = Start();
@@ -118,6 +138,58 @@ TEST_F(SessionTest, HeldFilesCannotBeSavedOver)
     clash.wrapping.tracePath = dir.File("trace.txt");
     EXPECT_TRUE(Session::CheckFiles(clash));
     EXPECT_FALSE(Session::CheckFiles(clash, {{"load", dir.File("trace.txt"), false, 1}}));
+}
+
+TEST_F(SessionTest, SaveChipRefusesAHeldFileBeforeReadingTheChip)
+{
+    const std::string chip = dir.File("chip.bin");
+    Session& s = Start("sim:chip=" + chip);
+    s.Rom().m_Buffer[0] = 0x12;
+    EXPECT_FALSE(s.SaveChip(chip));
+    const Messages boxes = ui.Take();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("are the same file"), std::string::npos) << boxes[0];
+    EXPECT_EQ(s.Rom().m_Buffer[0], 0x12);  // the chip was not read
+
+    EXPECT_TRUE(s.SaveChip(dir.File("dump.bin")));
+    EXPECT_EQ(s.Rom().m_Buffer[0], 0xFF);
+}
+
+TEST_F(SessionTest, PortWordsAreCheckedOnceIntoASetup)
+{
+    PortWords words;
+    words.port = "sim:chip=" + dir.File("chip.bin");
+    words.fault = "seed=1,flip=0.5";
+    words.trace = dir.File("wire.log");
+    Result<PortSetup> made = Session::MakePortSetup(words, 0x20000);
+    ASSERT_TRUE(made) << made.message();
+    EXPECT_EQ(made->description, words.port);
+    EXPECT_EQ(made->wrapping.fault, "seed=1,flip=0.5");
+    EXPECT_EQ(made->wrapping.tracePath, words.trace);
+    EXPECT_EQ(made->defaultChipSize, 0x20000u);
+
+    // Each refusal names the option and its value, the port's first.
+    PortWords bad = words;
+    bad.port = "nosuch";
+    bad.fault = "flip=2";
+    const Result<PortSetup> port = Session::MakePortSetup(bad, 0x8000);
+    ASSERT_FALSE(port);
+    EXPECT_EQ(port.message().rfind("--port nosuch: ", 0), 0u) << port.message();
+    bad.port = "sim";
+    const Result<PortSetup> fault = Session::MakePortSetup(bad, 0x8000);
+    ASSERT_FALSE(fault);
+    EXPECT_EQ(fault.message().rfind("--fault flip=2: ", 0), 0u) << fault.message();
+    // Given empty is not "none".
+    bad.fault = "";
+    EXPECT_EQ(Session::MakePortSetup(bad, 0x8000).message(), "--fault : empty fault description");
+    bad.fault.reset();
+    EXPECT_TRUE(Session::MakePortSetup(bad, 0x8000));
+
+    // The chip file in a second role, among the steps' files too.
+    words.trace = dir.File("chip.bin");
+    EXPECT_FALSE(Session::MakePortSetup(words, 0x8000));
+    words.trace.clear();
+    EXPECT_FALSE(Session::MakePortSetup(words, 0x8000, {{"save", dir.File("chip.bin"), false, 1}}));
 }
 
 TEST_F(SessionTest, FinishResetsTheDeviceObjectAndNamesATraceThatLostLines)
