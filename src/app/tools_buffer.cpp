@@ -98,8 +98,8 @@ void AddBufferMenu(CMainFrame& frame, CVexoWriterApp& app, QMenu* menu)
     });
     command(ID_BUFFER_CHECKSUM, QStringLiteral("Checksum"), [&app, &frame] {
         frame.RunSessionCommand([&](Session& s) {
-            const Result<std::string> line = s.ChecksumLine(s.DeviceRange());
-            Tell(app, line ? *line : line.message());
+            const Result<ChecksumReport> sums = s.Checksum(s.DeviceRange());
+            Tell(app, sums ? sums->Line() : sums.message());
         });
     });
 }

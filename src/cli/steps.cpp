@@ -87,16 +87,11 @@ bool RunStatus(StepContext& c, const Step&)
     }
     // Under --json each line also as its field and value; a file name's
     // line ends stay inside its record.
-    for (const std::string& text : c.session.StatusLines(c.ui.HexCountText())) {
-        const std::string_view line = text;
+    for (const StatusField& field : c.session.StatusFields(c.ui.HexCountText())) {
         JsonObject fields;
-        if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-            std::string_view name = line.substr(0, colon), value = line.substr(colon + 1);
-            while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-            while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-            fields.String("field", name).String("value", value);
-        }
-        Emit(c, line, fields);
+        if (!field.name.empty() || !field.value.empty() || field.line.find(':') != std::string::npos)
+            fields.String("field", field.name).String("value", field.value);
+        Emit(c, field.line, fields);
     }
     return true;
 }
@@ -104,16 +99,15 @@ bool RunStatus(StepContext& c, const Step&)
 // --- image tools ---
 
 // "00000-07FFF sum16 0x1a2b crc32 0xcbf43926", with its parts as fields under --json.
-void EmitChecksum(StepContext& c, const std::string& line)
+void EmitChecksum(StepContext& c, const ChecksumReport& report)
 {
     JsonObject fields;
-    const std::size_t sum = line.find(" sum16 "), crc = line.find(" crc32 ");
-    if (c.json && sum != std::string::npos && crc != std::string::npos && crc > sum) {
-        fields.String("range", std::string_view(line).substr(0, sum))
-            .String("sum16", std::string_view(line).substr(sum + 7, crc - sum - 7))
-            .String("crc32", std::string_view(line).substr(crc + 7));
+    if (c.json) {
+        fields.String("range", report.RangeText())
+            .String("sum16", FormatSum16(report.sums.sum16).substr(6))
+            .String("crc32", FormatCrc32(report.sums.crc32).substr(6));
     }
-    Emit(c, line, fields);
+    Emit(c, report.Line(), fields);
 }
 
 std::string CheckChecksum(const Step& step)
@@ -131,19 +125,19 @@ bool RunChecksum(StepContext& c, const Step& step)
 {
     const auto option = step.options.find("--range");
     if (option == step.options.end()) {
-        EmitChecksum(c, c.session.ChecksumLine());
+        EmitChecksum(c, c.session.Checksum());
         return true;
     }
     const std::size_t space = option->second.find(' ');
     const Result<BufferRange> range =
         ParseRangeArgs({option->second.substr(0, space), option->second.substr(space + 1)});
-    const Result<std::string> line =
-        range ? c.session.ChecksumLine(*range) : Result<std::string>(Status::Fail(range.message()));
-    if (!line) {
-        ReportFailure(c, Cat({"checksum: ", line.message()}));
+    const Result<ChecksumReport> sums =
+        range ? c.session.Checksum(*range) : Result<ChecksumReport>(Status::Fail(range.message()));
+    if (!sums) {
+        ReportFailure(c, Cat({"checksum: ", sums.message()}));
         return false;
     }
-    EmitChecksum(c, *line);
+    EmitChecksum(c, *sums);
     return true;
 }
 

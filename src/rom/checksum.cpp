@@ -54,11 +54,22 @@ std::string FormatChecksums(const Checksums& sums)
 
 std::string FormatChecksumLine(std::uint32_t first, const std::uint8_t* data, std::size_t size)
 {
-    if (size == 0) return "(empty) " + FormatChecksums(ComputeChecksums(data, 0));
-    char range[32];
-    const std::uint32_t last = size ? std::uint32_t(first + size - 1) : first;
-    std::snprintf(range, sizeof range, "%05X-%05X ", unsigned(first), unsigned(last));
-    return range + FormatChecksums(ComputeChecksums(data, size));
+    return MakeChecksumReport(first, data, size).Line();
 }
+
+ChecksumReport MakeChecksumReport(std::uint32_t first, const std::uint8_t* data, std::size_t size)
+{
+    return {first, size, ComputeChecksums(data, size)};
+}
+
+std::string ChecksumReport::RangeText() const
+{
+    if (size == 0) return "(empty)";
+    char range[32];
+    std::snprintf(range, sizeof range, "%05X-%05X", unsigned(first), unsigned(first + size - 1));
+    return range;
+}
+
+std::string ChecksumReport::Line() const { return RangeText() + " " + FormatChecksums(sums); }
 
 }  // namespace vexo

@@ -37,4 +37,17 @@ std::string FormatChecksums(const Checksums& sums);  // "sum16 0x1a2b crc32 0xcb
 // ("(empty) ..." when size is 0).
 std::string FormatChecksumLine(std::uint32_t first, const std::uint8_t* data, std::size_t size);
 
+// A range's sums as the session hands them to the front ends, which format
+// them: Line() is FormatChecksumLine's text, RangeText() its first word.
+struct ChecksumReport {
+    std::uint32_t first = 0;
+    std::size_t size = 0;  // 0: the empty range
+    Checksums sums;
+
+    std::string RangeText() const;  // "00000-07FFF", or "(empty)"
+    std::string Line() const;       // "00000-07FFF sum16 0x1a2b crc32 0xcbf43926"
+};
+
+ChecksumReport MakeChecksumReport(std::uint32_t first, const std::uint8_t* data, std::size_t size);
+
 }  // namespace vexo

@@ -197,9 +197,9 @@ bool Session::ReadRom()
     return read;
 }
 
-std::string Session::ChecksumLine()
+ChecksumReport Session::Checksum() const
 {
-    return FormatChecksumLine(0, m_rom->m_Buffer.get(), m_rom->DeviceSize());
+    return MakeChecksumReport(0, m_rom->m_Buffer.get(), m_rom->DeviceSize());
 }
 
 ConvertResult Session::Convert(const std::string& in, const std::string& out, const ConvertOptions& options)
@@ -207,24 +207,38 @@ ConvertResult Session::Convert(const std::string& in, const std::string& out, co
     return ConvertImageFile(in, out, options);
 }
 
-std::vector<std::string> Session::StatusLines(std::string_view hexCount) const
+std::vector<StatusField> Session::StatusFields(std::string_view hexCount) const
 {
     const CInfoPanel& p = m_panel;
     while (!hexCount.empty() && (hexCount.back() == ' ' || hexCount.back() == '\n' || hexCount.back() == '\r'))
         hexCount.remove_suffix(1);
-    return {Cat({"Port Type: ", p.m_strPort}),
-            Cat({"File Name: ", p.m_strFileName}),
-            Cat({"Device Type: ", p.m_strDevice}),
-            Cat({"Program Speed: ", p.m_strSpeed}),
-            Cat({"Buffer Start Address: ", p.m_strStartAddr}),
-            Cat({"Buffer end Address: ", p.m_strEndAddr}),
-            std::string(hexCount)};
+    const auto field = [](std::string_view name, const std::string& value) {
+        return StatusField{Cat({name, ": ", value}), std::string(name), value};
+    };
+    std::vector<StatusField> fields{field("Port Type", p.m_strPort),
+                                    field("File Name", p.m_strFileName),
+                                    field("Device Type", p.m_strDevice),
+                                    field("Program Speed", p.m_strSpeed),
+                                    field("Buffer Start Address", p.m_strStartAddr),
+                                    field("Buffer end Address", p.m_strEndAddr)};
+    // The Hex Count pane's text as the front end shows it ("Hex Count: 0x8000",
+    // "Hex Counter :"): its field and value are what stands around the colon.
+    StatusField count{std::string(hexCount), {}, {}};
+    if (const std::size_t colon = hexCount.find(':'); colon != std::string_view::npos) {
+        std::string_view name = hexCount.substr(0, colon), value = hexCount.substr(colon + 1);
+        while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+        while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+        count.name = name;
+        count.value = value;
+    }
+    fields.push_back(std::move(count));
+    return fields;
 }
 
 std::string Session::StatusText(std::string_view hexCount) const
 {
     std::string text;
-    for (const std::string& line : StatusLines(hexCount)) text += line + "\n";
+    for (const StatusField& field : StatusFields(hexCount)) text += field.line + "\n";
     return text;
 }
 

@@ -17,6 +17,7 @@
 #include "base/file_roles.h"
 #include "commands/production.h"
 #include "port/port_open.h"
+#include "rom/checksum.h"
 #include "rom/buffer_ops.h"
 #include "rom/edit_history.h"
 #include "rom/diagnosis.h"
@@ -67,6 +68,14 @@ struct PortReport {
     std::vector<std::string> wrapErrors;  // wrappers left out, and why
     bool simulated = false;
     bool opened = false;              // the described port (not the stand-in) is in use
+};
+
+// One line of `status`: the text as shown, and its field and value
+// (both empty for a line without a colon).
+struct StatusField {
+    std::string line;   // "File Name: a.bin"
+    std::string name;   // "File Name"
+    std::string value;  // "a.bin"
 };
 
 class Session {
@@ -153,16 +162,17 @@ public:
     bool AutoWrite() { const bool ok = m_rom->AutoWrite(); ReportRetries(ok); return ok; }
 
     // --- image tools ---
-    // "00000-07FFF sum16 0x1a2b crc32 0xcbf43926" over the device's range.
-    std::string ChecksumLine();
+    // The sums over the device's range; Line() is
+    // "00000-07FFF sum16 0x1a2b crc32 0xcbf43926".
+    ChecksumReport Checksum() const;
     static ConvertResult Convert(const std::string& in, const std::string& out,
                                  const ConvertOptions& options);
 
     // The panel's six lines and the given Hex Count text, one per line.
     std::string StatusText(std::string_view hexCount) const;
-    // The same lines each on its own ("File Name: a.bin"), whatever line
-    // ends a file name holds.
-    std::vector<std::string> StatusLines(std::string_view hexCount) const;
+    // The same lines each on its own, with its field and value
+    // ("File Name: a.bin"), whatever line ends a file name holds.
+    std::vector<StatusField> StatusFields(std::string_view hexCount) const;
 
     // --- programming settings (kept here, handed to each new device object) ---
     Status SetProgramSettings(const ProgramSettings& settings);
@@ -220,8 +230,8 @@ public:
     // Write files without reading the chip; refused for a file the session holds.
     Status SplitImage(const std::vector<std::string>& files) const;
     Status ExportDevice(const std::string& file) const;
-    // "00100-001FF sum16 0x1a2b crc32 0xcbf43926" over an inclusive range.
-    Result<std::string> ChecksumLine(BufferRange range) const;
+    // The sums over an inclusive range ("00100-001FF sum16 … crc32 …").
+    Result<ChecksumReport> Checksum(BufferRange range) const;
     // The device's range of the buffer, as `checksum` covers it.
     BufferRange DeviceRange() const;
     Status Undo();

@@ -82,11 +82,11 @@ Status Session::ExportDevice(const std::string& file) const
 
 BufferRange Session::DeviceRange() const { return {0, m_rom->DeviceSize() - 1}; }
 
-Result<std::string> Session::ChecksumLine(BufferRange range) const
+Result<ChecksumReport> Session::Checksum(BufferRange range) const
 {
-    if (const Result<Checksums> sums = vexo::ChecksumRange(*m_rom, range); !sums)
-        return Status::Fail(sums.message());
-    return FormatChecksumLine(range.first, m_rom->m_Buffer.get() + range.first, range.Size());
+    const Result<Checksums> sums = vexo::ChecksumRange(*m_rom, range);
+    if (!sums) return Status::Fail(sums.message());
+    return ChecksumReport{range.first, range.Size(), *sums};
 }
 
 Status Session::Undo()

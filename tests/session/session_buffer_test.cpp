@@ -106,14 +106,37 @@ TEST_F(SessionBuffer, FilesTheSessionHoldsAreNoTargets)
     EXPECT_TRUE(session.ExportDevice(dir.File("out.hex")).ok());
 }
 
-TEST_F(SessionBuffer, ChecksumOfARange)
+TEST_F(SessionBuffer, ChecksumOfARangeIsTypedAndFormatsAsTheLine)
 {
-    const Result<std::string> line = session.ChecksumLine({0x100, 0x1FF});
-    ASSERT_TRUE(line.ok());
-    EXPECT_EQ(*line, FormatChecksumLine(0x100, image.data() + 0x100, 0x100));
-    EXPECT_EQ(*session.ChecksumLine(session.DeviceRange()), session.ChecksumLine());
-    EXPECT_FALSE(session.ChecksumLine({0x200, 0x100}).ok());
-    EXPECT_FALSE(session.ChecksumLine({0, kBufferSize}).ok());
+    const Result<ChecksumReport> sums = session.Checksum({0x100, 0x1FF});
+    ASSERT_TRUE(sums.ok());
+    EXPECT_EQ(sums->first, 0x100u);
+    EXPECT_EQ(sums->size, 0x100u);
+    EXPECT_EQ(sums->sums.sum16, Sum16(image.data() + 0x100, 0x100));
+    EXPECT_EQ(sums->sums.crc32, Crc32(image.data() + 0x100, 0x100));
+    EXPECT_EQ(sums->RangeText(), "00100-001FF");
+    EXPECT_EQ(sums->Line(), FormatChecksumLine(0x100, image.data() + 0x100, 0x100));
+    EXPECT_EQ(session.Checksum(session.DeviceRange())->Line(), session.Checksum().Line());
+    EXPECT_FALSE(session.Checksum({0x200, 0x100}).ok());
+    EXPECT_FALSE(session.Checksum({0, kBufferSize}).ok());
+}
+
+TEST_F(SessionBuffer, StatusLinesCarryTheirFieldsAndValues)
+{
+    const std::vector<StatusField> fields = session.StatusFields("Hex Count: 0x8000 \n");
+    ASSERT_EQ(fields.size(), 7u);
+    EXPECT_EQ(fields[2].name, "Device Type");
+    EXPECT_EQ(fields[2].line, "Device Type: " + fields[2].value);
+    EXPECT_EQ(fields[6].line, "Hex Count: 0x8000");
+    EXPECT_EQ(fields[6].name, "Hex Count");
+    EXPECT_EQ(fields[6].value, "0x8000");
+    // A pane without a colon has no field; the text is kept as it is.
+    const StatusField bare = session.StatusFields("Ready").back();
+    EXPECT_EQ(bare.line, "Ready");
+    EXPECT_TRUE(bare.name.empty() && bare.value.empty());
+    std::string text;
+    for (const StatusField& f : fields) text += f.line + "\n";
+    EXPECT_EQ(session.StatusText("Hex Count: 0x8000"), text);
 }
 
 }  // namespace

@@ -165,7 +165,7 @@ TEST_F(SessionProduction, TheRecordSaysWhatWasProgrammed)
     EXPECT_TRUE(Has(record, "\"image\":\"" + fw + "\",\"image_crc32\":\"" + DeviceCrc() +
                                 "\",\"image_edited\":true"))
         << record;
-    const std::string sums = session->ChecksumLine();
+    const std::string sums = session->Checksum().Line();
     EXPECT_TRUE(SameText(sums.substr(sums.size() - 10), DeviceCrc())) << sums;
     // Undone, the buffer is the file's again.
     ASSERT_TRUE(session->Undo().ok());
