@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 #include "port/port.h"
@@ -41,12 +42,57 @@ inline constexpr std::array<WireLine, 15> kWireLines{{
     {"S7", kStatusPort, 0x80, "module present: answers 1 while D0 is 0", false},
 }};
 
-// The bit of a named line; a name not in the table does not compile.
-consteval std::uint8_t WireMask(std::string_view name)
+// The named line; a name not in the table does not compile.
+consteval WireLine Wire(std::string_view name)
 {
     for (const WireLine& line : kWireLines)
-        if (line.name == name) return line.mask;
+        if (line.name == name) return line;
     throw "no such line";
+}
+
+// The bit of a named line.
+consteval std::uint8_t WireMask(std::string_view name) { return Wire(name).mask; }
+
+// Operations on a register value, one line at a time. They fold to the
+// line's mask, so a caller's register write is what a literal mask makes.
+constexpr std::uint8_t SetLine(std::uint8_t value, WireLine line)
+{
+    return std::uint8_t(value | line.mask);
+}
+constexpr std::uint8_t ClearLine(std::uint8_t value, WireLine line)
+{
+    return std::uint8_t(value & ~line.mask);
+}
+// The register value with the line's bit at `high`.
+constexpr std::uint8_t PutLine(std::uint8_t value, WireLine line, bool high)
+{
+    return high ? SetLine(value, line) : ClearLine(value, line);
+}
+constexpr bool LineHigh(std::uint8_t value, WireLine line) { return (value & line.mask) != 0; }
+// The line's function with its polarity: on while the bit is 1, or 0 for
+// an active-low line.
+constexpr bool LineOn(std::uint8_t value, WireLine line) { return LineHigh(value, line) != line.activeLow; }
+// The register value with the line's function turned on or off.
+constexpr std::uint8_t TurnLine(std::uint8_t value, WireLine line, bool on)
+{
+    return PutLine(value, line, on != line.activeLow);
+}
+
+// The lines of `names` together: their masks, and their bits as they stand
+// when every one of them is on.
+struct WireGroup {
+    std::uint8_t mask = 0;
+    std::uint8_t on = 0;
+};
+consteval WireGroup WireLinesOn(std::initializer_list<std::string_view> names)
+{
+    WireGroup group;
+    for (std::string_view name : names) {
+        const WireLine line = Wire(name);
+        group.mask = std::uint8_t(group.mask | line.mask);
+        if (!line.activeLow) group.on = std::uint8_t(group.on | line.mask);
+    }
+    return group;
 }
 
 }  // namespace vexo
