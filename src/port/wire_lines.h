@@ -22,24 +22,26 @@ struct WireLine {
     std::uint8_t mask;         // the bit in that register
     std::string_view role;     // what the module does with it
     bool activeLow;            // the function is on while the bit is 0
+    int pin;                   // on the 25-pin connector; 0: a register bit without a pin
+    bool pinInverted;          // the port hardware inverts the bit on its way to the pin
 };
 
 inline constexpr std::array<WireLine, 15> kWireLines{{
-    {"D0", kDataPort, 0x01, "address clock: the module shifts D1 in on the rising edge", false},
-    {"D1", kDataPort, 0x02, "address data, most significant bit first; 1 for the first read sample", false},
-    {"D2", kDataPort, 0x04, "read clock: a 0-1-0 pulse shifts the next read bit onto S6", false},
-    {"D3", kDataPort, 0x08, "data bit 3 of the byte being programmed", false},
-    {"D4", kDataPort, 0x10, "data bit 4 of the byte being programmed", false},
-    {"D5", kDataPort, 0x20, "data bit 5 of the byte being programmed", false},
-    {"D6", kDataPort, 0x40, "data bit 6 of the byte being programmed", false},
-    {"D7", kDataPort, 0x80, "data bit 7 of the byte being programmed", false},
-    {"C0", kControlPort, 0x01, "program enable, with C1 and C2: on while C0 is 0", true},
-    {"C1", kControlPort, 0x02, "program enable, with C0 and C2: on while C1 is 1", false},
-    {"C2", kControlPort, 0x04, "program enable with C0 and C1; set by the module check", false},
-    {"C3", kControlPort, 0x08, "program pulse (27C256, 27C512); set while reading", false},
-    {"C4", kControlPort, 0x10, "with C3, the program pulse of 27C010 to 27C040", false},
-    {"S6", kStatusPort, 0x40, "read data: the read byte's current bit, inverted", true},
-    {"S7", kStatusPort, 0x80, "module present: answers 1 while D0 is 0", false},
+    {"D0", kDataPort, 0x01, "address clock: the module shifts D1 in on the rising edge", false, 2, false},
+    {"D1", kDataPort, 0x02, "address data, most significant bit first; 1 for the first read sample", false, 3, false},
+    {"D2", kDataPort, 0x04, "read clock: a 0-1-0 pulse shifts the next read bit onto S6", false, 4, false},
+    {"D3", kDataPort, 0x08, "data bit 3 of the byte being programmed", false, 5, false},
+    {"D4", kDataPort, 0x10, "data bit 4 of the byte being programmed", false, 6, false},
+    {"D5", kDataPort, 0x20, "data bit 5 of the byte being programmed", false, 7, false},
+    {"D6", kDataPort, 0x40, "data bit 6 of the byte being programmed", false, 8, false},
+    {"D7", kDataPort, 0x80, "data bit 7 of the byte being programmed", false, 9, false},
+    {"C0", kControlPort, 0x01, "program enable, with C1 and C2: on while C0 is 0", true, 1, true},
+    {"C1", kControlPort, 0x02, "program enable, with C0 and C2: on while C1 is 1", false, 14, true},
+    {"C2", kControlPort, 0x04, "program enable with C0 and C1; set by the module check", false, 16, false},
+    {"C3", kControlPort, 0x08, "program pulse (27C256, 27C512); set while reading", false, 17, true},
+    {"C4", kControlPort, 0x10, "with C3, the program pulse of 27C010 to 27C040", false, 0, false},
+    {"S6", kStatusPort, 0x40, "read data: the read byte's current bit, inverted", true, 10, false},
+    {"S7", kStatusPort, 0x80, "module present: answers 1 while D0 is 0", false, 11, true},
 }};
 
 // The named line; a name not in the table does not compile.

@@ -2,6 +2,8 @@
 // The line table and the operations read from it.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "port/wire_lines.h"
 
 namespace vexo {
@@ -27,6 +29,25 @@ TEST(WireLines, OperationsKeepTheOtherBitsAndFollowPolarity)
     constexpr WireGroup enable = WireLinesOn({"C0", "C1", "C2"});
     EXPECT_EQ(enable.mask, 0x07);
     EXPECT_EQ(enable.on, 0x06);
+}
+
+TEST(WireLines, EachLineIsOneBitOfOneRegisterAndOnePin)
+{
+    std::set<std::pair<std::uint16_t, std::uint8_t>> bits;
+    std::set<int> pins;
+    unsigned invertedControl = 0;
+    for (const WireLine& line : kWireLines) {
+        EXPECT_EQ(__builtin_popcount(line.mask), 1) << line.name;
+        EXPECT_TRUE(bits.insert({line.reg, line.mask}).second) << line.name;
+        if (line.pin != 0) EXPECT_TRUE(pins.insert(line.pin).second) << line.name;
+        if (line.reg == kControlPort && line.pinInverted) invertedControl |= line.mask;
+    }
+    // Strobe, Auto Feed and Select In are inverted on the connector, Init is not.
+    EXPECT_EQ(invertedControl, 0x0Bu);
+    EXPECT_TRUE(Wire("S7").pinInverted);
+    EXPECT_FALSE(Wire("S6").pinInverted);
+    EXPECT_EQ(Wire("C4").pin, 0);
+    EXPECT_EQ(pins.size(), kWireLines.size() - 1);
 }
 
 }  // namespace
