@@ -216,6 +216,30 @@ private:
     }
     void VerifyReadSetup();
     void ProgramPulse();
+    // The byte recipes every pass is made of, one byte each: a read as Read
+    // ROM and the blank check do it, a read as verify does it, and the
+    // programming of the buffer's byte. The reads are ReadPassByte's.
+    bool ReadAt(std::uint32_t address, std::uint8_t& value)
+    {
+        ResetLines();
+        ShiftAddress(address);
+        SetControlBit3();
+        return ReadPassByte(value);
+    }
+    bool VerifyReadAt(std::uint32_t address, std::uint8_t& value)
+    {
+        ResetLines();
+        ShiftAddress(address);
+        VerifyReadSetup();
+        Delay(10);
+        return ReadPassByte(value);
+    }
+    void ProgramAt(std::uint32_t address)
+    {
+        ProgramSetup();
+        ShiftAddress(address);
+        ProgramByte(m_Buffer[address]);
+    }
     // True when a stop was requested: the pass `pass` ends before the byte
     // at `address`, which is recorded if nothing stopped before.
     bool StopBefore(std::string_view pass, std::uint32_t address);
