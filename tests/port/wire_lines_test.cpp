@@ -39,7 +39,9 @@ TEST(WireLines, EachLineIsOneBitOfOneRegisterAndOnePin)
     for (const WireLine& line : kWireLines) {
         EXPECT_EQ(__builtin_popcount(line.mask), 1) << line.name;
         EXPECT_TRUE(bits.insert({line.reg, line.mask}).second) << line.name;
-        if (line.pin != 0) EXPECT_TRUE(pins.insert(line.pin).second) << line.name;
+        if (line.pin != 0) {
+            EXPECT_TRUE(pins.insert(line.pin).second) << line.name;
+        }
         if (line.reg == kControlPort && line.pinInverted) invertedControl |= line.mask;
     }
     // Strobe, Auto Feed and Select In are inverted on the connector, Init is not.
