@@ -97,8 +97,9 @@ void CRom::ShiftAddress(std::uint32_t address)
         g_byAddrByte = byte;
         for (int bit = 0; bit < 8; ++bit) {
             ClearDataLine(Wire("D0"));
-            // Bit 7 of the address byte onto the address data line.
-            WriteData(PutLine(g_byData, Wire("D1"), (g_byAddrByte & 0x80) != 0));
+            // Bit 7 of the address byte onto the address data line, without
+            // a branch on the address.
+            WriteData(ClearLine(g_byData, Wire("D1")) | Wire("D1").mask * ((g_byAddrByte >> 7) & 1u));
             SetDataLine(Wire("D0"));
             g_byAddrByte = std::uint8_t(g_byAddrByte << 1);
         }
