@@ -164,12 +164,14 @@ private:
     static constexpr std::uint8_t kAddressBit = WireMask("D1");
     static constexpr std::uint8_t kReadClock = WireMask("D2");
     static constexpr std::uint8_t kProgramStrobe = WireMask("C3");
-    // Control bits 0..2 as they stand during a program pulse: 1 and 2 set, 0 clear.
-    static constexpr std::uint8_t kProgramMask = 0x07;
-    static constexpr std::uint8_t kProgramEnable = 0x06;
+    // The program enable lines as they stand during a program pulse: each on.
+    static constexpr WireGroup kProgramEnableLines = WireLinesOn({"C0", "C1", "C2"});
+    static constexpr std::uint8_t kProgramMask = kProgramEnableLines.mask;
+    static constexpr std::uint8_t kProgramEnable = kProgramEnableLines.on;
     static constexpr std::uint8_t kPresent = WireMask("S7");
     static constexpr std::uint8_t kReadLine = WireMask("S6");
-    static constexpr std::uint8_t kAbsentStatus = 0x7F;
+    // Nothing pulls the presence line up; the other bits float high.
+    static constexpr std::uint8_t kAbsentStatus = std::uint8_t(~kPresent);
 
     void OnAddressClock(std::uint8_t data);
     void OnReadClock(std::uint8_t data);
@@ -189,6 +191,7 @@ private:
     {
         return std::uint8_t((value & m_dataAnd) | m_dataOr);
     }
+    static_assert(kProgramMask == 0x07 && kProgramEnable == 0x06 && kAbsentStatus == 0x7F);
     static constexpr std::uint16_t kStrong = 0xFFFF;  // m_weakPulses: not a weak byte
 
     // Hot state first: the register images and what the status shows.

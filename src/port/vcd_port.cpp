@@ -21,6 +21,19 @@ constexpr int kStatusShift = 13;  // S6 is bit 13, S7 bit 14
 constexpr std::uint32_t kStatusMask = 0x3u << kStatusShift;
 constexpr std::size_t kFlushAt = 1u << 20;
 
+// The state word packs the registers' bits at their signal's index: the
+// table must list each register's lines together, lowest bit first.
+consteval bool SignalsFollowTheTable()
+{
+    for (int i = 0; i < kSignals; ++i) {
+        const WireLine& line = kWireLines[std::size_t(i)];
+        const int shift = line.reg == kDataPort ? 0 : line.reg == kControlPort ? kControlShift : kStatusShift - 6;
+        if (line.mask != (1u << (i - shift))) return false;
+    }
+    return true;
+}
+static_assert(SignalsFollowTheTable());
+
 char Id(int signal) { return char('!' + signal); }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 #include "port/port.h"
@@ -21,32 +22,79 @@ struct WireLine {
     std::uint8_t mask;         // the bit in that register
     std::string_view role;     // what the module does with it
     bool activeLow;            // the function is on while the bit is 0
+    int pin;                   // on the 25-pin connector; 0: a register bit without a pin
+    bool pinInverted;          // the port hardware inverts the bit on its way to the pin
 };
 
 inline constexpr std::array<WireLine, 15> kWireLines{{
-    {"D0", kDataPort, 0x01, "address clock: the module shifts D1 in on the rising edge", false},
-    {"D1", kDataPort, 0x02, "address data, most significant bit first; 1 for the first read sample", false},
-    {"D2", kDataPort, 0x04, "read clock: a 0-1-0 pulse shifts the next read bit onto S6", false},
-    {"D3", kDataPort, 0x08, "data bit 3 of the byte being programmed", false},
-    {"D4", kDataPort, 0x10, "data bit 4 of the byte being programmed", false},
-    {"D5", kDataPort, 0x20, "data bit 5 of the byte being programmed", false},
-    {"D6", kDataPort, 0x40, "data bit 6 of the byte being programmed", false},
-    {"D7", kDataPort, 0x80, "data bit 7 of the byte being programmed", false},
-    {"C0", kControlPort, 0x01, "program enable, with C1 and C2: on while C0 is 0", true},
-    {"C1", kControlPort, 0x02, "program enable, with C0 and C2: on while C1 is 1", false},
-    {"C2", kControlPort, 0x04, "program enable with C0 and C1; set by the module check", false},
-    {"C3", kControlPort, 0x08, "program pulse (27C256, 27C512); set while reading", false},
-    {"C4", kControlPort, 0x10, "with C3, the program pulse of 27C010 to 27C040", false},
-    {"S6", kStatusPort, 0x40, "read data: the read byte's current bit, inverted", true},
-    {"S7", kStatusPort, 0x80, "module present: answers 1 while D0 is 0", false},
+    {"D0", kDataPort, 0x01, "address clock: the module shifts D1 in on the rising edge", false, 2, false},
+    {"D1", kDataPort, 0x02, "address data, most significant bit first; 1 for the first read sample", false, 3, false},
+    {"D2", kDataPort, 0x04, "read clock: a 0-1-0 pulse shifts the next read bit onto S6", false, 4, false},
+    {"D3", kDataPort, 0x08, "data bit 3 of the byte being programmed", false, 5, false},
+    {"D4", kDataPort, 0x10, "data bit 4 of the byte being programmed", false, 6, false},
+    {"D5", kDataPort, 0x20, "data bit 5 of the byte being programmed", false, 7, false},
+    {"D6", kDataPort, 0x40, "data bit 6 of the byte being programmed", false, 8, false},
+    {"D7", kDataPort, 0x80, "data bit 7 of the byte being programmed", false, 9, false},
+    {"C0", kControlPort, 0x01, "program enable, with C1 and C2: on while C0 is 0", true, 1, true},
+    {"C1", kControlPort, 0x02, "program enable, with C0 and C2: on while C1 is 1", false, 14, true},
+    {"C2", kControlPort, 0x04, "program enable with C0 and C1; set by the module check", false, 16, false},
+    {"C3", kControlPort, 0x08, "program pulse (27C256, 27C512); set while reading", false, 17, true},
+    {"C4", kControlPort, 0x10, "with C3, the program pulse of 27C010 to 27C040", false, 0, false},
+    {"S6", kStatusPort, 0x40, "read data: the read byte's current bit, inverted", true, 10, false},
+    {"S7", kStatusPort, 0x80, "module present: answers 1 while D0 is 0", false, 11, true},
 }};
 
-// The bit of a named line; a name not in the table does not compile.
-consteval std::uint8_t WireMask(std::string_view name)
+// The named line; a name not in the table does not compile.
+consteval WireLine Wire(std::string_view name)
 {
     for (const WireLine& line : kWireLines)
-        if (line.name == name) return line.mask;
+        if (line.name == name) return line;
     throw "no such line";
+}
+
+// The bit of a named line.
+consteval std::uint8_t WireMask(std::string_view name) { return Wire(name).mask; }
+
+// Operations on a register value, one line at a time. They fold to the
+// line's mask, so a caller's register write is what a literal mask makes.
+constexpr std::uint8_t SetLine(std::uint8_t value, WireLine line)
+{
+    return std::uint8_t(value | line.mask);
+}
+constexpr std::uint8_t ClearLine(std::uint8_t value, WireLine line)
+{
+    return std::uint8_t(value & ~line.mask);
+}
+// The register value with the line's bit at `high`.
+constexpr std::uint8_t PutLine(std::uint8_t value, WireLine line, bool high)
+{
+    return high ? SetLine(value, line) : ClearLine(value, line);
+}
+constexpr bool LineHigh(std::uint8_t value, WireLine line) { return (value & line.mask) != 0; }
+// The line's function with its polarity: on while the bit is 1, or 0 for
+// an active-low line.
+constexpr bool LineOn(std::uint8_t value, WireLine line) { return LineHigh(value, line) != line.activeLow; }
+// The register value with the line's function turned on or off.
+constexpr std::uint8_t TurnLine(std::uint8_t value, WireLine line, bool on)
+{
+    return PutLine(value, line, on != line.activeLow);
+}
+
+// The lines of `names` together: their masks, and their bits as they stand
+// when every one of them is on.
+struct WireGroup {
+    std::uint8_t mask = 0;
+    std::uint8_t on = 0;
+};
+consteval WireGroup WireLinesOn(std::initializer_list<std::string_view> names)
+{
+    WireGroup group;
+    for (std::string_view name : names) {
+        const WireLine line = Wire(name);
+        group.mask = std::uint8_t(group.mask | line.mask);
+        if (!line.activeLow) group.on = std::uint8_t(group.on | line.mask);
+    }
+    return group;
 }
 
 }  // namespace vexo

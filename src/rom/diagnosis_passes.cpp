@@ -39,11 +39,8 @@ bool CRom::ReadDevice(std::span<std::uint8_t> out)
     bool lost = false;
     ForEachAddress(m_nDevice, [this, &out, &lost](std::uint32_t address) {
         if (StopBefore("Reading", address)) return false;
-        ResetLines();
-        ShiftAddress(address);
-        SetControlBit3();
         std::uint8_t value;
-        if (!ReadPassByte(value)) lost = true;
+        if (!ReadAt(address, value)) lost = true;
         out[address] = value;
         ++m_nHexCount;
         ShowHexCount();
@@ -86,12 +83,8 @@ void CRom::RetryShortBytes()
     // True when the byte at `address` still lacks programmed bits and has no
     // bit that would need erasing: another pulse train can still mend it.
     auto isShort = [this, &lost](std::uint32_t address) {
-        ResetLines();
-        ShiftAddress(address);
-        VerifyReadSetup();
-        Delay(10);
         std::uint8_t value;
-        if (!ReadPassByte(value)) {
+        if (!VerifyReadAt(address, value)) {
             lost = true;
             return false;
         }
@@ -115,9 +108,7 @@ void CRom::RetryShortBytes()
         m_nHexCount = 0;
         for (std::uint32_t address : shortBytes) {
             if (StopBefore("Programming again", address)) break;
-            ProgramSetup();
-            ShiftAddress(address);
-            ProgramByte(m_Buffer[address]);
+            ProgramAt(address);
             ++m_nHexCount;
             ShowHexCount();
         }

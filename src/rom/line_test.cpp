@@ -1,15 +1,12 @@
 #include "rom/line_test.h"
 
 #include "base/text.h"
+#include "port/wire_lines.h"
 
 #include <cstdio>
 
 namespace vexo {
 namespace {
-
-// Control bits 0, 1 and 3 are inverted between the register and the pin.
-constexpr std::uint8_t kInvertedControl = 0x0B;
-constexpr int kControlPins[] = {1, 14, 16, 17};
 
 std::string Registers(std::uint8_t data, std::uint8_t control)
 {
@@ -18,36 +15,42 @@ std::string Registers(std::uint8_t data, std::uint8_t control)
     return text;
 }
 
+// "D3 (pin 5)", "C4 (register bit 4, no pin)".
+std::string LineName(const WireLine& line)
+{
+    if (line.pin != 0) return Cat({line.name, " (pin ", std::to_string(line.pin), ")"});
+    return Cat({line.name, " (register bit ", std::to_string(__builtin_ctz(line.mask)), ", no pin)"});
+}
+
+// The level on the connector for the register value `value`.
+bool PinHigh(std::uint8_t value, const WireLine& line) { return LineHigh(value, line) != line.pinInverted; }
+
 }  // namespace
 
 std::vector<LineStep> LineTestSteps(bool withBit4)
 {
     std::vector<LineStep> steps;
-    for (int bit = 0; bit < 8; ++bit) {
-        const auto data = std::uint8_t(kResetData | (1u << bit));
-        steps.push_back({Cat({"D", std::to_string(bit), " (pin ", std::to_string(bit + 2), ") high; ",
+    for (const WireLine& line : kWireLines) {
+        if (line.reg != kDataPort) continue;
+        const std::uint8_t data = SetLine(kResetData, line);
+        steps.push_back({Cat({LineName(line), " ", PinHigh(data, line) ? "high" : "low", "; ",
                               Registers(data, kResetControl)}),
                          data, kResetControl});
     }
-    for (int bit = 0; bit < (withBit4 ? 5 : 4); ++bit) {
-        const auto control = std::uint8_t(kResetControl ^ (1u << bit));
-        std::string name = Cat({"C", std::to_string(bit)});
-        if (bit < 4) {
-            const bool registerBit = (control >> bit) & 1u;
-            const bool pinHigh = registerBit != bool((kInvertedControl >> bit) & 1u);
-            name = Cat({name, " (pin ", std::to_string(kControlPins[bit]), ") ", pinHigh ? "high" : "low"});
-        } else {
-            name = Cat({name, " (register bit 4, no pin) set"});
-        }
-        steps.push_back({Cat({name, "; ", Registers(kResetData, control)}), kResetData, control});
+    for (const WireLine& line : kWireLines) {
+        if (line.reg != kControlPort || (line.pin == 0 && !withBit4)) continue;
+        const std::uint8_t control = PutLine(kResetControl, line, !LineHigh(kResetControl, line));
+        const std::string level = line.pin != 0 ? (PinHigh(control, line) ? "high" : "low") : "set";
+        steps.push_back({Cat({LineName(line), " ", level, "; ", Registers(kResetData, control)}), kResetData,
+                         control});
     }
     return steps;
 }
 
 std::string FormatStatusLines(const StatusLines& lines)
 {
-    return std::string("S6 (pin 10) ") + (lines.s6 ? "1" : "0") + ", S7 (pin 11) " +
-           (lines.s7 ? "1" : "0");
+    return Cat({LineName(Wire("S6")), " ", lines.s6 ? "1" : "0", ", ", LineName(Wire("S7")), " ",
+                lines.s7 ? "1" : "0"});
 }
 
 void LineTest::Apply(std::size_t index)
@@ -66,7 +69,7 @@ void LineTest::Reset()
 StatusLines LineTest::Read()
 {
     const std::uint8_t status = m_port.In(kStatusPort);
-    return {bool((status >> 6) & 1u), bool((status >> 7) & 1u)};
+    return {LineHigh(status, Wire("S6")), LineHigh(status, Wire("S7"))};
 }
 
 }  // namespace vexo

@@ -25,13 +25,10 @@ void CRom::RunBlankCheck()
     m_lastFailure = {};
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
         if (StopBefore(m_passName, address)) return false;
-        ResetLines();
-        ShiftAddress(address);
-        SetControlBit3();
         ++m_nHexCount;
         std::uint8_t value;
         // A module that stops answering fails the check like a programmed byte.
-        const bool answered = ReadPassByte(value);
+        const bool answered = ReadAt(address, value);
         if (!answered || value != 0xFF) {
             m_lastFailure = {PassFailure::Pass::BlankCheck, address, 0xFF, value, !answered};
             m_bError = 1;
@@ -53,9 +50,7 @@ void CRom::ProgramAll()
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
         if (StopBefore(m_passName, address)) return false;
         if (m_skipBlank && m_Buffer[address] == 0xFF) { ++m_nHexCount; ShowHexCount(); return true; }
-        ProgramSetup();
-        ShiftAddress(address);
-        ProgramByte(m_Buffer[address]);
+        ProgramAt(address);
         ++m_nHexCount;
         ShowHexCount();
         return true;
@@ -71,12 +66,8 @@ void CRom::VerifyAll()
     m_lastFailure = {};
     ForEachAddress(m_nDevice, [this](std::uint32_t address) {
         if (StopBefore(m_passName, address)) return false;
-        ResetLines();
-        ShiftAddress(address);
-        VerifyReadSetup();
-        Delay(10);
         std::uint8_t value;
-        const bool answered = ReadPassByte(value);
+        const bool answered = VerifyReadAt(address, value);
         if (!answered || value != m_Buffer[address]) {
             m_lastFailure = {PassFailure::Pass::Verify, address, m_Buffer[address], value, !answered};
             m_bError = 1;
@@ -98,11 +89,8 @@ void CRom::ReadAll()
     CInfoPanel& panel = m_panel;
     ForEachAddress(m_nDevice, [this, &panel](std::uint32_t address) {
         if (StopBefore(m_passName, address)) return false;
-        ResetLines();
-        ShiftAddress(address);
-        SetControlBit3();
         std::uint8_t value;
-        if (!ReadPassByte(value)) m_bModuleLost = true;
+        if (!ReadAt(address, value)) m_bModuleLost = true;
         m_Buffer[address] = value;
         if (value == 0xFF && m_bEndFound == 0) {
             panel.m_nEndAddr = std::int32_t(address);

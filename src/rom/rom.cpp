@@ -62,11 +62,11 @@ void CRom::ResetLines()
 bool CRom::ModulePresent()
 {
     SetControlBit2();
-    WriteData(g_byData & ~kAddressClock);
+    ClearDataLine(Wire("D0"));
     Delay(1500);
     ReadStatus();
     // The module pulls its presence line against the address clock, which is low here.
-    return ((g_byStatus & kModulePresent) != 0) != ((g_byData & kAddressClock) != 0);
+    return LineHigh(g_byStatus, Wire("S7")) != LineHigh(g_byData, Wire("D0"));
 }
 
 void CRom::InitModule()
@@ -96,25 +96,25 @@ void CRom::ShiftAddress(std::uint32_t address)
     for (std::uint8_t byte : bytes) {
         g_byAddrByte = byte;
         for (int bit = 0; bit < 8; ++bit) {
-            WriteData(g_byData & ~kAddressClock);
-            // Bit 7 of the address byte onto the address data line (bit 1).
-            WriteData((g_byData & ~kAddressData) | ((g_byAddrByte >> 6) & kAddressData));
-            WriteData(g_byData | kAddressClock);
+            ClearDataLine(Wire("D0"));
+            // Bit 7 of the address byte onto the address data line, without
+            // a branch on the address.
+            WriteData(ClearLine(g_byData, Wire("D1")) | Wire("D1").mask * ((g_byAddrByte >> 7) & 1u));
+            SetDataLine(Wire("D0"));
             g_byAddrByte = std::uint8_t(g_byAddrByte << 1);
         }
     }
     // The clock line stays high until the next data write takes it low.
-    g_byData &= std::uint8_t(~kAddressClock);
+    g_byData = ClearLine(g_byData, Wire("D0"));
 }
 
 std::uint8_t CRom::ReadByte()
 {
     auto sample = [this] {
-        WriteData(g_byData | kReadClock);
-        WriteData(g_byData & ~kReadClock);
+        PulseDataLine(Wire("D2"));
         ReadStatus();
-        // The read data line carries the bit inverted.
-        g_byReadByte = std::uint8_t((g_byReadByte & 0xFE) | ((g_byStatus & kReadData) ? 0 : 1));
+        // The read data line is on (low) for a 1.
+        g_byReadByte = std::uint8_t((g_byReadByte & 0xFE) | (LineOn(g_byStatus, Wire("S6")) ? 1 : 0));
     };
     SetDataBit1();
     sample();

@@ -33,18 +33,29 @@ public:
     CRom& operator=(const CRom&) = delete;
 
     // --- port lines (one register write each) ---
-    void SetControlBit0() { WriteControl(g_byControl | 0x01); }
-    void ClearControlBit0() { WriteControl(g_byControl & 0xFE); }
-    void SetControlBit1() { WriteControl(g_byControl | 0x02); }
-    void ClearControlBit1() { WriteControl(g_byControl & 0xFD); }
-    void SetControlBit2() { WriteControl(g_byControl | 0x04); }
-    void ClearControlBit2() { WriteControl(g_byControl & 0xFB); }
-    void SetControlBit3() { WriteControl(g_byControl | 0x08); }
-    void ClearControlBit3() { WriteControl(g_byControl & 0xF7); }
-    void SetControlBit4() { WriteControl(g_byControl | 0x10); }
-    void ClearControlBit4() { WriteControl(g_byControl & 0xEF); }
-    void SetDataBit1() { WriteData(g_byData | kAddressData); }
-    void ClearDataBit1() { WriteData(g_byData & ~kAddressData); }
+    void SetControlBit0() { SetControlLine(Wire("C0")); }
+    void ClearControlBit0() { ClearControlLine(Wire("C0")); }
+    void SetControlBit1() { SetControlLine(Wire("C1")); }
+    void ClearControlBit1() { ClearControlLine(Wire("C1")); }
+    void SetControlBit2() { SetControlLine(Wire("C2")); }
+    void ClearControlBit2() { ClearControlLine(Wire("C2")); }
+    void SetControlBit3() { SetControlLine(Wire("C3")); }
+    void ClearControlBit3() { ClearControlLine(Wire("C3")); }
+    void SetControlBit4() { SetControlLine(Wire("C4")); }
+    void ClearControlBit4() { ClearControlLine(Wire("C4")); }
+    void SetDataBit1() { SetDataLine(Wire("D1")); }
+    void ClearDataBit1() { ClearDataLine(Wire("D1")); }
+    // One register write with the line's bit set or cleared.
+    void SetControlLine(WireLine line) { WriteControl(SetLine(g_byControl, line)); }
+    void ClearControlLine(WireLine line) { WriteControl(ClearLine(g_byControl, line)); }
+    void SetDataLine(WireLine line) { WriteData(SetLine(g_byData, line)); }
+    void ClearDataLine(WireLine line) { WriteData(ClearLine(g_byData, line)); }
+    // A 0-1-0 pulse on a data line: two register writes.
+    void PulseDataLine(WireLine line)
+    {
+        SetDataLine(line);
+        ClearDataLine(line);
+    }
     void ResetLines();
     static void Delay(int count) { (void)count; }
 
@@ -201,10 +212,34 @@ private:
     {
         m_byStatusSeen = 0xFF;
         value = ReadByte();
-        return (m_byStatusSeen & 0x80) != 0;
+        return LineOn(m_byStatusSeen, Wire("S7"));
     }
     void VerifyReadSetup();
     void ProgramPulse();
+    // The byte recipes every pass is made of, one byte each: a read as Read
+    // ROM and the blank check do it, a read as verify does it, and the
+    // programming of the buffer's byte. The reads are ReadPassByte's.
+    bool ReadAt(std::uint32_t address, std::uint8_t& value)
+    {
+        ResetLines();
+        ShiftAddress(address);
+        SetControlBit3();
+        return ReadPassByte(value);
+    }
+    bool VerifyReadAt(std::uint32_t address, std::uint8_t& value)
+    {
+        ResetLines();
+        ShiftAddress(address);
+        VerifyReadSetup();
+        Delay(10);
+        return ReadPassByte(value);
+    }
+    void ProgramAt(std::uint32_t address)
+    {
+        ProgramSetup();
+        ShiftAddress(address);
+        ProgramByte(m_Buffer[address]);
+    }
     // True when a stop was requested: the pass `pass` ends before the byte
     // at `address`, which is recorded if nothing stopped before.
     bool StopBefore(std::string_view pass, std::uint32_t address);

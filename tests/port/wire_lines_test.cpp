@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The line table and the operations read from it.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "port/wire_lines.h"
+
+namespace vexo {
+namespace {
+
+TEST(WireLines, OperationsKeepTheOtherBitsAndFollowPolarity)
+{
+    static_assert(SetLine(0x00, Wire("C3")) == 0x08 && ClearLine(0xFF, Wire("C0")) == 0xFE);
+    EXPECT_EQ(SetLine(0x51, Wire("D1")), 0x53);
+    EXPECT_EQ(ClearLine(0x53, Wire("D1")), 0x51);
+    EXPECT_EQ(PutLine(0x10, Wire("C4"), false), 0x00);
+    EXPECT_EQ(PutLine(0x00, Wire("D7"), true), 0x80);
+    // S6 carries the read bit inverted: a 0 in the register is a 1 read.
+    EXPECT_TRUE(LineOn(0x80, Wire("S6")));
+    EXPECT_FALSE(LineOn(0xC0, Wire("S6")));
+    EXPECT_TRUE(LineHigh(0xC0, Wire("S6")));
+    EXPECT_TRUE(LineOn(0x80, Wire("S7")));
+    EXPECT_FALSE(LineOn(0x7F, Wire("S7")));
+    // Program enable is on with C0 clear and C1, C2 set.
+    EXPECT_EQ(TurnLine(0x00, Wire("C0"), true), 0x00);
+    EXPECT_EQ(TurnLine(0x00, Wire("C0"), false), 0x01);
+    EXPECT_EQ(TurnLine(0x00, Wire("C1"), true), 0x02);
+    constexpr WireGroup enable = WireLinesOn({"C0", "C1", "C2"});
+    EXPECT_EQ(enable.mask, 0x07);
+    EXPECT_EQ(enable.on, 0x06);
+}
+
+TEST(WireLines, EachLineIsOneBitOfOneRegisterAndOnePin)
+{
+    std::set<std::pair<std::uint16_t, std::uint8_t>> bits;
+    std::set<int> pins;
+    unsigned invertedControl = 0;
+    for (const WireLine& line : kWireLines) {
+        EXPECT_EQ(__builtin_popcount(line.mask), 1) << line.name;
+        EXPECT_TRUE(bits.insert({line.reg, line.mask}).second) << line.name;
+        if (line.pin != 0) {
+            EXPECT_TRUE(pins.insert(line.pin).second) << line.name;
+        }
+        if (line.reg == kControlPort && line.pinInverted) invertedControl |= line.mask;
+    }
+    // Strobe, Auto Feed and Select In are inverted on the connector, Init is not.
+    EXPECT_EQ(invertedControl, 0x0Bu);
+    EXPECT_TRUE(Wire("S7").pinInverted);
+    EXPECT_FALSE(Wire("S6").pinInverted);
+    EXPECT_EQ(Wire("C4").pin, 0);
+    EXPECT_EQ(pins.size(), kWireLines.size() - 1);
+}
+
+}  // namespace
+}  // namespace vexo
