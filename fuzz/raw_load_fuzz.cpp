@@ -22,7 +22,7 @@ public:
     void SetHexCountText(std::string_view) override {}
     std::optional<std::string> ChooseFileToOpen() override { return path; }
     std::string path;
-    vexo::CInfoPanel panel;
+    vexo::InfoPanel panel;
     int boxes = 0;
 };
 

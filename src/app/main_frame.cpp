@@ -23,11 +23,11 @@
 #include "rom/rom.h"
 #include "session/session.h"
 #include "view/vexowriter_view.h"
+#include "dialogs/core_text.h"
 
 namespace vexo::gui {
 namespace {
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 Picture ButtonPicture(int id)
 {
@@ -77,7 +77,7 @@ CMainFrame::CMainFrame(CVexoWriterApp& app) : m_app(app)
 
     setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
     DockBarBeside(m_wndRomBar, m_wndAboutBar);
-    m_wndRomBar->setWindowTitle(Text(kRomBarCaption));
+    m_wndRomBar->setWindowTitle(FromCore(kRomBarCaption));
 
     resize(760, 540);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -106,8 +106,8 @@ QAction* CMainFrame::MakeAction(int id, const QString& text)
     auto* action = new QAction(text, this);
     action->setData(id);
     if (const CommandText* strings = FindCommandText(id)) {
-        action->setStatusTip(Text(strings->prompt));
-        action->setToolTip(Text(strings->toolTip));
+        action->setStatusTip(FromCore(strings->prompt));
+        action->setToolTip(FromCore(strings->toolTip));
     }
     m_actions.insert(id, action);
     return action;
@@ -229,7 +229,7 @@ void CMainFrame::CreateStatusBar()
     m_wndStatus = statusBar();
     m_wndStatus->setObjectName(QStringLiteral("StatusBar"));
 
-    m_pMessagePane = new QLabel(Text(kIdleText), m_wndStatus);
+    m_pMessagePane = new QLabel(FromCore(kIdleText), m_wndStatus);
     m_wndStatus->addWidget(m_pMessagePane, 1);
 
     const auto pane = [this](const QString& text, const QString& sizeText) {
@@ -240,7 +240,7 @@ void CMainFrame::CreateStatusBar()
         return label;
     };
     // Indicator 101 takes its width, and its first text, from its string.
-    QString indicator = Text(kHexCountIndicator);
+    QString indicator = FromCore(kHexCountIndicator);
     indicator.chop(1);  // the line break: a pane shows one line
     m_pHexCountPane = pane(indicator, indicator);
     m_pHexCountPane->setObjectName(QStringLiteral("HexCountPane"));
@@ -294,7 +294,7 @@ void CMainFrame::DockBarBeside(QToolBar* bar, QToolBar* neighbour)
 
 void CMainFrame::SetSimulated(bool simulated)
 {
-    const QString caption = QStringLiteral("[*]") + Text(kFrameCaption);
+    const QString caption = QStringLiteral("[*]") + FromCore(kFrameCaption);
     setWindowTitle(simulated ? caption + QStringLiteral(" [simulated module]") : caption);
 }
 
@@ -314,7 +314,7 @@ void CMainFrame::RunSessionCommand(const std::function<void(Session&)>& action)
     });
 }
 
-void CMainFrame::ShowDialog(CModelessDialog* dialog)
+void CMainFrame::ShowDialog(ModelessDialog* dialog)
 {
     if (dialog) dialog->ShowCentred();
 }
@@ -373,7 +373,7 @@ void CMainFrame::OnChangeSpeed() { ShowDialog(m_app.m_pSpeedDlg); }
 
 void CMainFrame::OnQuit()
 {
-    if (m_app.Ui().AskYesNo(Text(kExitQuestion))) close();
+    if (m_app.Ui().AskYesNo(FromCore(kExitQuestion))) close();
 }
 
 void CMainFrame::OnClearWindow()

@@ -20,7 +20,7 @@ class Session;
 namespace vexo::gui {
 
 class CVexoWriterApp;
-class CModelessDialog;
+class ModelessDialog;
 
 class CMainFrame final : public QMainWindow {
     Q_OBJECT
@@ -85,7 +85,7 @@ private:
     void CreateToolBars();
     void CreateStatusBar();
     void UpdateLockPanes();
-    void ShowDialog(CModelessDialog* dialog);
+    void ShowDialog(ModelessDialog* dialog);
 
     CVexoWriterApp& m_app;
     QMap<int, QAction*> m_actions;

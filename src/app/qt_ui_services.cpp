@@ -11,6 +11,7 @@
 #include "dialogs/caption_room.h"
 #include "rom/rom.h"
 #include "rom/time_estimate.h"
+#include "dialogs/core_text.h"
 
 namespace vexo::gui {
 namespace {
@@ -22,18 +23,14 @@ constexpr unsigned kCallsPerClockCheck = 64;
 // The message pane's time left follows at most this often.
 constexpr qint64 kPassTimeMs = 250;
 
-QString FromCore(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 }  // namespace
 
-CQtUiServices::CQtUiServices() { m_sinceRefresh.start(); }
+QtUiServices::QtUiServices() { m_sinceRefresh.start(); }
 
-QString CQtUiServices::BoxTitle() { return FromCore(kAppTitle); }
+QString QtUiServices::BoxTitle() { return FromCore(kAppTitle); }
 
-void CQtUiServices::ShowMessage(std::string_view text, bool owned)
+void QtUiServices::ShowMessage(std::string_view text, bool owned)
 {
     FlushHexCount();
     const QString message = FromCore(text);
@@ -54,17 +51,17 @@ void CQtUiServices::ShowMessage(std::string_view text, bool owned)
     box.exec();
 }
 
-void CQtUiServices::SetNextBoxDetails(std::string_view details)
+void QtUiServices::SetNextBoxDetails(std::string_view details)
 {
     if (!m_nextDetails.empty()) m_nextDetails += '\n';
     m_nextDetails.append(details.data(), details.size());
 }
 
-void CQtUiServices::RomMessageBox(std::string_view text) { ShowMessage(text, false); }
+void QtUiServices::RomMessageBox(std::string_view text) { ShowMessage(text, false); }
 
-void CQtUiServices::AppMessageBox(std::string_view text) { ShowMessage(text, true); }
+void QtUiServices::AppMessageBox(std::string_view text) { ShowMessage(text, true); }
 
-std::optional<std::string> CQtUiServices::ChooseFileToSave(const QString& title)
+std::optional<std::string> QtUiServices::ChooseFileToSave(const QString& title)
 {
     QString path;
     if (m_pAnswerer) {
@@ -78,10 +75,10 @@ std::optional<std::string> CQtUiServices::ChooseFileToSave(const QString& title)
                            "All File (*)"));
     }
     if (path.isEmpty()) return std::nullopt;
-    return std::string(QFile::encodeName(path).constData());
+    return FileNameToCore(path);
 }
 
-bool CQtUiServices::AskYesNo(const QString& text)
+bool QtUiServices::AskYesNo(const QString& text)
 {
     if (m_pAnswerer) return m_pAnswerer->Question(text);
     QMessageBox box(QMessageBox::NoIcon, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
@@ -91,7 +88,7 @@ bool CQtUiServices::AskYesNo(const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-void CQtUiServices::SetHexCountText(std::string_view text)
+void QtUiServices::SetHexCountText(std::string_view text)
 {
     m_strHexCount.assign(text.data(), text.size());
     m_bHexCountDirty = true;
@@ -111,7 +108,7 @@ void CQtUiServices::SetHexCountText(std::string_view text)
     m_sinceRefresh.restart();
 }
 
-void CQtUiServices::FlushHexCount()
+void QtUiServices::FlushHexCount()
 {
     m_nCallsSinceCheck = 0;
     if (m_bHexCountDirty) RefreshPane();
@@ -122,7 +119,7 @@ void CQtUiServices::FlushHexCount()
     m_passTimeShown = false;
 }
 
-void CQtUiServices::ShowPassTime()
+void QtUiServices::ShowPassTime()
 {
     if (!m_pMessagePane || !m_pPassSource || m_sincePassTime.elapsed() < kPassTimeMs) return;
     m_sincePassTime.restart();
@@ -135,12 +132,12 @@ void CQtUiServices::ShowPassTime()
     m_passTimeShown = true;
 }
 
-void CQtUiServices::Note(std::string_view text)
+void QtUiServices::Note(std::string_view text)
 {
     if (m_pMessagePane) m_pMessagePane->setText(FromCore(text));
 }
 
-void CQtUiServices::RefreshPane()
+void QtUiServices::RefreshPane()
 {
     m_bHexCountDirty = false;
     if (!m_pHexCountPane) return;
@@ -149,7 +146,7 @@ void CQtUiServices::RefreshPane()
     ++m_nPaneRefreshes;
 }
 
-std::optional<std::string> CQtUiServices::ChooseFileToOpen()
+std::optional<std::string> QtUiServices::ChooseFileToOpen()
 {
     QString path;
     if (m_pAnswerer) {
@@ -177,7 +174,7 @@ std::optional<std::string> CQtUiServices::ChooseFileToOpen()
     // lands next to the image that was loaded.
     const QFileInfo info(path);
     QDir::setCurrent(info.absolutePath());
-    return std::string(QFile::encodeName(info.absoluteFilePath()).constData());
+    return FileNameToCore(info.absoluteFilePath());
 }
 
 }  // namespace vexo::gui

@@ -38,9 +38,9 @@ public:
     }
 };
 
-class CQtUiServices final : public IUiServices {
+class QtUiServices final : public IUiServices {
 public:
-    CQtUiServices();
+    QtUiServices();
 
     // --- IUiServices ---
     void RomMessageBox(std::string_view text) override;

@@ -83,7 +83,7 @@ int SaveScreenshots(CVexoWriterApp& app, const QString& folderPath)
         QStringLiteral("dialog_157_progress"),    QStringLiteral("dialog_140_speed"),
         QStringLiteral("dialog_141_port"),        QStringLiteral("dialog_142_file_name"),
         QStringLiteral("dialog_143_information")};
-    const QList<CModelessDialog*> dialogs = app.Dialogs();
+    const QList<ModelessDialog*> dialogs = app.Dialogs();
     for (int i = 0; i < dialogs.size(); ++i) {
         dialogs[i]->ShowCentred();
         ok &= Save(dialogs[i], folder, names[i]);
@@ -95,14 +95,14 @@ int SaveScreenshots(CVexoWriterApp& app, const QString& folderPath)
     ok &= Save(&about, folder, QStringLiteral("about_box"));
     about.hide();
 
-    QMessageBox question(QMessageBox::NoIcon, CQtUiServices::BoxTitle(),
+    QMessageBox question(QMessageBox::NoIcon, QtUiServices::BoxTitle(),
                          QStringLiteral("종료하시겠습니까?"), QMessageBox::Yes | QMessageBox::No, frame);
     GiveCaptionRoom(question);
     question.show();
     ok &= Save(&question, folder, QStringLiteral("exit_question"));
     question.hide();
 
-    QMessageBox box(QMessageBox::NoIcon, CQtUiServices::BoxTitle(), QStringLiteral("Module found!!"),
+    QMessageBox box(QMessageBox::NoIcon, QtUiServices::BoxTitle(), QStringLiteral("Module found!!"),
                     QMessageBox::Ok, nullptr);
     GiveCaptionRoom(box);
     box.show();

@@ -13,7 +13,7 @@ class CVexoWriterApp;
 
 // Answers every box with OK, every question with No and the file chooser
 // with Cancel, and keeps the texts.
-class CQuietAnswerer final : public IUiAnswerer {
+class QuietAnswerer final : public IUiAnswerer {
 public:
     void Message(const QString& text, bool) override { m_messages << text; }
     bool Question(const QString& text) override

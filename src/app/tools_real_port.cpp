@@ -11,6 +11,7 @@
 #include "dialogs/real_port_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "session/session.h"
+#include "dialogs/core_text.h"
 
 namespace vexo::gui {
 namespace {
@@ -66,8 +67,8 @@ void AddRealPortTools(CMainFrame& frame, CVexoWriterApp& app)
 
     auto* find = new FindPartDialog(&frame);
     QObject::connect(find, &FindPartDialog::partFound, &frame, [&app](int device, const QString& note) {
-        if (!note.isEmpty()) app.Ui().Note(note.toStdString());
-        if (CModelessDialog* dip = app.DipDialog(device)) dip->ShowCentred();
+        if (!note.isEmpty()) app.Ui().Note(ToCore(note));
+        if (ModelessDialog* dip = app.DipDialog(device)) dip->ShowCentred();
     });
     menu.addAction(frame.AddCommand(ID_FIND_PART, QStringLiteral("Find Part\u2026"), [find] {
         find->Edit()->selectAll();

@@ -31,6 +31,7 @@
 #include "rom/rom.h"
 #include "session/session.h"
 #include "view/vexowriter_view.h"
+#include "dialogs/core_text.h"
 
 namespace vexo::gui {
 namespace {
@@ -38,12 +39,11 @@ namespace {
 const QString kPortKey = QStringLiteral("Settings/Port");
 const QString kVersion = QString::fromLatin1(vexo::kVersion);
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 }  // namespace
 
 CVexoWriterApp::CVexoWriterApp()
-    : m_profile(Text(kCompanyKey), Text(kAppTitle)), m_pSession(std::make_unique<Session>(m_ui))
+    : m_profile(FromCore(kCompanyKey), FromCore(kAppTitle)), m_pSession(std::make_unique<Session>(m_ui))
 {
 }
 
@@ -107,7 +107,7 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
     }
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         *output = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("vexowriter")) +
-                  QLatin1Char('\n') + Text(PortHelpText());
+                  QLatin1Char('\n') + FromCore(PortHelpText());
         return 0;
     }
     if (parser.isSet(version)) {
@@ -132,8 +132,8 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
 bool CVexoWriterApp::InitInstance(const QStringList& arguments)
 {
     // The profile: the company key, and the application title under it.
-    QCoreApplication::setOrganizationName(Text(kCompanyKey));
-    QCoreApplication::setApplicationName(Text(kAppTitle));
+    QCoreApplication::setOrganizationName(FromCore(kCompanyKey));
+    QCoreApplication::setApplicationName(FromCore(kAppTitle));
     QCoreApplication::setApplicationVersion(kVersion);
 
     StartOptions options;
@@ -148,13 +148,13 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     const bool portGiven = options.portGiven;
     if (!portGiven) {
         portText = m_profile.value(kPortKey).toString();
-        if (portText.isEmpty() || !ParsePortDescription(portText.toStdString()).ok())
+        if (portText.isEmpty() || !ParsePortDescription(ToCore(portText)).ok())
             portText = DefaultPortText();
     }
     // The port's and the faults' descriptions; the chip file, the trace and
     // the capture must be three files.
-    PortWords words{portText.toStdString(), std::nullopt, options.trace.toStdString(), options.vcd.toStdString()};
-    if (options.faultGiven) words.fault = options.fault.toStdString();
+    PortWords words{ToCore(portText), std::nullopt, ToCore(options.trace), ToCore(options.vcd)};
+    if (options.faultGiven) words.fault = ToCore(options.fault);
     // A new simulated chip is big enough for every device type.
     const Result<PortSetup> setup = Session::MakePortSetup(words, kDevices[kDeviceCount - 1].Size());
     if (!setup) {
@@ -165,7 +165,7 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
     m_strScreenshotDir = options.screenshotDir;
     if (!m_strScreenshotDir.isEmpty()) {
         // Nobody is there to answer: every box is answered at once.
-        m_pOwnAnswerer = std::make_unique<CQuietAnswerer>();
+        m_pOwnAnswerer = std::make_unique<QuietAnswerer>();
         m_ui.SetAnswerer(m_pOwnAnswerer.get());
     }
 
@@ -226,7 +226,7 @@ void CVexoWriterApp::OpenPort(const PortSetup& setup)
 {
     const PortReport& port = m_pSession->OpenPort(setup);
     m_bSimulated = port.simulated;
-    m_strPortDescription = Text(port.description);
+    m_strPortDescription = FromCore(port.description);
     m_bPortOpened = port.opened;
     // The program carries on with the disconnected port, and without a
     // wrapper whose file could not be made.
@@ -278,7 +278,7 @@ CDipSwitchDlg* CVexoWriterApp::DipDialog(int index) const
     return index >= 0 && index < kDeviceCount ? dialogs[index] : nullptr;
 }
 
-QList<CModelessDialog*> CVexoWriterApp::Dialogs() const
+QList<ModelessDialog*> CVexoWriterApp::Dialogs() const
 {
     return {m_pBlankCheckDlg, m_pCountDlg,    m_pDeviceTypeDlg, m_pDip256Dlg, m_pDip512Dlg,
             m_pDip010Dlg,     m_pDip020Dlg,   m_pDip040Dlg,     m_pProgressDlg, m_pSpeedDlg,
@@ -294,7 +294,7 @@ void CVexoWriterApp::OnAppAbout()
 void CVexoWriterApp::OnMainFrameClosed()
 {
     m_bQuit = true;
-    for (CModelessDialog* dialog : Dialogs())
+    for (ModelessDialog* dialog : Dialogs())
         if (dialog) dialog->hide();
     // Ends the running event loop. With none running (the window closed
     // before the loop started), exit() would instead make every later loop,
@@ -317,7 +317,7 @@ int CVexoWriterApp::ExitInstance(int exitCode)
     }
     const Status finished = m_pSession->Finish();
     if (!finished) {
-        QString lines = Text(finished.message());
+        QString lines = FromCore(finished.message());
         lines.replace(QLatin1Char('\n'), QStringLiteral("\nvexowriter: "));
         std::fprintf(stderr, "vexowriter: %s\n", lines.toLocal8Bit().constData());
     }

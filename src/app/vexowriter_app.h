@@ -34,7 +34,7 @@ class CSpeedDlg;
 class CPortDlg;
 class CFileNameDlg;
 class CInfoDlg;
-class CModelessDialog;
+class ModelessDialog;
 
 class CVexoWriterApp final : public QObject {
     Q_OBJECT
@@ -85,7 +85,7 @@ public:
     CInfoDlg* m_pInfoDlg = nullptr;
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
-    CQtUiServices& Ui() { return m_ui; }
+    QtUiServices& Ui() { return m_ui; }
     // The profile (the company key, and the application title under it):
     // the kept port and programming options.
     QSettings& Profile() { return m_profile; }
@@ -101,7 +101,7 @@ public:
     // The DIP-switch dialog of device `index` (0..4).
     CDipSwitchDlg* DipDialog(int index) const;
     // All thirteen dialogs in creation order.
-    QList<CModelessDialog*> Dialogs() const;
+    QList<ModelessDialog*> Dialogs() const;
 
     // While a command runs, closing the main window is refused.
     bool IsCommandRunning() const { return m_nCommandDepth > 0; }
@@ -152,7 +152,7 @@ private:
     void WatchStopRequests();
     void OpenPort(const PortSetup& setup);
 
-    CQtUiServices m_ui;
+    QtUiServices m_ui;
     QSettings m_profile;
     std::unique_ptr<IUiAnswerer> m_pOwnAnswerer;
     std::unique_ptr<Session> m_pSession;

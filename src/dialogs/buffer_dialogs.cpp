@@ -6,6 +6,7 @@
 
 #include "base/numbers.h"
 #include "base/sizes.h"
+#include "dialogs/core_text.h"
 
 namespace vexo::gui {
 namespace {
@@ -32,7 +33,7 @@ std::vector<std::string> Words(const QString& line)
 {
     std::vector<std::string> out;
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    for (const QString& w : line.split(blanks, Qt::SkipEmptyParts)) out.push_back(w.toStdString());
+    for (const QString& w : line.split(blanks, Qt::SkipEmptyParts)) out.push_back(ToCore(w));
     return out;
 }
 
@@ -58,7 +59,7 @@ std::optional<Result<std::uint32_t>> AskOffset(QWidget* parent)
                 QStringLiteral("Offset (decimal or 0x hex):"), QString());
     if (!line) return std::nullopt;
     const std::optional<std::uint64_t> offset =
-        ParseUnsigned(line->trimmed().toStdString(), kBufferSize - 1);
+        ParseUnsigned(ToCore(line->trimmed()), kBufferSize - 1);
     if (!offset)
         return Result<std::uint32_t>(
             Status::Fail("Bad offset: give 0 .. 0xFFFFFF (decimal or 0x hex)."));

@@ -15,7 +15,7 @@
 namespace vexo::gui {
 
 CInfoDlg::CInfoDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("Information Dialog")), m_panel(app.TheSession().Panel())
+    : ModelessDialog(app, parent, QStringLiteral("Information Dialog")), m_panel(app.TheSession().Panel())
 {
     static const char* const kLabels[6] = {"Port Type",     "File Name",           "Device Type",
                                            "Program Speed", "Buffer Start Address", "Buffer end Address"};
@@ -40,7 +40,7 @@ CInfoDlg::CInfoDlg(CVexoWriterApp& app, QWidget* parent)
     // The framework's initialisation: fields into the controls, then centre.
     UpdateData(false);
     CentreOverOwner();
-    m_nListener = m_panel.Listen([this](const CInfoPanel&) { UpdateData(false); });
+    m_nListener = m_panel.Listen([this](const InfoPanel&) { UpdateData(false); });
 }
 
 CInfoDlg::~CInfoDlg() { m_panel.Forget(m_nListener); }

@@ -10,14 +10,14 @@ class QLineEdit;
 
 namespace vexo::gui {
 
-class CInfoDlg final : public CModelessDialog {
+class CInfoDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     CInfoDlg(CVexoWriterApp& app, QWidget* parent);
     ~CInfoDlg() override;
 
     // The fields it shows.
-    CInfoPanel& Model() const { return m_panel; }
+    InfoPanel& Model() const { return m_panel; }
 
     // Port, file name, device, speed, start address, end address, top to bottom.
     QLineEdit* m_pEdit[6] = {};
@@ -26,7 +26,7 @@ protected:
     void DoDataExchange(bool bSaveAndValidate) override;
 
 private:
-    CInfoPanel& m_panel;
+    InfoPanel& m_panel;
     int m_nListener = 0;
 };
 

@@ -11,10 +11,8 @@
 
 namespace vexo::gui {
 
-std::string ToCore(const QString& text) { return text.toStdString(); }
-QString FromCore(const std::string& text) { return QString::fromStdString(text); }
 
-CModelessDialog::CModelessDialog(CVexoWriterApp& app, QWidget* parent, const QString& caption)
+ModelessDialog::ModelessDialog(CVexoWriterApp& app, QWidget* parent, const QString& caption)
     : QDialog(parent), m_app(app)
 {
     setWindowTitle(caption);
@@ -22,32 +20,32 @@ CModelessDialog::CModelessDialog(CVexoWriterApp& app, QWidget* parent, const QSt
     setSizeGripEnabled(false);
 }
 
-QDialogButtonBox* CModelessDialog::MakeOkCancel()
+QDialogButtonBox* ModelessDialog::MakeOkCancel()
 {
     m_pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_pButtons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     m_pButtons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
     m_pButtons->button(QDialogButtonBox::Ok)->setDefault(true);
-    connect(m_pButtons, &QDialogButtonBox::accepted, this, &CModelessDialog::accept);
-    connect(m_pButtons, &QDialogButtonBox::rejected, this, &CModelessDialog::reject);
+    connect(m_pButtons, &QDialogButtonBox::accepted, this, &ModelessDialog::accept);
+    connect(m_pButtons, &QDialogButtonBox::rejected, this, &ModelessDialog::reject);
     return m_pButtons;
 }
 
-QAbstractButton* CModelessDialog::OkButton() const
+QAbstractButton* ModelessDialog::OkButton() const
 {
     return m_pButtons ? m_pButtons->button(QDialogButtonBox::Ok) : nullptr;
 }
 
-QAbstractButton* CModelessDialog::CancelButton() const
+QAbstractButton* ModelessDialog::CancelButton() const
 {
     return m_pButtons ? m_pButtons->button(QDialogButtonBox::Cancel) : nullptr;
 }
 
-void CModelessDialog::DoDataExchange(bool) {}
+void ModelessDialog::DoDataExchange(bool) {}
 
-void CModelessDialog::UpdateData(bool bSaveAndValidate) { DoDataExchange(bSaveAndValidate); }
+void ModelessDialog::UpdateData(bool bSaveAndValidate) { DoDataExchange(bSaveAndValidate); }
 
-void CModelessDialog::CentreOverOwner()
+void ModelessDialog::CentreOverOwner()
 {
     ensurePolished();
     if (QLayout* l = layout()) l->activate();
@@ -62,7 +60,7 @@ void CModelessDialog::CentreOverOwner()
     move(frame.topLeft());
 }
 
-void CModelessDialog::ShowCentred()
+void ModelessDialog::ShowCentred()
 {
     CentreOverOwner();
     show();
@@ -70,16 +68,16 @@ void CModelessDialog::ShowCentred()
     activateWindow();
 }
 
-void CModelessDialog::accept()
+void ModelessDialog::accept()
 {
     OnOK();
     UpdateData(true);
     QDialog::accept();
 }
 
-void CModelessDialog::reject() { QDialog::reject(); }
+void ModelessDialog::reject() { QDialog::reject(); }
 
-COptionGroup::COptionGroup(CModelessDialog& dialog, std::initializer_list<Option> options)
+OptionGroup::OptionGroup(ModelessDialog& dialog, std::initializer_list<Option> options)
     : m_dialog(dialog), m_options(options)
 {
     for (std::size_t i = 0; i < m_options.size(); ++i) {
@@ -88,7 +86,7 @@ COptionGroup::COptionGroup(CModelessDialog& dialog, std::initializer_list<Option
     }
 }
 
-void COptionGroup::Exchange(bool bSaveAndValidate)
+void OptionGroup::Exchange(bool bSaveAndValidate)
 {
     for (const Option& o : m_options) {
         if (bSaveAndValidate)
@@ -98,7 +96,7 @@ void COptionGroup::Exchange(bool bSaveAndValidate)
     }
 }
 
-void COptionGroup::OnClicked(std::size_t index)
+void OptionGroup::OnClicked(std::size_t index)
 {
     *m_options[index].member = 1;
     for (std::size_t i = 0; i < m_options.size(); ++i)

@@ -2,6 +2,8 @@
 // hidden afterwards, members exchanged with the controls by UpdateData.
 #pragma once
 
+#include "dialogs/core_text.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -17,11 +19,11 @@ namespace vexo::gui {
 
 class CVexoWriterApp;
 
-class CModelessDialog : public QDialog {
+class ModelessDialog : public QDialog {
     Q_OBJECT
 public:
     // `parent` is the main window, which owns the dialog; `caption` its title.
-    CModelessDialog(CVexoWriterApp& app, QWidget* parent, const QString& caption);
+    ModelessDialog(CVexoWriterApp& app, QWidget* parent, const QString& caption);
 
     // false: push the members into the controls; true: pull them back.
     void UpdateData(bool bSaveAndValidate);
@@ -54,22 +56,19 @@ private:
 // The option buttons of one dialog and the members that hold their state.
 // A click sets the clicked member to 1, every other to 0, pushes the members
 // into the controls and sets the clicked member to 1 again.
-class COptionGroup {
+class OptionGroup {
 public:
     struct Option {
         QRadioButton* button;
         int* member;
     };
-    COptionGroup(CModelessDialog& dialog, std::initializer_list<Option> options);
+    OptionGroup(ModelessDialog& dialog, std::initializer_list<Option> options);
     void Exchange(bool bSaveAndValidate);
 
 private:
     void OnClicked(std::size_t index);
-    CModelessDialog& m_dialog;
+    ModelessDialog& m_dialog;
     std::vector<Option> m_options;
 };
-
-std::string ToCore(const QString& text);
-QString FromCore(const std::string& text);
 
 }  // namespace vexo::gui

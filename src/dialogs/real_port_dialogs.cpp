@@ -12,11 +12,11 @@
 
 #include "rom/rom.h"
 #include "session/session.h"
+#include "dialogs/core_text.h"
 
 namespace vexo::gui {
 namespace {
 
-QString FromCore(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 QDialogButtonBox* OkCancel(QDialog* dialog)
 {
@@ -82,7 +82,7 @@ QString FindPartDialog::Answer() const { return m_answer->text(); }
 
 void FindPartDialog::accept()
 {
-    const Result<PartInfo> part = Session::LookUpPart(m_edit->text().trimmed().toStdString());
+    const Result<PartInfo> part = Session::LookUpPart(ToCore(m_edit->text().trimmed()));
     if (!part) {
         m_answer->setText(FromCore(part.message()));
         return;  // stays open for another try

@@ -22,7 +22,7 @@ namespace vexo::gui {
 namespace {
 
 // Content on the left, OK and Cancel stacked on the right.
-QHBoxLayout* ContentAndButtons(CModelessDialog* dialog, QLayout* content, QDialogButtonBox* buttons)
+QHBoxLayout* ContentAndButtons(ModelessDialog* dialog, QLayout* content, QDialogButtonBox* buttons)
 {
     auto* row = new QHBoxLayout(dialog);
     row->addLayout(content, 1);
@@ -63,7 +63,7 @@ QSize DialogUnits(int width, int height) { return {width * 3 / 2, height * 13 / 
 // --- blank-check confirmation ---
 
 CBlankCheckDlg::CBlankCheckDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("Blank Check Dialog"))
+    : ModelessDialog(app, parent, QStringLiteral("Blank Check Dialog"))
 {
     auto* content = new QVBoxLayout;
     content->addWidget(new QLabel(QStringLiteral("Do you want to a Blank Check ?")));
@@ -84,7 +84,7 @@ void CBlankCheckDlg::OnOK()
 // --- count display ---
 
 CCountDlg::CCountDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("Disply Count Dialog"))
+    : ModelessDialog(app, parent, QStringLiteral("Disply Count Dialog"))
 {
     auto* content = new QVBoxLayout;
     content->addWidget(new QLabel(QStringLiteral("Buffer Counting..")));
@@ -107,7 +107,7 @@ void CCountDlg::DoDataExchange(bool bSaveAndValidate)
 // --- device type ---
 
 CDeviceTypeDlg::CDeviceTypeDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("Device Type Dialog"))
+    : ModelessDialog(app, parent, QStringLiteral("Device Type Dialog"))
 {
     for (int i = 0; i < kDeviceCount; ++i)
         m_pOption[i] = new QRadioButton(QString::fromLatin1(kDevices[std::size_t(i)].name.data(),
@@ -116,7 +116,7 @@ CDeviceTypeDlg::CDeviceTypeDlg(CVexoWriterApp& app, QWidget* parent)
     content->addWidget(OptionBox(QStringLiteral("Select Device Type"),
                                  {m_pOption[0], m_pOption[1], m_pOption[2], m_pOption[3], m_pOption[4]}));
     ContentAndButtons(this, content, MakeOkCancel());
-    m_pOptions.reset(new COptionGroup(*this, {{m_pOption[0], &m_b27C256},
+    m_pOptions.reset(new OptionGroup(*this, {{m_pOption[0], &m_b27C256},
                                               {m_pOption[1], &m_b27C512},
                                               {m_pOption[2], &m_b27C010},
                                               {m_pOption[3], &m_b27C020},
@@ -138,29 +138,29 @@ void CDeviceTypeDlg::OnOK()
 
 // --- DIP-switch confirmation ---
 
-CDipSwitchPicture::CDipSwitchPicture(int deviceIndex, QWidget* parent)
+DipSwitchPicture::DipSwitchPicture(int deviceIndex, QWidget* parent)
     : QWidget(parent), m_nDevice(deviceIndex)
 {
     setFixedSize(DipPictureSize(deviceIndex));
 }
 
-QSize CDipSwitchPicture::sizeHint() const { return DipPictureSize(m_nDevice); }
+QSize DipSwitchPicture::sizeHint() const { return DipPictureSize(m_nDevice); }
 
-void CDipSwitchPicture::paintEvent(QPaintEvent*)
+void DipSwitchPicture::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     PaintDipSwitches(m_nDevice, painter);
 }
 
 CDipSwitchDlg::CDipSwitchDlg(CVexoWriterApp& app, QWidget* parent, int deviceIndex)
-    : CModelessDialog(app, parent, QString()), m_nDeviceIndex(deviceIndex)
+    : ModelessDialog(app, parent, QString()), m_nDeviceIndex(deviceIndex)
 {
     const std::string_view name = kDevices[std::size_t(deviceIndex)].name;
     m_strDevice = QString::fromLatin1(name.data(), qsizetype(name.size()));
     setWindowTitle(QStringLiteral("Dip Switch Dialog(%1)").arg(m_strDevice));
     auto* content = new QVBoxLayout;
     content->addStretch();
-    content->addWidget(new CDipSwitchPicture(deviceIndex, this));
+    content->addWidget(new DipSwitchPicture(deviceIndex, this));
     content->addStretch();
     ContentAndButtons(this, content, MakeOkCancel());
     FixSize(this, DialogUnits(187, 68));
@@ -174,7 +174,7 @@ void CDipSwitchDlg::OnOK()
 // --- progress (never shown) ---
 
 CProgressDlg::CProgressDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("SpeedDialog"))
+    : ModelessDialog(app, parent, QStringLiteral("SpeedDialog"))
 {
     QFont face = font();
     face.setFamilies({QStringLiteral("System"), face.family()});
@@ -195,7 +195,7 @@ CProgressDlg::CProgressDlg(CVexoWriterApp& app, QWidget* parent)
 // --- speed ---
 
 CSpeedDlg::CSpeedDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("Writing Speed Dialog"))
+    : ModelessDialog(app, parent, QStringLiteral("Writing Speed Dialog"))
 {
     m_pOption[0] = new QRadioButton(QStringLiteral("Normal Speed"));
     m_pOption[1] = new QRadioButton(QStringLiteral("High Speed "));
@@ -204,7 +204,7 @@ CSpeedDlg::CSpeedDlg(CVexoWriterApp& app, QWidget* parent)
     content->addWidget(OptionBox(QStringLiteral("Select Program Writing Speed"),
                                  {m_pOption[0], m_pOption[1], m_pOption[2]}));
     ContentAndButtons(this, content, MakeOkCancel());
-    m_pOptions.reset(new COptionGroup(
+    m_pOptions.reset(new OptionGroup(
         *this, {{m_pOption[0], &m_bNormal}, {m_pOption[1], &m_bHigh}, {m_pOption[2], &m_bExpress}}));
     FixSize(this, DialogUnits(131, 85));
     UpdateData(false);
@@ -222,7 +222,7 @@ void CSpeedDlg::OnOK()
 // --- port ---
 
 CPortDlg::CPortDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("Change LPT Port Dialog"))
+    : ModelessDialog(app, parent, QStringLiteral("Change LPT Port Dialog"))
 {
     m_pOption[0] = new QRadioButton(QStringLiteral("LPT1 Port"));
     m_pOption[1] = new QRadioButton(QStringLiteral("LPT2 Port"));
@@ -231,7 +231,7 @@ CPortDlg::CPortDlg(CVexoWriterApp& app, QWidget* parent)
     content->addWidget(
         OptionBox(QStringLiteral("Select LPT Port"), {m_pOption[0], m_pOption[1], m_pOption[2]}));
     ContentAndButtons(this, content, MakeOkCancel());
-    m_pOptions.reset(new COptionGroup(
+    m_pOptions.reset(new OptionGroup(
         *this, {{m_pOption[0], &m_bLpt1}, {m_pOption[1], &m_bLpt2}, {m_pOption[2], &m_bLpt3}}));
     FixSize(this, DialogUnits(151, 75));
     UpdateData(false);
@@ -257,7 +257,7 @@ void CPortDlg::OnOK()
 // --- save name ---
 
 CFileNameDlg::CFileNameDlg(CVexoWriterApp& app, QWidget* parent)
-    : CModelessDialog(app, parent, QStringLiteral("Input File Name Dialog"))
+    : ModelessDialog(app, parent, QStringLiteral("Input File Name Dialog"))
 {
     auto* content = new QVBoxLayout;
     content->addWidget(new QLabel(QStringLiteral("Input Save Name")));

@@ -19,7 +19,7 @@ namespace vexo::gui {
 // Dialog sizes are given in dialog units of the dialogs' 8-point face.
 QSize DialogUnits(int width, int height);
 
-class CBlankCheckDlg final : public CModelessDialog {
+class CBlankCheckDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     CBlankCheckDlg(CVexoWriterApp& app, QWidget* parent);
@@ -28,7 +28,7 @@ protected:
     void OnOK() override;
 };
 
-class CCountDlg final : public CModelessDialog {
+class CCountDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     CCountDlg(CVexoWriterApp& app, QWidget* parent);
@@ -39,7 +39,7 @@ protected:
     void DoDataExchange(bool bSaveAndValidate) override;
 };
 
-class CDeviceTypeDlg final : public CModelessDialog {
+class CDeviceTypeDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     CDeviceTypeDlg(CVexoWriterApp& app, QWidget* parent);
@@ -56,14 +56,14 @@ protected:
     void OnOK() override;
 
 private:
-    std::unique_ptr<COptionGroup> m_pOptions;
+    std::unique_ptr<OptionGroup> m_pOptions;
 };
 
 // The module's switch setting for one device, drawn from the catalogue.
-class CDipSwitchPicture final : public QWidget {
+class DipSwitchPicture final : public QWidget {
     Q_OBJECT
 public:
-    CDipSwitchPicture(int deviceIndex, QWidget* parent);
+    DipSwitchPicture(int deviceIndex, QWidget* parent);
     QSize sizeHint() const override;
 
 protected:
@@ -73,7 +73,7 @@ private:
     int m_nDevice;
 };
 
-class CDipSwitchDlg final : public CModelessDialog {
+class CDipSwitchDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     // `deviceIndex` 0..4; the caption and device text follow from it.
@@ -89,14 +89,14 @@ private:
     QString m_strDevice;
 };
 
-class CProgressDlg final : public CModelessDialog {
+class CProgressDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     CProgressDlg(CVexoWriterApp& app, QWidget* parent);
     QProgressBar* m_ctlProgress = nullptr;
 };
 
-class CSpeedDlg final : public CModelessDialog {
+class CSpeedDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     CSpeedDlg(CVexoWriterApp& app, QWidget* parent);
@@ -111,10 +111,10 @@ protected:
     void OnOK() override;
 
 private:
-    std::unique_ptr<COptionGroup> m_pOptions;
+    std::unique_ptr<OptionGroup> m_pOptions;
 };
 
-class CPortDlg final : public CModelessDialog {
+class CPortDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     CPortDlg(CVexoWriterApp& app, QWidget* parent);
@@ -130,10 +130,10 @@ protected:
 
 private:
     void Select(int number);
-    std::unique_ptr<COptionGroup> m_pOptions;
+    std::unique_ptr<OptionGroup> m_pOptions;
 };
 
-class CFileNameDlg final : public CModelessDialog {
+class CFileNameDlg final : public ModelessDialog {
     Q_OBJECT
 public:
     CFileNameDlg(CVexoWriterApp& app, QWidget* parent);

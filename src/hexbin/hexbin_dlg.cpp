@@ -27,7 +27,7 @@ QString FromLocal(const std::string& text) { return QFile::decodeName(QByteArray
 
 }  // namespace
 
-CHexBinDlg::CHexBinDlg(QWidget* parent) : QDialog(parent)
+HexBinDialog::HexBinDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(tr("HEX to BIN"));
 
@@ -91,14 +91,14 @@ CHexBinDlg::CHexBinDlg(QWidget* parent) : QDialog(parent)
     layout->addWidget(buttons);
     setMinimumWidth(520);
 
-    connect(browseInput, &QPushButton::clicked, this, &CHexBinDlg::OnBrowseInput);
-    connect(browseOutput, &QPushButton::clicked, this, &CHexBinDlg::OnBrowseOutput);
-    connect(m_pInput, &QLineEdit::textEdited, this, &CHexBinDlg::OnInputEdited);
+    connect(browseInput, &QPushButton::clicked, this, &HexBinDialog::OnBrowseInput);
+    connect(browseOutput, &QPushButton::clicked, this, &HexBinDialog::OnBrowseOutput);
+    connect(m_pInput, &QLineEdit::textEdited, this, &HexBinDialog::OnInputEdited);
     connect(m_pConvert, &QPushButton::clicked, this, [this] { Convert(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void CHexBinDlg::OnBrowseInput()
+void HexBinDialog::OnBrowseInput()
 {
     const QString path = QFileDialog::getOpenFileName(this, tr("HEX or S-record file"),
                                                       m_pInput->text(), tr(kInputFilter));
@@ -107,7 +107,7 @@ void CHexBinDlg::OnBrowseInput()
     OnInputEdited(path);
 }
 
-void CHexBinDlg::OnBrowseOutput()
+void HexBinDialog::OnBrowseOutput()
 {
     QString start = m_pOutput->text();
     if (start.isEmpty() && !m_pInput->text().isEmpty())
@@ -118,7 +118,7 @@ void CHexBinDlg::OnBrowseOutput()
     m_strConfirmedOutput = path;
 }
 
-void CHexBinDlg::OnInputEdited(const QString& text)
+void HexBinDialog::OnInputEdited(const QString& text)
 {
     // Follow the input with the proposed output name until the operator
     // types or picks one of their own.
@@ -128,7 +128,7 @@ void CHexBinDlg::OnInputEdited(const QString& text)
     }
 }
 
-bool CHexBinDlg::ConfirmReplace(const QString& path)
+bool HexBinDialog::ConfirmReplace(const QString& path)
 {
     return QMessageBox::question(this, windowTitle(),
                                  tr("%1 already exists.\nReplace it?").arg(path),
@@ -136,15 +136,15 @@ bool CHexBinDlg::ConfirmReplace(const QString& path)
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
-void CHexBinDlg::ShowResult(const QString& text, bool failed)
+void HexBinDialog::ShowResult(const QString& text, bool failed)
 {
     m_pResult->setStyleSheet(failed ? "color: #b00020;" : QString());
     m_pResult->setText(text);
 }
 
-QString CHexBinDlg::ResultText() const { return m_pResult->text(); }
+QString HexBinDialog::ResultText() const { return m_pResult->text(); }
 
-bool CHexBinDlg::Convert()
+bool HexBinDialog::Convert()
 {
     const QString input = m_pInput->text().trimmed();
     if (input.isEmpty()) {

@@ -10,10 +10,10 @@ class QPushButton;
 
 namespace vexo {
 
-class CHexBinDlg : public QDialog {
+class HexBinDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CHexBinDlg(QWidget* parent = nullptr);
+    explicit HexBinDialog(QWidget* parent = nullptr);
 
     // Runs the conversion with the fields as they stand; true on success.
     // The outcome is shown in the result line.

@@ -22,7 +22,7 @@ int Main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("vexo-hexbin");
     QApplication::setApplicationDisplayName("HEX to BIN");
-    vexo::CHexBinDlg dialog;
+    vexo::HexBinDialog dialog;
     dialog.show();
     return app.exec();
 }

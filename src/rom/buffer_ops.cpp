@@ -285,7 +285,7 @@ Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory*
                     for (std::size_t i = run.first; i < run.end; ++i) at[i * count + k] = parts[k].bytes[i];
         },
         std::uint32_t(total));
-    CInfoPanel& panel = rom.Panel();
+    InfoPanel& panel = rom.Panel();
     panel.m_strFileName = BaseName(files[0]);
     panel.Push();
     return Status::Ok();

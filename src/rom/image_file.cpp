@@ -42,7 +42,7 @@ bool CRom::LoadFile(const std::string& path)
 
 bool CRom::LoadChosenFile(const std::optional<std::string>& chosen)
 {
-    CInfoPanel& panel = m_panel;
+    InfoPanel& panel = m_panel;
     panel.m_strFileName = chosen ? BaseName(*chosen) : std::string();
     panel.Push();
     if (!chosen) {

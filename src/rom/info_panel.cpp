@@ -14,32 +14,32 @@ std::string Hex05(std::uint32_t value)
 
 }  // namespace
 
-void CInfoPanel::Push()
+void InfoPanel::Push()
 {
     // A view may leave while being told; tell those on the list at the start.
     const auto listeners = m_listeners;
     for (const auto& [id, listener] : listeners) listener(*this);
 }
 
-int CInfoPanel::Listen(Listener listener)
+int InfoPanel::Listen(Listener listener)
 {
     const int id = m_nextId++;
     m_listeners.emplace_back(id, std::move(listener));
     return id;
 }
 
-void CInfoPanel::Forget(int id)
+void InfoPanel::Forget(int id)
 {
     std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
 }
 
-void CInfoPanel::ShowEndAddress()
+void InfoPanel::ShowEndAddress()
 {
     m_strEndAddr = Hex05(std::uint32_t(m_nEndAddr));
     Push();
 }
 
-void CInfoPanel::ShowLastAddress()
+void InfoPanel::ShowLastAddress()
 {
     m_strEndAddr = Hex05(std::uint32_t(m_nEndAddr) - 1u);
     Push();

@@ -11,7 +11,7 @@
 
 namespace vexo {
 
-class CInfoPanel {
+class InfoPanel {
 public:
     std::string m_strPort = "LPT1 Port";
     std::string m_strFileName = "default.bin";
@@ -24,7 +24,7 @@ public:
     // Tells every view that the fields changed.
     void Push();
 
-    using Listener = std::function<void(const CInfoPanel&)>;
+    using Listener = std::function<void(const InfoPanel&)>;
     // Adds a view; the number takes it off again.
     int Listen(Listener listener);
     void Forget(int id);

@@ -86,7 +86,7 @@ void CRom::ReadAll()
     m_passName = "Reading";
     m_nHexCount = 0;
     m_bModuleLost = false;
-    CInfoPanel& panel = m_panel;
+    InfoPanel& panel = m_panel;
     ForEachAddress(m_nDevice, [this, &panel](std::uint32_t address) {
         if (StopBefore(m_passName, address)) return false;
         std::uint8_t value;

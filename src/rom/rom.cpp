@@ -22,13 +22,13 @@ bool UsesBit4(int lastBank) { return lastBank == 1 || lastBank == 3 || lastBank 
 
 CRom::CRom(IPort& port, IUiServices& ui) : CRom(port, ui, nullptr) {}
 
-CRom::CRom(IPort& port, IUiServices& ui, CInfoPanel& panel) : CRom(port, ui, &panel) {}
+CRom::CRom(IPort& port, IUiServices& ui, InfoPanel& panel) : CRom(port, ui, &panel) {}
 
-CRom::CRom(IPort& port, IUiServices& ui, CInfoPanel* panel)
+CRom::CRom(IPort& port, IUiServices& ui, InfoPanel* panel)
     : m_Buffer(new std::uint8_t[kBufferSize]),
       m_port(port),
       m_ui(ui),
-      m_ownPanel(panel ? nullptr : std::make_unique<CInfoPanel>()),
+      m_ownPanel(panel ? nullptr : std::make_unique<InfoPanel>()),
       m_panel(panel ? *panel : *m_ownPanel)
 {
     // Bytes past the first 32 KiB are erased too, so that programming past a

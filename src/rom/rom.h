@@ -26,7 +26,7 @@ public:
     // Runs the power-on module check and the buffer reset. The device object
     // writes the information panel's file name and end address into `panel`;
     // without one it keeps a panel of its own.
-    CRom(IPort& port, IUiServices& ui, CInfoPanel& panel);
+    CRom(IPort& port, IUiServices& ui, InfoPanel& panel);
     CRom(IPort& port, IUiServices& ui);
     ~CRom();
     CRom(const CRom&) = delete;
@@ -148,7 +148,7 @@ public:
     void SetImageLoaded(bool loaded) { m_bImageLoaded = loaded; }
     bool ModuleLost() const { return m_bModuleLost; }
     IUiServices& Ui() { return m_ui; }
-    CInfoPanel& Panel() { return m_panel; }
+    InfoPanel& Panel() { return m_panel; }
     // The file the buffer was last loaded from; empty after a read or a reset.
     const std::string& ImagePath() const { return m_imagePath; }
 
@@ -244,13 +244,13 @@ private:
     // at `address`, which is recorded if nothing stopped before.
     bool StopBefore(std::string_view pass, std::uint32_t address);
 
-    CRom(IPort& port, IUiServices& ui, CInfoPanel* panel);
+    CRom(IPort& port, IUiServices& ui, InfoPanel* panel);
     bool LoadChosenFile(const std::optional<std::string>& chosen);
 
     IPort& m_port;
     IUiServices& m_ui;
-    std::unique_ptr<CInfoPanel> m_ownPanel;  // only without a caller's panel
-    CInfoPanel& m_panel;
+    std::unique_ptr<InfoPanel> m_ownPanel;  // only without a caller's panel
+    InfoPanel& m_panel;
     std::string m_imagePath;
     // True while the buffer holds an image: a loaded non-empty file or a
     // completed device read. Cleared by the buffer reset.

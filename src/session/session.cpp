@@ -209,7 +209,7 @@ ConvertResult Session::Convert(const std::string& in, const std::string& out, co
 
 std::vector<StatusField> Session::StatusFields(std::string_view hexCount) const
 {
-    const CInfoPanel& p = m_panel;
+    const InfoPanel& p = m_panel;
     while (!hexCount.empty() && (hexCount.back() == ' ' || hexCount.back() == '\n' || hexCount.back() == '\r'))
         hexCount.remove_suffix(1);
     const auto field = [](std::string_view name, const std::string& value) {

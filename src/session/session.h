@@ -126,7 +126,7 @@ public:
     bool Started() const { return m_rom != nullptr; }
     CRom& Rom() { return *m_rom; }
     CRom* RomOrNull() { return m_rom.get(); }
-    CInfoPanel& Panel() { return m_panel; }
+    InfoPanel& Panel() { return m_panel; }
     IUiServices& Ui() { return m_ui; }
 
     // --- settings: stored in the device object, mirrored in the panel ---
@@ -278,7 +278,7 @@ public:
 
 private:
     IUiServices& m_ui;
-    CInfoPanel m_panel;
+    InfoPanel m_panel;
     std::unique_ptr<IPort> m_port;
     WrappedPort m_wrapped;
     std::function<Status()> m_health;

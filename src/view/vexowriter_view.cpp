@@ -17,6 +17,7 @@
 #include "base/numbers.h"
 #include "rom/rom.h"
 #include "session/session.h"
+#include "dialogs/core_text.h"
 
 namespace vexo::gui {
 namespace {
@@ -269,9 +270,9 @@ void CVexoWriterView::EnsureVisible(std::uint32_t address)
 
 bool CVexoWriterView::FindNext(const QString& pattern)
 {
-    const Result<std::vector<std::uint8_t>> bytes = ParseFindPattern(pattern.toStdString());
+    const Result<std::vector<std::uint8_t>> bytes = ParseFindPattern(ToCore(pattern));
     if (!bytes) {
-        Tell(QString::fromStdString(bytes.message()));
+        Tell(FromCore(bytes.message()));
         return false;
     }
     m_findPattern = *bytes;
@@ -406,7 +407,7 @@ bool CVexoWriterView::Redo()
 
 bool CVexoWriterView::Reported(const Status& status)
 {
-    if (!status) Tell(QString::fromStdString(status.message()));
+    if (!status) Tell(FromCore(status.message()));
     BufferChanged();
     return status.ok();
 }
@@ -436,7 +437,7 @@ void CVexoWriterView::NotifyModified()
     emit modifiedChanged(modified);
 }
 
-void CVexoWriterView::Tell(const QString& text) { m_app.Ui().AppMessageBox(text.toStdString()); }
+void CVexoWriterView::Tell(const QString& text) { m_app.Ui().AppMessageBox(ToCore(text)); }
 
 CRom* CVexoWriterView::Rom() const { return m_app.m_pRom; }
 
@@ -447,7 +448,7 @@ void CVexoWriterView::OnGoToAddress()
                                                QStringLiteral("Address (decimal or 0x hex):"),
                                                QLineEdit::Normal, QString(), &ok);
     if (!ok || text.trimmed().isEmpty()) return;
-    const std::optional<std::uint64_t> address = ParseUnsigned(text.trimmed().toStdString(), kBufferSize - 1);
+    const std::optional<std::uint64_t> address = ParseUnsigned(ToCore(text.trimmed()), kBufferSize - 1);
     if (!address) {
         Tell(QStringLiteral("Bad address \"%1\": give 0 .. 0xFFFFFF (decimal or 0x hex).").arg(text.trimmed()));
         return;

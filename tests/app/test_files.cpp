@@ -154,12 +154,12 @@ void FilesTest::sessionEndStopsTheRunningPass()
 void FilesTest::captionsFitTheirWindows()
 {
     GuiHarness gui;
-    for (CModelessDialog* dialog : gui.app->Dialogs()) {
+    for (ModelessDialog* dialog : gui.app->Dialogs()) {
         dialog->show();
         QVERIFY2(dialog->width() >= CaptionWidth(dialog->windowTitle()), qPrintable(dialog->windowTitle()));
         dialog->hide();
     }
-    QMessageBox box(QMessageBox::NoIcon, CQtUiServices::BoxTitle(), QStringLiteral("OK"), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QtUiServices::BoxTitle(), QStringLiteral("OK"), QMessageBox::Ok);
     GiveCaptionRoom(box);
     box.show();
     QVERIFY(box.width() >= CaptionWidth(box.windowTitle()));

@@ -79,9 +79,9 @@ void MainWindowTest::startUpShowsWindowPanelAndHiddenDialogs()
     QVERIFY(frame->m_pHexCountPane->width() >=
             frame->m_pHexCountPane->fontMetrics().horizontalAdvance(QStringLiteral("Hex Counter :                ")));
 
-    const QList<CModelessDialog*> dialogs = gui.app->Dialogs();
+    const QList<ModelessDialog*> dialogs = gui.app->Dialogs();
     QCOMPARE(dialogs.size(), 13);
-    for (CModelessDialog* d : dialogs) {
+    for (ModelessDialog* d : dialogs) {
         QVERIFY(d);
         QCOMPARE(d->parentWidget(), frame);
         QCOMPARE(d->isVisible(), d == gui.app->m_pInfoDlg);

@@ -67,7 +67,7 @@ void TestStress::randomSession()
 
     int totalWeight = 0;
     for (const auto& c : kCommands) totalWeight += c.weight;
-    const QList<CModelessDialog*> dialogs{app.m_pBlankCheckDlg, app.m_pCountDlg,  app.m_pDeviceTypeDlg,
+    const QList<ModelessDialog*> dialogs{app.m_pBlankCheckDlg, app.m_pCountDlg,  app.m_pDeviceTypeDlg,
                                           app.m_pDip256Dlg,     app.m_pDip512Dlg, app.m_pDip010Dlg,
                                           app.m_pDip020Dlg,     app.m_pDip040Dlg, app.m_pSpeedDlg,
                                           app.m_pPortDlg,       app.m_pFileNameDlg};
@@ -92,11 +92,11 @@ void TestStress::randomSession()
             h.Frame()->Action(id)->trigger();
         } else if (kind < 8) {
             // A visible dialog: an option, OK or Cancel.
-            QList<CModelessDialog*> shown;
+            QList<ModelessDialog*> shown;
             for (auto* d : dialogs)
                 if (d->isVisible()) shown << d;
             if (shown.isEmpty()) continue;
-            CModelessDialog* d = shown[pick(shown.size())];
+            ModelessDialog* d = shown[pick(shown.size())];
             const auto options = d->findChildren<QRadioButton*>();
             const int choice = pick(4);
             if (choice == 0 && !options.isEmpty()) {

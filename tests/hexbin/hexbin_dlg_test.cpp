@@ -17,7 +17,7 @@ namespace {
 using test::ReadFileBytes;
 using test::TempDir;
 
-class ScriptedDlg : public CHexBinDlg {
+class ScriptedDlg : public HexBinDialog {
 public:
     bool replace = false;
     QStringList asked;

@@ -70,7 +70,7 @@ TEST(HexBinFiles, TheWindowRefusesAPipeAtOnce)
 {
     TempDir dir;
     ASSERT_EQ(::mkfifo(dir.File("in.hex").c_str(), 0600), 0);
-    CHexBinDlg dlg;
+    HexBinDialog dlg;
     auto* input = dlg.findChild<QLineEdit*>("input");
     input->setText(QString::fromStdString(dir.File("in.hex")));
     emit input->textEdited(input->text());

@@ -37,7 +37,7 @@ TEST_F(SessionTest, SettingsAreStoredAndMirroredInThePanelWithOnePushEach)
 {
     Session& s = Start();
     int pushes = 0;
-    s.Panel().Listen([&pushes](const CInfoPanel&) { ++pushes; });
+    s.Panel().Listen([&pushes](const InfoPanel&) { ++pushes; });
 
     s.SelectDevice(4);
     s.SelectSpeed(2);

@@ -13,9 +13,9 @@
 namespace vexo::test {
 
 // A panel model that counts its pushes.
-class RecordingPanel : public CInfoPanel {
+class RecordingPanel : public InfoPanel {
 public:
-    RecordingPanel() { Listen([this](const CInfoPanel&) { ++pushes; }); }
+    RecordingPanel() { Listen([this](const InfoPanel&) { ++pushes; }); }
     int pushes = 0;
 };
 
@@ -29,7 +29,6 @@ public:
         ++hexCountUpdates;
     }
     void SetNextBoxDetails(std::string_view text) override { details.emplace_back(text); }
-    CInfoPanel& InfoPanel() { return panel; }
     std::optional<std::string> ChooseFileToOpen() override
     {
         if (choices.empty()) return std::nullopt;
