@@ -144,9 +144,8 @@ bool RunChecksum(StepContext& c, const Step& step)
 std::string CheckConvert(const Step& step)
 {
     const auto fill = step.options.find("--fill");
-    std::uint32_t value = 0;
-    if (fill != step.options.end() && !ParseImageNumber(fill->second, 0xFF, &value))
-        return Cat({"--fill takes a byte, 0 to 0xFF, not '", fill->second, "'"});
+    if (fill == step.options.end()) return {};
+    if (const Result<std::uint8_t> byte = ParseFillByte(fill->second); !byte) return "--fill: " + byte.message();
     return {};
 }
 
@@ -154,9 +153,8 @@ bool RunConvert(StepContext& c, const Step& step)
 {
     ConvertOptions options;
     if (const auto fill = step.options.find("--fill"); fill != step.options.end()) {
-        std::uint32_t value = 0xFF;
-        ParseImageNumber(fill->second, 0xFF, &value);  // checked before the run
-        options.fill = std::uint8_t(value);
+        // Checked before the run.
+        if (const Result<std::uint8_t> byte = ParseFillByte(fill->second)) options.fill = *byte;
     }
     const ConvertResult result = Session::Convert(step.args[0], step.args[1], options);
     if (!result.ok) {

@@ -54,12 +54,12 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
     }
 
     ConvertOptions options;
-    std::uint32_t fill = 0;
-    if (!ParseImageNumber(fillText, 0xFF, &fill)) {
-        err << "vexo-hexbin: --fill: " << fillText << " is not a byte (0 to 0xFF)\n";
+    const Result<std::uint8_t> fill = ParseFillByte(fillText);
+    if (!fill) {
+        err << "vexo-hexbin: --fill: " << fill.message() << "\n";
         return 2;
     }
-    options.fill = std::uint8_t(fill);
+    options.fill = *fill;
     if (!ParseImageNumber(offsetText, kImageCapacity - 1, &options.offset)) {
         err << "vexo-hexbin: --offset: " << offsetText
             << " is not an address in the 16 MiB buffer (0 to 0xFFFFFF)\n";

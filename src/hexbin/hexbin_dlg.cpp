@@ -163,12 +163,12 @@ bool HexBinDialog::Convert()
         m_strAutoOutput = output;
     }
     ConvertOptions options;
-    std::uint32_t fill = 0;
-    if (!ParseImageNumber(Local(m_pFill->text().trimmed()), 0xFF, &fill)) {
-        ShowResult(tr("Fill byte: %1 is not a byte (0 to 0xFF).").arg(m_pFill->text()), true);
+    const Result<std::uint8_t> fill = ParseFillByte(Local(m_pFill->text().trimmed()));
+    if (!fill) {
+        ShowResult(tr("Fill byte: %1.").arg(FromLocal(fill.message())), true);
         return false;
     }
-    options.fill = std::uint8_t(fill);
+    options.fill = *fill;
     if (!ParseImageNumber(Local(m_pOffset->text().trimmed()), kImageCapacity - 1, &options.offset)) {
         ShowResult(tr("Start offset: %1 is not an address in the 16 MiB buffer (0 to 0xFFFFFF).")
                        .arg(m_pOffset->text()),

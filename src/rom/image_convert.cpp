@@ -171,6 +171,14 @@ std::string DefaultBinPath(std::string_view in)
     return std::string(stem) + ".bin";
 }
 
+Result<std::uint8_t> ParseFillByte(std::string_view text)
+{
+    std::uint32_t value = 0;
+    if (!ParseImageNumber(text, 0xFF, &value))
+        return Status::Fail(std::string(text) + " is not a byte (0 to 0xFF)");
+    return std::uint8_t(value);
+}
+
 bool ParseImageNumber(std::string_view text, std::uint32_t max, std::uint32_t* value)
 {
     const std::optional<std::uint64_t> n = ParseAddress(text, max);

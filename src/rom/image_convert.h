@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
 #include "base/sizes.h"
 #include "rom/image_formats.h"
 
@@ -48,6 +49,11 @@ std::string DefaultBinPath(std::string_view in);
 // hexadecimal after 0x (also a trailing h: "8000h"). False when it is not a
 // number or is greater than `max`.
 bool ParseImageNumber(std::string_view text, std::uint32_t max, std::uint32_t* value);
+
+// The byte a conversion writes into the gaps (--fill, the window's Fill
+// field), read as ParseImageNumber reads; the failure is
+// "300 is not a byte (0 to 0xFF)", for each front end to put its label before.
+Result<std::uint8_t> ParseFillByte(std::string_view text);
 
 inline constexpr std::uint32_t kImageCapacity = kBufferSize;
 

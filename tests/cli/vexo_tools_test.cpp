@@ -41,6 +41,7 @@ TEST_F(VexoTest, ConvertRoundTripsAndRefusesBadInput)
     r = Vexo({"convert", "image.hex", "filled.bin", "--fill", "0x100"});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("--fill: 0x100 is not a byte (0 to 0xFF)"), std::string::npos) << r.err;
 }
 
 TEST_F(VexoTest, VcdCapturesTheWire)

@@ -136,5 +136,17 @@ TEST(ImageConvert, DefaultOutputNameAndNumbers)
         EXPECT_FALSE(ParseImageNumber(bad, 0xFF, &n)) << bad;
 }
 
+TEST(ImageConvert, OneFillCheckForEveryFrontEnd)
+{
+    EXPECT_EQ(*ParseFillByte("0"), 0x00);
+    EXPECT_EQ(*ParseFillByte("0xA5"), 0xA5);
+    EXPECT_EQ(*ParseFillByte("FFh"), 0xFF);
+    for (const char* bad : {"", "0x100", "300", "-1", "x"}) {
+        const Result<std::uint8_t> fill = ParseFillByte(bad);
+        ASSERT_FALSE(fill) << bad;
+        EXPECT_EQ(fill.message(), std::string(bad) + " is not a byte (0 to 0xFF)");
+    }
+}
+
 }  // namespace
 }  // namespace vexo
