@@ -105,9 +105,7 @@ TEST_F(VexoTest, ASecondProgramOnTheSameChipFileIsTurnedAway)
     ASSERT_GE(reader, 0);
     std::vector<std::string> words{VEXO_BINARY, "--port", "sim:chip=c.bin", "--trace", "slow",
                                    "blank", "blank", "blank"};
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Argv(words);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);

@@ -139,9 +139,7 @@ protected:
         const std::string outPath = Path(".stdout"), errPath = Path(".stderr");
         std::vector<std::string> words{VEXO_BINARY};
         words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
+        std::vector<char*> argv = Argv(words);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         const std::string paths[3] = {m_stdinPath, outPath, errPath};

@@ -43,6 +43,15 @@ inline std::string Slurp(const std::string& path)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// The argv of a spawn: pointers into `words`, then the closing null.
+inline std::vector<char*> Argv(std::vector<std::string>& words)
+{
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 inline std::string RandomImage(std::size_t size, unsigned seed)
 {
     std::mt19937 gen(seed);
@@ -90,9 +99,7 @@ protected:
                                          "--leak-check=full", "--errors-for-leak-kinds=definite"});
         words.insert(words.end(), args.begin(), args.end());
         words.insert(words.begin(), m_prefix.begin(), m_prefix.end());
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
+        std::vector<char*> argv = Argv(words);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);

@@ -22,9 +22,7 @@ protected:
     {
         std::vector<std::string> words{VEXO_BINARY};
         words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
+        std::vector<char*> argv = Argv(words);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in, 0);
