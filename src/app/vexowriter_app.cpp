@@ -224,7 +224,7 @@ void CVexoWriterApp::OnStopRequested()
 
 void CVexoWriterApp::OpenPort(const PortSetup& setup)
 {
-    const PortReport& port = m_pSession->OpenPort(setup);
+    const PortOpenReport& port = m_pSession->OpenPort(setup);
     m_bSimulated = port.simulated;
     m_strPortDescription = FromCore(port.description);
     m_bPortOpened = port.opened;

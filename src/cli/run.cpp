@@ -257,7 +257,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     bool succeeded;
     {
         Session session(ui);
-        const PortReport& port = session.OpenPort(setup);
+        const PortOpenReport& port = session.OpenPort(setup);
         std::fprintf(err, "port: %s\n", port.description.c_str());
         if (!port.openError.empty()) std::fprintf(err, "vexo: %s\n", port.openError.c_str());
         if (!options.fault.empty()) std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());

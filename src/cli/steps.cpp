@@ -45,7 +45,7 @@ bool RunSpeed(StepContext& c, const Step& step)
     return true;
 }
 
-std::string CheckPort(const Step& step)
+std::string CheckPortNumber(const Step& step)
 {
     const std::string& a = step.args[0];
     if (a == "1" || a == "2" || a == "3") return {};
@@ -175,7 +175,7 @@ std::vector<StepDef> MakeTable()
         {"write", "", "Write ROM from the buffer, then verify", 0, {}, NoCheck, RunWrite},
         {"verify", "", "Verify the device against the buffer", 0, {}, NoCheck, RunVerify},
         {"auto", "", "Auto Write: blank check, write, verify", 0, {}, NoCheck, RunAuto},
-        {"port", "1|2|3", "select LPT1, LPT2 or LPT3 (only LPT1 is accepted)", 1, {}, CheckPort, RunPort},
+        {"port", "1|2|3", "select LPT1, LPT2 or LPT3 (only LPT1 is accepted)", 1, {}, CheckPortNumber, RunPort},
         {"device", "NAME", "device type: 27C256 27C512 27C010 27C020 27C040, or a part number (M27C512-12F1)", 1, {}, CheckDevice,
          RunDevice},
         {"speed", "NAME", "programming speed: normal, high or express", 1, {}, CheckSpeed, RunSpeed},

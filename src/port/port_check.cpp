@@ -378,7 +378,7 @@ Status CheckParallelBase(std::uint16_t base, const std::string& ioportsPath)
     return Status::Fail(message);
 }
 
-std::vector<CheckLine> CheckPortSetup(const PortCheckOptions& options)
+std::vector<CheckLine> PortCheckSetupLines(const PortCheckOptions& options)
 {
     const SystemPaths& paths = options.paths;
     std::vector<CheckLine> out;

@@ -82,7 +82,7 @@ struct NodeFacts {
 CheckLine JudgeNodeAccess(const NodeFacts& node, const UserIdentity& user);
 
 // The report's lines, in the order an operator would fix them.
-std::vector<CheckLine> CheckPortSetup(const PortCheckOptions& options);
+std::vector<CheckLine> PortCheckSetupLines(const PortCheckOptions& options);
 
 // Nanoseconds one port access takes: the mean of `reads` status reads (no
 // writes), timed on the steady clock.

@@ -60,7 +60,7 @@ Status Session::CheckSaveTarget(const std::string& path) const
     return CheckFileRoles(roles);
 }
 
-const PortReport& Session::OpenPort(const PortSetup& setup)
+const PortOpenReport& Session::OpenPort(const PortSetup& setup)
 {
     m_heldFiles = HeldFiles(setup);
     m_portText = setup.description;
@@ -69,7 +69,7 @@ const PortReport& Session::OpenPort(const PortSetup& setup)
     return AdoptPort(vexo::OpenPort(setup.description, options), setup.wrapping);
 }
 
-const PortReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& wrapping)
+const PortOpenReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& wrapping)
 {
     m_report = {};
     m_report.description = opened.description;

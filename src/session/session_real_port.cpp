@@ -7,19 +7,19 @@
 
 namespace vexo {
 
-PortCheckReport Session::CheckPort()
+PortCheckReport Session::RunPortCheck()
 {
     PortCheckOptions check;
     check.user = UserIdentity::Current();
-    return CheckPort(std::move(check));
+    return RunPortCheck(std::move(check));
 }
 
-PortCheckReport Session::CheckPort(PortCheckOptions check)
+PortCheckReport Session::RunPortCheck(PortCheckOptions check)
 {
     PortCheckReport report;
     const PortBackend* backend = FindPortBackend(m_portText);
     check.direct = backend && backend->directIo;
-    for (const CheckLine& line : CheckPortSetup(check)) report.lines.push_back(line.Text());
+    for (const CheckLine& line : PortCheckSetupLines(check)) report.lines.push_back(line.Text());
 
     if (!m_report.opened || !m_port) {
         report.lines.push_back(ProblemFromOpenError(m_report.openError.empty() ? "the port did not open"

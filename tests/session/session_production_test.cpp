@@ -24,7 +24,7 @@ protected:
     {
         ResetShadows();
         session = std::make_unique<Session>(ui);
-        const PortReport& report = session->OpenPort(PortSetup{port, {}, 0x8000});
+        const PortOpenReport& report = session->OpenPort(PortSetup{port, {}, 0x8000});
         ASSERT_TRUE(report.opened) << report.openError;
         session->Start();
     }

@@ -221,7 +221,7 @@ TEST_F(SessionTest, APortThatStopsAnsweringIsNamedAndAStandInKeepsTheSessionUsab
 
     // A port that cannot be opened: the disconnected one, and why.
     Session other(ui);
-    const PortReport& report = other.OpenPort({"ppdev:/dev/no-such-parport", {}, 0x8000});
+    const PortOpenReport& report = other.OpenPort({"ppdev:/dev/no-such-parport", {}, 0x8000});
     EXPECT_FALSE(report.opened);
     EXPECT_NE(report.openError.find("/dev/no-such-parport"), std::string::npos);
     other.Start();

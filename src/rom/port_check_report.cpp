@@ -1,4 +1,4 @@
-#include "rom/port_report.h"
+#include "rom/port_check_report.h"
 
 #include <cstdio>
 
@@ -68,7 +68,7 @@ PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOption
     PortCheckReport report;
     const PortBackend* backend = FindPortBackend(portDescription);
     check.direct = backend && backend->directIo;
-    for (const CheckLine& line : CheckPortSetup(check)) report.lines.push_back(line.Text());
+    for (const CheckLine& line : PortCheckSetupLines(check)) report.lines.push_back(line.Text());
 
     OpenedPort opened = OpenPort(portDescription, portOptions);
     if (!opened.status) {
