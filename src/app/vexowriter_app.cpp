@@ -315,7 +315,7 @@ int CVexoWriterApp::ExitInstance(int exitCode)
         std::fprintf(stderr, "vexowriter: interrupted by %s%s\n", StopReasonText(reason).c_str(), where.c_str());
         exitCode = StopExitStatus(reason);
     }
-    const Status finished = m_pSession->Finish();
+    const Status finished = m_pSession->Shutdown();
     if (!finished) {
         QString lines = FromCore(finished.message());
         lines.replace(QLatin1Char('\n'), QStringLiteral("\nvexowriter: "));

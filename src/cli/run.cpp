@@ -281,7 +281,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         ui.SetStep("finish");
         // The exit-time reset, after a failed step too; then a trace or
         // capture that lost lines fails the run.
-        const Status finished = session.Finish();
+        const Status finished = session.Shutdown();
         ui.EndPass();
         ui.AttachRom(nullptr);
         if (!finished) {

@@ -27,7 +27,7 @@ std::string Hex2(std::uint8_t value)
 }
 
 // Ends the step: its line on success, its reason on standard error otherwise.
-bool Finish(StepContext& c, const Status& status, std::string_view line)
+bool ReportStep(StepContext& c, const Status& status, std::string_view line)
 {
     if (!status) {
         ReportFailure(c, Cat({c.step, ": ", status.message()}));
@@ -65,8 +65,8 @@ std::string CheckFill(const Step& step)
 bool RunFill(StepContext& c, const Step& step)
 {
     const Result<FillArgs> a = ParseFillArgs(step.args);
-    if (!a) return Finish(c, Status::Fail(a.message()), {});
-    return Finish(c, c.session.FillBuffer(a->range, a->value),
+    if (!a) return ReportStep(c, Status::Fail(a.message()), {});
+    return ReportStep(c, c.session.FillBuffer(a->range, a->value),
                   Cat({"filled ", Hex6(a->range.first), "-", Hex6(a->range.last), " with ",
                        Hex2(a->value)}));
 }
@@ -80,22 +80,22 @@ std::string CheckPatch(const Step& step)
 bool RunPatch(StepContext& c, const Step& step)
 {
     const Result<PatchArgs> a = ParsePatchArgs(step.args);
-    if (!a) return Finish(c, Status::Fail(a.message()), {});
-    return Finish(c, c.session.PatchBuffer(a->address, a->bytes),
+    if (!a) return ReportStep(c, Status::Fail(a.message()), {});
+    return ReportStep(c, c.session.PatchBuffer(a->address, a->bytes),
                   Cat({"patched ", Count(a->bytes.size(), "byte", "bytes"), " at ", Hex6(a->address)}));
 }
 
 bool RunSwap(StepContext& c, const Step&)
 {
     const BufferRange range = c.session.DeviceRange();
-    return Finish(c, c.session.SwapBufferBytes(),
+    return ReportStep(c, c.session.SwapBufferBytes(),
                   Cat({"swapped the bytes of ", Hex6(range.first), "-", Hex6(range.last)}));
 }
 
 bool RunRepeat(StepContext& c, const Step&)
 {
     const BufferRange range = c.session.DeviceRange();
-    return Finish(c, c.session.RepeatToDevice(),
+    return ReportStep(c, c.session.RepeatToDevice(),
                   Cat({"repeated the image over ", Hex6(range.first), "-", Hex6(range.last)}));
 }
 
@@ -115,12 +115,12 @@ std::string JoinFiles(const Step& step)
 
 bool RunSplit(StepContext& c, const Step& step)
 {
-    return Finish(c, c.session.SplitImage(step.args), Cat({"split into ", JoinFiles(step)}));
+    return ReportStep(c, c.session.SplitImage(step.args), Cat({"split into ", JoinFiles(step)}));
 }
 
 bool RunMerge(StepContext& c, const Step& step)
 {
-    return Finish(c, c.session.MergeFiles(step.args), Cat({"merged ", JoinFiles(step)}));
+    return ReportStep(c, c.session.MergeFiles(step.args), Cat({"merged ", JoinFiles(step)}));
 }
 
 std::string CheckLoadAt(const Step& step) { return CheckAddresses(step, 1); }
@@ -128,15 +128,15 @@ std::string CheckLoadAt(const Step& step) { return CheckAddresses(step, 1); }
 bool RunLoadAt(StepContext& c, const Step& step)
 {
     const Result<LoadAtArgs> a = ParseLoadAtArgs(step.args);
-    if (!a) return Finish(c, Status::Fail(a.message()), {});
-    return Finish(c, c.session.LoadAt(a->offset, a->file),
+    if (!a) return ReportStep(c, Status::Fail(a.message()), {});
+    return ReportStep(c, c.session.LoadAt(a->offset, a->file),
                   Cat({"loaded ", a->file, " at ", Hex6(a->offset)}));
 }
 
 bool RunExport(StepContext& c, const Step& step)
 {
     const BufferRange range = c.session.DeviceRange();
-    return Finish(c, c.session.ExportDevice(step.args[0]),
+    return ReportStep(c, c.session.ExportDevice(step.args[0]),
                   Cat({"exported ", Hex6(range.first), "-", Hex6(range.last), " to ", step.args[0]}));
 }
 

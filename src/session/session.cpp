@@ -118,7 +118,7 @@ Status Session::SetProgramSettings(const ProgramSettings& settings)
 
 std::string Session::PortFault() const { return m_health ? m_health().message() : std::string(); }
 
-Status Session::Finish()
+Status Session::Shutdown()
 {
     // A production run still going ends first; its log's failure is the run's.
     const Status logClosed = StopProduction();
@@ -126,7 +126,7 @@ Status Session::Finish()
         m_rom->Reset();
         m_rom.reset();
     }
-    const Status wrappers = FinishWrappedPort(m_wrapped);
+    const Status wrappers = CloseWrapperFiles(m_wrapped);
     m_wrapped = {};
     if (logClosed && wrappers) return Status::Ok();
     if (!logClosed && !wrappers) return Status::Fail(logClosed.message() + "\n" + wrappers.message());

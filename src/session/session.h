@@ -118,7 +118,7 @@ public:
     // device object, then the trace and capture files are completed and
     // closed. Fails, naming every file
     // that lost data, when any of their writes failed.
-    Status Finish();
+    Status Shutdown();
 
     const PortOpenReport& Port() const { return m_report; }
     // The port with its wrappers, as the device object drives it.

@@ -192,7 +192,7 @@ TEST_F(SessionTest, PortWordsAreCheckedOnceIntoASetup)
     EXPECT_FALSE(Session::MakePortSetup(words, 0x8000, {{"save", dir.File("chip.bin"), false, 1}}));
 }
 
-TEST_F(SessionTest, FinishResetsTheDeviceObjectAndNamesATraceThatLostLines)
+TEST_F(SessionTest, ShutdownResetsTheDeviceObjectAndNamesATraceThatLostLines)
 {
     PortWrapping wrapping;
     wrapping.tracePath = "/dev/full";
@@ -200,7 +200,7 @@ TEST_F(SessionTest, FinishResetsTheDeviceObjectAndNamesATraceThatLostLines)
     ASSERT_TRUE(s.Port().wrapErrors.empty());
     s.SelectDevice(2);
     ASSERT_TRUE(s.ReadRom());
-    const Status finished = s.Finish();
+    const Status finished = s.Shutdown();
     EXPECT_FALSE(finished);
     EXPECT_NE(finished.message().find("/dev/full"), std::string::npos) << finished.message();
     EXPECT_FALSE(s.Started());
