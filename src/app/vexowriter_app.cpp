@@ -230,17 +230,17 @@ void CVexoWriterApp::OpenPort(const PortSetup& setup)
     m_bPortOpened = port.opened;
     // The program carries on with the disconnected port, and without a
     // wrapper whose file could not be made.
-    if (!port.openError.empty()) m_ui.AppMessageBox(port.openError);
+    if (!port.openStatus) m_ui.AppMessageBox(port.openStatus.message());
     for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
 }
 
 void CVexoWriterApp::CheckPortHealth()
 {
     if (m_bPortFaultShown) return;
-    const std::string fault = m_pSession->PortFault();
-    if (fault.empty()) return;
+    const Status health = m_pSession->PortHealth();
+    if (health) return;
     m_bPortFaultShown = true;
-    m_ui.AppMessageBox(fault);
+    m_ui.AppMessageBox(health.message());
 }
 
 void CVexoWriterApp::CreateDialogs()

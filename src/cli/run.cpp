@@ -220,9 +220,9 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::vector<std::string> globalOptions;
     for (const CLI::Option* option : app.get_options())
         if (!option->get_name().empty()) globalOptions.push_back(option->get_name());
-    std::vector<Step> steps;
-    std::string reason;
-    if (!ParseSteps(words, &steps, &reason, globalOptions)) return usage(reason);
+    const Result<std::vector<Step>> parsed = ParseSteps(words, globalOptions);
+    if (!parsed) return usage(parsed.message());
+    const std::vector<Step>& steps = *parsed;
     // The port's and the faults' descriptions, and no file in two roles (the
     // chip, the trace, the capture, the steps' files).
     PortWords portWords{options.port, std::nullopt, options.trace, options.vcd};
@@ -259,7 +259,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         Session session(ui);
         const PortOpenReport& port = session.OpenPort(setup);
         std::fprintf(err, "port: %s\n", port.description.c_str());
-        if (!port.openError.empty()) std::fprintf(err, "vexo: %s\n", port.openError.c_str());
+        if (!port.openStatus) std::fprintf(err, "vexo: %s\n", port.openStatus.message().c_str());
         if (!options.fault.empty()) std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());
         std::fflush(err);
         if (!port.wrapErrors.empty()) {

@@ -73,7 +73,7 @@ const PortOpenReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& 
 {
     m_report = {};
     m_report.description = opened.description;
-    m_report.openError = opened.status.message();
+    m_report.openStatus = opened.status;
     m_report.simulated = opened.simulated;
     m_report.opened = opened.status.ok();
     m_health = std::move(opened.health);
@@ -116,7 +116,7 @@ Status Session::SetProgramSettings(const ProgramSettings& settings)
     return Status::Ok();
 }
 
-std::string Session::PortFault() const { return m_health ? m_health().message() : std::string(); }
+Status Session::PortHealth() const { return m_health ? m_health() : Status::Ok(); }
 
 Status Session::Shutdown()
 {
@@ -202,7 +202,7 @@ ChecksumReport Session::Checksum() const
     return MakeChecksumReport(0, m_rom->m_Buffer.get(), m_rom->DeviceSize());
 }
 
-ConvertResult Session::Convert(const std::string& in, const std::string& out, const ConvertOptions& options)
+Result<Conversion> Session::Convert(const std::string& in, const std::string& out, const ConvertOptions& options)
 {
     return ConvertImageFile(in, out, options);
 }

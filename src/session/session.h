@@ -64,7 +64,7 @@ struct ProgramSettings {
 // How the port came up, for the front end to present.
 struct PortOpenReport {
     std::string description;          // "simulated module, chip file …"
-    std::string openError;            // empty when the port opened
+    Status openStatus;                // ok when the port opened; else why it did not
     std::vector<std::string> wrapErrors;  // wrappers left out, and why
     bool simulated = false;
     bool opened = false;              // the described port (not the stand-in) is in use
@@ -109,8 +109,8 @@ public:
     // Creates the device object on the opened port: the power-on module
     // check and the buffer reset, as at start-up.
     void Start();
-    // Empty while the port works; else which device stopped answering and why.
-    std::string PortFault() const;
+    // Ok while the port works; else which device stopped answering and why.
+    Status PortHealth() const;
     // Puts the next chip in the socket where the port can (the simulator's
     // tray); unset for real modules, where the operator does it.
     const std::function<Status()>& NextChip() const { return m_nextChip; }
@@ -165,7 +165,7 @@ public:
     // The sums over the device's range; Line() is
     // "00000-07FFF sum16 0x1a2b crc32 0xcbf43926".
     ChecksumReport Checksum() const;
-    static ConvertResult Convert(const std::string& in, const std::string& out,
+    static Result<Conversion> Convert(const std::string& in, const std::string& out,
                                  const ConvertOptions& options);
 
     // The panel's six lines and the given Hex Count text, one per line.

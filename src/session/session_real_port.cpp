@@ -22,8 +22,8 @@ PortCheckReport Session::RunPortCheck(PortCheckOptions check)
     for (const CheckLine& line : PortCheckSetupLines(check)) report.lines.push_back(line.Text());
 
     if (!m_report.opened || !m_port) {
-        report.lines.push_back(ProblemFromOpenError(m_report.openError.empty() ? "the port did not open"
-                                                                               : m_report.openError));
+        report.lines.push_back(ProblemFromOpenError(m_report.openStatus.ok() ? "the port did not open"
+                                                                             : m_report.openStatus.message()));
         return report;
     }
     if (backend && !backend->connects) {
@@ -39,7 +39,7 @@ PortCheckReport Session::RunPortCheck(PortCheckOptions check)
     if (!m_rom) Start();
     // The module check's own sequence and nothing else.
     const bool answered = m_rom->ModulePresent();
-    AddModuleLines(report, answered, PortFault(), *m_port, m_settings.pulseMicros);
+    AddModuleLines(report, answered, PortHealth(), *m_port, m_settings.pulseMicros);
     return report;
 }
 

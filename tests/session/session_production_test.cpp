@@ -25,7 +25,7 @@ protected:
         ResetShadows();
         session = std::make_unique<Session>(ui);
         const PortOpenReport& report = session->OpenPort(PortSetup{port, {}, 0x8000});
-        ASSERT_TRUE(report.opened) << report.openError;
+        ASSERT_TRUE(report.opened) << report.openStatus.message();
         session->Start();
     }
     void LoadImage()
