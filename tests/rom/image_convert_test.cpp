@@ -59,8 +59,8 @@ TEST(ImageConvert, RawToTextAndBackKeepsEveryByte)
     const std::string raw = dir.Write("image.bin", image);
     for (const char* name : {"image.hex", "image.s28"}) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(ConvertImageFile(raw, dir.File(name)).ok);
-        ASSERT_TRUE(ConvertImageFile(dir.File(name), dir.File("back.bin")).ok);
+        ASSERT_TRUE(ConvertImageFile(raw, dir.File(name)).ok());
+        ASSERT_TRUE(ConvertImageFile(dir.File(name), dir.File("back.bin")).ok());
         EXPECT_EQ(ReadFileBytes(dir.File("back.bin")), image);
     }
     // S-record straight to Intel HEX.
