@@ -90,7 +90,7 @@ void BM_VcdCapture(benchmark::State& state)
     state.SetItemsProcessed(std::int64_t(state.iterations()) * 2);
     state.counters["ns/access"] = benchmark::Counter(
         double(state.iterations()) * 2 * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    if (const Status finished = port->Finish(); !finished) state.SkipWithError(finished.message().c_str());
+    if (const Status finished = port->Close(); !finished) state.SkipWithError(finished.message().c_str());
     ::unlink(path);
 }
 BENCHMARK(BM_VcdCapture);

@@ -13,9 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (data[i] == 0) words.emplace_back();
         else words.back().push_back(char(data[i]));
     }
-    std::vector<vexo::cli::Step> steps;
-    std::string reason;
-    const bool ok = vexo::cli::ParseSteps(words, &steps, &reason);
-    if (!ok && reason.empty()) std::abort();
+    const vexo::Result<std::vector<vexo::cli::Step>> steps = vexo::cli::ParseSteps(words);
+    if (!steps && steps.message().empty()) std::abort();  // every refusal says why
     return 0;
 }

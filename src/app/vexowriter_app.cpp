@@ -224,23 +224,23 @@ void CVexoWriterApp::OnStopRequested()
 
 void CVexoWriterApp::OpenPort(const PortSetup& setup)
 {
-    const PortReport& port = m_pSession->OpenPort(setup);
+    const PortOpenReport& port = m_pSession->OpenPort(setup);
     m_bSimulated = port.simulated;
     m_strPortDescription = FromCore(port.description);
     m_bPortOpened = port.opened;
     // The program carries on with the disconnected port, and without a
     // wrapper whose file could not be made.
-    if (!port.openError.empty()) m_ui.AppMessageBox(port.openError);
+    if (!port.openStatus) m_ui.AppMessageBox(port.openStatus.message());
     for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
 }
 
 void CVexoWriterApp::CheckPortHealth()
 {
     if (m_bPortFaultShown) return;
-    const std::string fault = m_pSession->PortFault();
-    if (fault.empty()) return;
+    const Status health = m_pSession->PortHealth();
+    if (health) return;
     m_bPortFaultShown = true;
-    m_ui.AppMessageBox(fault);
+    m_ui.AppMessageBox(health.message());
 }
 
 void CVexoWriterApp::CreateDialogs()
@@ -315,7 +315,7 @@ int CVexoWriterApp::ExitInstance(int exitCode)
         std::fprintf(stderr, "vexowriter: interrupted by %s%s\n", StopReasonText(reason).c_str(), where.c_str());
         exitCode = StopExitStatus(reason);
     }
-    const Status finished = m_pSession->Finish();
+    const Status finished = m_pSession->Shutdown();
     if (!finished) {
         QString lines = FromCore(finished.message());
         lines.replace(QLatin1Char('\n'), QStringLiteral("\nvexowriter: "));

@@ -140,7 +140,7 @@ public:
     // A stop request (SIGTERM, SIGHUP: the desktop session ending): the
     // running pass stops at its next byte, a box on screen is closed, and
     // the main window closes once no command runs; ExitInstance then
-    // finishes the session and gives 128 + the signal.
+    // shuts the session down and gives 128 + the signal.
     void OnStopRequested();
 
 private:

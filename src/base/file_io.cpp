@@ -217,9 +217,8 @@ std::string TempNameFor(const std::string& path)
     return dir + "/.vexo-save.XXXXXX";
 }
 
-}  // namespace
-
-int ReplaceFile(const std::string& name, const void* data, std::size_t size)
+// ReplaceFile's work: 0, or the errno of what failed.
+int ReplaceFileErrno(const std::string& name, const void* data, std::size_t size)
 {
     if (name.empty()) return ENOENT;
     if (name.back() == '/') return EISDIR;
@@ -262,6 +261,15 @@ int ReplaceFile(const std::string& name, const void* data, std::size_t size)
     }
     if (folder.Get() >= 0) static_cast<void>(::fsync(folder.Get()));
     return 0;
+}
+
+}  // namespace
+
+Status ReplaceFile(const std::string& name, const void* data, std::size_t size)
+{
+    if (const int error = ReplaceFileErrno(name, data, size); error != 0)
+        return Status::Fail(name + ": " + std::strerror(error), error);
+    return Status::Ok();
 }
 
 }  // namespace vexo

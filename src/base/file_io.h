@@ -63,7 +63,8 @@ Result<int> OpenInputStream(const std::string& path);
 // redirection points (appending when it appends); another process's
 // (/proc/PID/fd/N) is added to, never cut. A dangling link gets the file it
 // names. A temporary name too long for the folder falls back to a short one.
-int ReplaceFile(const std::string& name, const void* data, std::size_t size);
+// The failure reads "name: reason" and carries the errno.
+Status ReplaceFile(const std::string& name, const void* data, std::size_t size);
 
 // N when `path` names this process's descriptor N (/dev/stdout, /dev/fd/N,
 // /proc/self/fd/N, /proc/<our pid>/fd/N).

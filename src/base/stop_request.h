@@ -3,7 +3,7 @@
 // program itself (its standard output went away). The signal handler only
 // records the request and wakes whoever waits on the notify pipe; the
 // device passes look at it between two bytes and stop there, and the front
-// end then finishes the session as at a normal exit (lines reset, trace,
+// end then shuts the session down as at a normal exit (lines reset, trace,
 // capture and log completed).
 #pragma once
 

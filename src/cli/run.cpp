@@ -119,15 +119,17 @@ void SayWhereStopped(std::FILE* err, const StepContext& context, const CRom& rom
     std::fflush(err);
 }
 
-}  // namespace
+// The options that take a value, and the flags: what the checks after the
+// parse look at.
+struct OptionRefs {
+    std::vector<const CLI::Option*> valued;
+    std::vector<const CLI::Option*> flags;
+    const CLI::Option* fault = nullptr;
+};
 
-int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool showProgress)
+// The parser: every option before the steps, and the help's texts.
+OptionRefs DefineOptions(CLI::App& app, Options& options)
 {
-    Options options;
-    CLI::App app{"Vexo Writer: drive the EPROM programming module from the command line.\n"
-                 "The steps run in order on one device, as the operator's buttons would;\n"
-                 "the run stops at the first step that fails.\n",
-                 "vexo"};
     app.formatter(std::make_shared<HelpFormatter>());
     CLI::Option* portOption =
         app.add_option("--port", options.port, "the port, see Ports below (default sim)")->type_name("PORT");
@@ -162,23 +164,174 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     // reads the rest.
     app.prefix_command();
     app.footer("Steps:\n" + StepHelp() + "\n" + PortHelpText() + "\n" + kExamples);
+    return {{portOption, traceOption, vcdOption, faultOption, deviceOption, speedOption, retriesOption,
+             pulseOption},
+            {skipBlankOption, jsonOption},
+            faultOption};
+}
 
-    // "--device=" with nothing after it: CLI11 would take the next word as
-    // the value.
-    const CLI::Option* const valued[] = {portOption,    traceOption,   vcdOption,    faultOption,
-                                         deviceOption,  speedOption,   retriesOption, pulseOption};
+// "--device=" with nothing after it: CLI11 would take the next word as the
+// value. Looked for before the parse, among the words before the steps.
+Status CheckNoEmptyAssignment(int argc, const char* const* argv, const OptionRefs& refs)
+{
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (word == "--" || FindStep(word)) break;
-        for (const CLI::Option* option : valued)
+        for (const CLI::Option* option : refs.valued)
             if (word.size() == option->get_name().size() + 1 && word.back() == '=' &&
-                word.substr(0, word.size() - 1) == option->get_name()) {
-                UsageError(out, err, AsksForJson(argc, argv),
-                           Cat({"'", option->get_name(), "' needs a value, not an empty word"}));
-                return kExitUsage;
-            }
+                word.substr(0, word.size() - 1) == option->get_name())
+                return Status::Fail(Cat({"'", option->get_name(), "' needs a value, not an empty word"}));
     }
+    return Status::Ok();
+}
 
+// An empty value is a mistake, never "not given"; an option is given once.
+Status CheckOptionCounts(const OptionRefs& refs)
+{
+    for (const CLI::Option* option : refs.valued) {
+        if (option->count() > 1) return Status::Fail(Cat({"'", option->get_name(), "' is given twice"}));
+        if (option->count() == 1 && option->as<std::string>().empty())
+            return Status::Fail(Cat({"'", option->get_name(), "' needs a value, not an empty word"}));
+    }
+    for (const CLI::Option* flag : refs.flags)
+        if (flag->count() > 1) return Status::Fail(Cat({"'", flag->get_name(), "' is given twice"}));
+    return Status::Ok();
+}
+
+// What a run does, read from a command line that parsed.
+struct RunPlan {
+    std::vector<Step> steps;
+    PortSetup setup;
+};
+
+// The steps (the shorthand options are steps placed first), then the port's
+// and the faults' descriptions, and no file in two roles (the chip, the
+// trace, the capture, the steps' files).
+Result<RunPlan> PlanRun(CLI::App& app, const Options& options, const OptionRefs& refs)
+{
+    std::vector<std::string> words;
+    if (!options.device.empty()) words.insert(words.end(), {"device", options.device});
+    if (!options.speed.empty()) words.insert(words.end(), {"speed", options.speed});
+    std::vector<std::string> rest = app.remaining();
+    if (!rest.empty() && rest.front() == "--") rest.erase(rest.begin());  // "vexo -- status"
+    if (!rest.empty() && rest.front().size() > 1 && rest.front()[0] == '-')
+        return Status::Fail("unknown option '" + rest.front() + "'");
+    words.insert(words.end(), rest.begin(), rest.end());
+
+    std::vector<std::string> globalOptions;
+    for (const CLI::Option* option : app.get_options())
+        if (!option->get_name().empty()) globalOptions.push_back(option->get_name());
+    Result<std::vector<Step>> steps = ParseSteps(words, globalOptions);
+    if (!steps) return steps.status();
+    RunPlan plan;
+    plan.steps = std::move(*steps);
+    PortWords portWords{options.port, std::nullopt, options.trace, options.vcd};
+    if (refs.fault->count() > 0) portWords.fault = options.fault;
+    Result<PortSetup> made = Session::MakePortSetup(
+        portWords, kDevices[std::size_t(FirstDevice(plan.steps))].Size(), StepFileRoles(plan.steps));
+    if (!made) return made.status();
+    plan.setup = std::move(*made);
+    return plan;
+}
+
+// --retries and --pulse-us within their limits, and --skip-blank.
+Result<ProgramSettings> ReadSettings(const Options& options)
+{
+    ProgramSettings settings;
+    if (!options.retries.empty()) {
+        const auto n = ParseUnsigned(options.retries, kMaxRetries);
+        if (!n) return Status::Fail("--retries " + options.retries + ": " + RetriesRangeText());
+        settings.retries = int(*n);
+    }
+    if (!options.pulseMicros.empty()) {
+        const auto n = ParseUnsigned(options.pulseMicros, kMaxPulseMicroseconds);
+        if (!n) return Status::Fail("--pulse-us " + options.pulseMicros + ": " + PulseRangeText());
+        settings.pulseMicros = std::uint32_t(*n);
+    }
+    settings.skipBlank = options.skipBlank;
+    return settings;
+}
+
+// Where the streams go and what the run was asked for, for its parts below.
+struct RunStreams {
+    std::FILE* out;
+    std::FILE* err;
+    bool json;
+};
+
+// Opens the port and says on standard error how it came up. False when a
+// wrapper's file could not be made (said, and a record under --json).
+bool OpenSessionPort(Session& session, const PortSetup& setup, const Options& options, const RunStreams& io)
+{
+    const PortOpenReport& port = session.OpenPort(setup);
+    std::fprintf(io.err, "port: %s\n", port.description.c_str());
+    if (!port.openStatus) std::fprintf(io.err, "vexo: %s\n", port.openStatus.message().c_str());
+    if (!options.fault.empty()) std::fprintf(io.err, "port: faults injected: %s\n", options.fault.c_str());
+    std::fflush(io.err);
+    for (const auto& e : port.wrapErrors) {
+        std::fprintf(io.err, "vexo: %s\n", e.c_str());
+        FailureRecord(io.out, io.json, "start", e);
+    }
+    return port.wrapErrors.empty();
+}
+
+enum class SessionEnd { kSucceeded, kFailed, kPortNotWrapped };
+
+// One session: the port opened, the device object started, the steps run,
+// then the exit-time reset and the files closed, after a failed step too; a
+// trace or capture that lost lines fails the run.
+SessionEnd RunSession(CliUi& ui, const RunPlan& plan, const ProgramSettings& settings, const Options& options,
+                      const RunStreams& io)
+{
+    Session session(ui);
+    if (!OpenSessionPort(session, plan.setup, options, io)) return SessionEnd::kPortNotWrapped;
+
+    static_cast<void>(session.SetProgramSettings(settings));  // checked by ReadSettings
+    session.Start();  // the power-on module check, as at start-up
+    ui.AttachRom(&session.Rom());
+    StepContext context{session, ui, io.out, io.err};
+    context.json = io.json;
+    bool succeeded = RunSteps(context, plan.steps);
+    ui.EndPass();
+    if (StopRequested()) SayWhereStopped(io.err, context, session.Rom());
+    ui.SetStep("finish");
+    const Status shutDown = session.Shutdown();
+    ui.EndPass();
+    ui.AttachRom(nullptr);
+    if (!shutDown) {
+        PrintLines(io.err, shutDown.message());
+        FailureRecord(io.out, io.json, "finish", shutDown.message());
+        succeeded = false;
+    }
+    return succeeded ? SessionEnd::kSucceeded : SessionEnd::kFailed;
+}
+
+// The exit status once the session has ended: messages that never reached
+// standard output fail the run too; a stop request says why it stopped.
+int ExitStatusAfter(bool succeeded, const RunStreams& io)
+{
+    if (std::fflush(io.out) != 0 || std::ferror(io.out)) {
+        std::fprintf(io.err, "vexo: cannot write the messages to standard output: %s\n", std::strerror(errno));
+        succeeded = false;
+    }
+    if (StopRequested()) return StopExitStatus(StopReason());
+    return succeeded ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool showProgress)
+{
+    Options options;
+    CLI::App app{"Vexo Writer: drive the EPROM programming module from the command line.\n"
+                 "The steps run in order on one device, as the operator's buttons would;\n"
+                 "the run stops at the first step that fails.\n",
+                 "vexo"};
+    const OptionRefs refs = DefineOptions(app, options);
+    if (const Status given = CheckNoEmptyAssignment(argc, argv, refs); !given) {
+        UsageError(out, err, AsksForJson(argc, argv), given.message());
+        return kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForVersion& version) {
@@ -197,107 +350,25 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         UsageError(out, err, json, reason);
         return kExitUsage;
     };
-
-    // An empty value is a mistake, never "not given"; an option is given once.
-    for (const CLI::Option* option : valued) {
-        if (option->count() > 1) return usage(Cat({"'", option->get_name(), "' is given twice"}));
-        if (option->count() == 1 && option->as<std::string>().empty())
-            return usage(Cat({"'", option->get_name(), "' needs a value, not an empty word"}));
-    }
-    for (const CLI::Option* flag : {skipBlankOption, jsonOption})
-        if (flag->count() > 1) return usage(Cat({"'", flag->get_name(), "' is given twice"}));
-
-    // The shorthand options are steps placed first.
-    std::vector<std::string> words;
-    if (!options.device.empty()) words.insert(words.end(), {"device", options.device});
-    if (!options.speed.empty()) words.insert(words.end(), {"speed", options.speed});
-    std::vector<std::string> rest = app.remaining();
-    if (!rest.empty() && rest.front() == "--") rest.erase(rest.begin());  // "vexo -- status"
-    if (!rest.empty() && rest.front().size() > 1 && rest.front()[0] == '-')
-        return usage("unknown option '" + rest.front() + "'");
-    words.insert(words.end(), rest.begin(), rest.end());
-
-    std::vector<std::string> globalOptions;
-    for (const CLI::Option* option : app.get_options())
-        if (!option->get_name().empty()) globalOptions.push_back(option->get_name());
-    std::vector<Step> steps;
-    std::string reason;
-    if (!ParseSteps(words, &steps, &reason, globalOptions)) return usage(reason);
-    // The port's and the faults' descriptions, and no file in two roles (the
-    // chip, the trace, the capture, the steps' files).
-    PortWords portWords{options.port, std::nullopt, options.trace, options.vcd};
-    if (faultOption->count() > 0) portWords.fault = options.fault;
-    Result<PortSetup> made =
-        Session::MakePortSetup(portWords, kDevices[std::size_t(FirstDevice(steps))].Size(), StepFileRoles(steps));
-    if (!made) return usage(made.message());
-    PortSetup setup = std::move(*made);
+    if (const Status counted = CheckOptionCounts(refs); !counted) return usage(counted.message());
+    Result<RunPlan> plan = PlanRun(app, options, refs);
+    if (!plan) return usage(plan.message());
     // Data on standard output: the messages go to standard error instead.
-    if (StepsWriteTo(steps, ::fileno(out))) out = err;
-
+    if (StepsWriteTo(plan->steps, ::fileno(out))) out = err;
     // The capture and trace files are opened, once, before the port opens (a
     // chip file may be created then), so that a bad one is a usage error that
     // changed nothing. A pipe nobody reads is refused, not waited for.
-    if (const Status opened = OpenWrappingFiles(&setup.wrapping); !opened) return usage(opened.message());
-
-    ProgramSettings settings;
-    if (!options.retries.empty()) {
-        const auto n = ParseUnsigned(options.retries, kMaxRetries);
-        if (!n) return usage("--retries " + options.retries + ": " + RetriesRangeText());
-        settings.retries = int(*n);
-    }
-    if (!options.pulseMicros.empty()) {
-        const auto n = ParseUnsigned(options.pulseMicros, kMaxPulseMicroseconds);
-        if (!n) return usage("--pulse-us " + options.pulseMicros + ": " + PulseRangeText());
-        settings.pulseMicros = std::uint32_t(*n);
-    }
-    settings.skipBlank = options.skipBlank;
+    if (const Status opened = OpenWrappingFiles(&plan->setup.wrapping); !opened) return usage(opened.message());
+    const Result<ProgramSettings> settings = ReadSettings(options);
+    if (!settings) return usage(settings.message());
 
     CliUi ui(out, err, showProgress);
-    ui.SetJson(options.json);
-    bool succeeded;
-    {
-        Session session(ui);
-        const PortReport& port = session.OpenPort(setup);
-        std::fprintf(err, "port: %s\n", port.description.c_str());
-        if (!port.openError.empty()) std::fprintf(err, "vexo: %s\n", port.openError.c_str());
-        if (!options.fault.empty()) std::fprintf(err, "port: faults injected: %s\n", options.fault.c_str());
-        std::fflush(err);
-        if (!port.wrapErrors.empty()) {
-            for (const auto& e : port.wrapErrors) {
-                std::fprintf(err, "vexo: %s\n", e.c_str());
-                FailureRecord(out, json, "start", e);
-            }
-            return kExitFailed;
-        }
-
-        static_cast<void>(session.SetProgramSettings(settings));  // checked above
-        session.Start();  // the power-on module check, as at start-up
-        ui.AttachRom(&session.Rom());
-        StepContext context{session, ui, out, err};
-        context.json = options.json;
-        succeeded = RunSteps(context, steps);
-        ui.EndPass();
-        if (StopRequested()) SayWhereStopped(err, context, session.Rom());
-        ui.SetStep("finish");
-        // The exit-time reset, after a failed step too; then a trace or
-        // capture that lost lines fails the run.
-        const Status finished = session.Finish();
-        ui.EndPass();
-        ui.AttachRom(nullptr);
-        if (!finished) {
-            PrintLines(err, finished.message());
-            FailureRecord(out, json, "finish", finished.message());
-            succeeded = false;
-        }
-    }
-    // Messages that never reached standard output fail the run too.
-    if (std::fflush(out) != 0 || std::ferror(out)) {
-        std::fprintf(err, "vexo: cannot write the messages to standard output: %s\n", std::strerror(errno));
-        succeeded = false;
-    }
-    // A stop request: the session was finished as at any exit; the status says why.
-    if (StopRequested()) return StopExitStatus(StopReason());
-    return succeeded ? kExitOk : kExitFailed;
+    ui.SetJson(json);
+    const RunStreams io{out, err, json};
+    const SessionEnd end = RunSession(ui, *plan, *settings, options, io);
+    if (end == SessionEnd::kPortNotWrapped) return kExitFailed;
+    // A stop request: the session was shut down as at any exit; the status says why.
+    return ExitStatusAfter(end == SessionEnd::kSucceeded, io);
 }
 
 }  // namespace vexo::cli

@@ -45,7 +45,7 @@ bool RunSpeed(StepContext& c, const Step& step)
     return true;
 }
 
-std::string CheckPort(const Step& step)
+std::string CheckPortNumber(const Step& step)
 {
     const std::string& a = step.args[0];
     if (a == "1" || a == "2" || a == "3") return {};
@@ -156,12 +156,12 @@ bool RunConvert(StepContext& c, const Step& step)
         // Checked before the run.
         if (const Result<std::uint8_t> byte = ParseFillByte(fill->second)) options.fill = *byte;
     }
-    const ConvertResult result = Session::Convert(step.args[0], step.args[1], options);
-    if (!result.ok) {
-        ReportFailure(c, Cat({"convert: ", result.error}));
+    const Result<Conversion> result = Session::Convert(step.args[0], step.args[1], options);
+    if (!result) {
+        ReportFailure(c, Cat({"convert: ", result.message()}));
         return false;
     }
-    Emit(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(result)}));
+    Emit(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(*result)}));
     return true;
 }
 
@@ -175,7 +175,7 @@ std::vector<StepDef> MakeTable()
         {"write", "", "Write ROM from the buffer, then verify", 0, {}, NoCheck, RunWrite},
         {"verify", "", "Verify the device against the buffer", 0, {}, NoCheck, RunVerify},
         {"auto", "", "Auto Write: blank check, write, verify", 0, {}, NoCheck, RunAuto},
-        {"port", "1|2|3", "select LPT1, LPT2 or LPT3 (only LPT1 is accepted)", 1, {}, CheckPort, RunPort},
+        {"port", "1|2|3", "select LPT1, LPT2 or LPT3 (only LPT1 is accepted)", 1, {}, CheckPortNumber, RunPort},
         {"device", "NAME", "device type: 27C256 27C512 27C010 27C020 27C040, or a part number (M27C512-12F1)", 1, {}, CheckDevice,
          RunDevice},
         {"speed", "NAME", "programming speed: normal, high or express", 1, {}, CheckSpeed, RunSpeed},
@@ -235,107 +235,103 @@ const StepDef* FindStep(std::string_view name)
     return nullptr;
 }
 
-bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps, std::string* reason,
-                const std::vector<std::string>& globalOptions)
+namespace {
+
+// The step-local options right after a step's arguments, from words[i] on:
+// "--name VALUE" or "--name=VALUE". `i` ends past the last one taken.
+Status ParseStepOptions(const std::vector<std::string>& words, std::size_t& i, Step& step)
 {
-    steps->clear();
+    const StepDef* def = step.def;
+    while (i < words.size()) {
+        const std::string& w = words[i];
+        const StepOption* found = nullptr;
+        std::string value;
+        bool inlineValue = false;
+        for (const StepOption& opt : def->options) {
+            if (w == opt.name) {
+                found = &opt;
+            } else if (w.size() > opt.name.size() && w.compare(0, opt.name.size(), opt.name) == 0 &&
+                       w[opt.name.size()] == '=') {
+                found = &opt;
+                value = w.substr(opt.name.size() + 1);
+                inlineValue = true;
+            }
+            if (found) break;
+        }
+        if (!found) break;
+        ++i;
+        if (step.options.count(found->name))
+            return Status::Fail(Cat({"'", def->name, " ", found->name, "' is given twice"}));
+        if (found->value.empty()) {
+            if (inlineValue) return Status::Fail(Cat({"'", def->name, " ", found->name, "' takes no value"}));
+            step.options[std::string(found->name)] = "";
+            continue;
+        }
+        // A value spelt "START END" takes as many words as it names.
+        const auto wordsTaken = std::size_t(std::count(found->value.begin(), found->value.end(), ' ') + 1);
+        if ((inlineValue && wordsTaken > 1) || (!inlineValue && i + wordsTaken > words.size()))
+            return Status::Fail(Cat({"'", def->name, " ", found->name, "' needs ", found->value}));
+        if (!inlineValue) {
+            value = words[i++];
+            for (std::size_t more = 1; more < wordsTaken; ++more) value += " " + words[i++];
+        }
+        if (!step.options.emplace(std::string(found->name), value).second)
+            return Status::Fail(Cat({"'", def->name, " ", found->name, "' is given twice"}));
+    }
+    return Status::Ok();
+}
+
+// Why words[i], which names no step, cannot stand there.
+std::string NotAStep(const std::string& word, const std::vector<Step>& before,
+                     const std::vector<std::string>& globalOptions)
+{
+    const std::string name = word.substr(0, word.find('='));
+    const bool global = std::find(globalOptions.begin(), globalOptions.end(), name) != globalOptions.end();
+    if (!word.empty() && word[0] == '-' && !before.empty() && !global)
+        return Cat({"'", before.back().def->name, "' has no option '", name, "'"});
+    if (!word.empty() && word[0] == '-') return Cat({"unknown option '", word, "' (options go before the steps)"});
+    return Cat({"unknown step '", word, "'"});
+}
+
+// The step that starts at words[i]: its arguments, its options, its check.
+// `i` ends past the step's last word.
+Result<Step> ParseStep(const std::vector<std::string>& words, std::size_t& i, const std::vector<Step>& before,
+                       const std::vector<std::string>& globalOptions)
+{
+    const StepDef* def = FindStep(words[i]);
+    if (!def) return Status::Fail(NotAStep(words[i], before, globalOptions));
+    ++i;
+    Step step;
+    step.def = def;
+    for (int a = 0; a < def->arity; ++a, ++i) {
+        if (i >= words.size()) return Status::Fail(Cat({"'", def->name, "' needs ", def->args}));
+        step.args.push_back(words[i]);
+    }
+    for (int more = 0; (def->moreArity < 0 || more < def->moreArity) && i < words.size(); ++more, ++i) {
+        const std::string& w = words[i];
+        if (FindStep(w) || w.rfind("--", 0) == 0) break;
+        step.args.push_back(w);
+    }
+    if (const Status options = ParseStepOptions(words, i, step); !options) return options;
+    if (std::string problem = def->check(step); !problem.empty()) return Status::Fail(std::move(problem));
+    return step;
+}
+
+}  // namespace
+
+Result<std::vector<Step>> ParseSteps(const std::vector<std::string>& words,
+                                     const std::vector<std::string>& globalOptions)
+{
+    std::vector<Step> steps;
     std::size_t i = 0;
     while (i < words.size()) {
-        const std::string& word = words[i];
-        const StepDef* def = FindStep(word);
-        if (!def) {
-            const std::string name = word.substr(0, word.find('='));
-            const bool global = std::find(globalOptions.begin(), globalOptions.end(), name) != globalOptions.end();
-            if (!word.empty() && word[0] == '-' && !steps->empty() && !global)
-                *reason = Cat({"'", steps->back().def->name, "' has no option '", name, "'"});
-            else if (!word.empty() && word[0] == '-')
-                *reason = Cat({"unknown option '", word, "' (options go before the steps)"});
-            else
-                *reason = Cat({"unknown step '", word, "'"});
-            return false;
-        }
-        ++i;
-        Step step;
-        step.def = def;
-        for (int a = 0; a < def->arity; ++a, ++i) {
-            if (i >= words.size()) {
-                *reason = Cat({"'", def->name, "' needs ", def->args});
-                return false;
-            }
-            step.args.push_back(words[i]);
-        }
-        for (int more = 0; (def->moreArity < 0 || more < def->moreArity) && i < words.size(); ++more, ++i) {
-            const std::string& w = words[i];
-            if (FindStep(w) || w.rfind("--", 0) == 0) break;
-            step.args.push_back(w);
-        }
-        // Step-local options: "--name VALUE" or "--name=VALUE" right after the arguments.
-        while (i < words.size()) {
-            const std::string& w = words[i];
-            const StepOption* found = nullptr;
-            std::string value;
-            bool inlineValue = false;
-            for (const StepOption& opt : def->options) {
-                if (w == opt.name) {
-                    found = &opt;
-                } else if (w.size() > opt.name.size() && w.compare(0, opt.name.size(), opt.name) == 0 &&
-                           w[opt.name.size()] == '=') {
-                    found = &opt;
-                    value = w.substr(opt.name.size() + 1);
-                    inlineValue = true;
-                }
-                if (found) break;
-            }
-            if (!found) break;
-            ++i;
-            if (step.options.count(found->name)) {
-                *reason = Cat({"'", def->name, " ", found->name, "' is given twice"});
-                return false;
-            }
-            if (found->value.empty()) {
-                if (inlineValue) {
-                    *reason = Cat({"'", def->name, " ", found->name, "' takes no value"});
-                    return false;
-                }
-                step.options[std::string(found->name)] = "";
-                continue;
-            }
-            // A value spelt "START END" takes as many words as it names.
-            const auto wordsTaken =
-                std::size_t(std::count(found->value.begin(), found->value.end(), ' ') + 1);
-            if (inlineValue && wordsTaken > 1) {
-                *reason = Cat({"'", def->name, " ", found->name, "' needs ", found->value});
-                return false;
-            }
-            if (!inlineValue) {
-                if (i + wordsTaken > words.size()) {
-                    *reason = Cat({"'", def->name, " ", found->name, "' needs ", found->value});
-                    return false;
-                }
-                value = words[i++];
-                for (std::size_t more = 1; more < wordsTaken; ++more) value += " " + words[i++];
-            }
-            if (!step.options.emplace(std::string(found->name), value).second) {
-                *reason = Cat({"'", def->name, " ", found->name, "' is given twice"});
-                return false;
-            }
-        }
-        std::string problem = def->check(step);
-        if (!problem.empty()) {
-            *reason = std::move(problem);
-            return false;
-        }
-        steps->push_back(std::move(step));
+        Result<Step> step = ParseStep(words, i, steps, globalOptions);
+        if (!step) return step.status();
+        steps.push_back(std::move(*step));
     }
-    if (steps->empty()) {
-        *reason = "no steps given";
-        return false;
-    }
-    if (std::string problem = CheckBatchSerials(*steps); !problem.empty()) {
-        *reason = std::move(problem);
-        return false;
-    }
-    return true;
+    if (steps.empty()) return Status::Fail("no steps given");
+    if (std::string problem = CheckBatchSerials(steps); !problem.empty()) return Status::Fail(std::move(problem));
+    return steps;
 }
 
 bool RunSteps(StepContext& context, const std::vector<Step>& steps)
@@ -365,9 +361,9 @@ bool RunSteps(StepContext& context, const std::vector<Step>& steps)
         context.ui.SetStep(step.def->name);
         const bool ok = step.def->run(context, step);
         // A port that stopped working fails the step whatever it showed.
-        if (const std::string fault = context.session.PortFault(); !fault.empty()) {
+        if (const Status health = context.session.PortHealth(); !health) {
             context.error.clear();
-            ReportFailure(context, fault);
+            ReportFailure(context, health.message());
             return outcome(false);
         }
         if (!outcome(ok && !StopRequested())) return false;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.h"
+
 namespace vexo {
 class Session;
 class JsonObject;
@@ -92,12 +94,12 @@ void AddProductionSteps(std::vector<StepDef>& table);  // steps_production.cpp
 const std::vector<StepDef>& StepTable();
 const StepDef* FindStep(std::string_view name);  // case-insensitive
 
-// Splits the words after the options into steps and checks them. False with
-// a one-line reason on a usage error. `globalOptions` ("--json", ...) are
+// Splits the words after the options into steps and checks them. A usage
+// error fails with a one-line reason. `globalOptions` ("--json", ...) are
 // the options that go before the steps: one of them among the steps is told
 // to move; any other unknown option after a step is one that step lacks.
-bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
-                std::string* reason, const std::vector<std::string>& globalOptions = {});
+Result<std::vector<Step>> ParseSteps(const std::vector<std::string>& words,
+                                     const std::vector<std::string>& globalOptions = {});
 
 // Runs the steps in order and stops at the first that fails. True when all
 // succeeded. Under --json each step ends in {"step":"verify","ok":true}; a

@@ -1,8 +1,7 @@
 // The buffer steps: fill, patch, swap, split, merge, load-at, repeat, export.
 // The numbers' form is checked before the run (a usage error); whether a
 // range fits the buffer is the operation's own refusal, at its turn.
-#include <cstdio>
-
+#include "base/hex.h"
 #include "base/numbers.h"
 #include "base/text.h"
 #include "cli/steps.h"
@@ -12,22 +11,8 @@
 namespace vexo::cli {
 namespace {
 
-std::string Hex6(std::uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", value);
-    return text;
-}
-
-std::string Hex2(std::uint8_t value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", unsigned(value));
-    return text;
-}
-
 // Ends the step: its line on success, its reason on standard error otherwise.
-bool Finish(StepContext& c, const Status& status, std::string_view line)
+bool ReportStep(StepContext& c, const Status& status, std::string_view line)
 {
     if (!status) {
         ReportFailure(c, Cat({c.step, ": ", status.message()}));
@@ -65,10 +50,10 @@ std::string CheckFill(const Step& step)
 bool RunFill(StepContext& c, const Step& step)
 {
     const Result<FillArgs> a = ParseFillArgs(step.args);
-    if (!a) return Finish(c, Status::Fail(a.message()), {});
-    return Finish(c, c.session.FillBuffer(a->range, a->value),
-                  Cat({"filled ", Hex6(a->range.first), "-", Hex6(a->range.last), " with ",
-                       Hex2(a->value)}));
+    if (!a) return ReportStep(c, Status::Fail(a.message()), {});
+    return ReportStep(c, c.session.FillBuffer(a->range, a->value),
+                  Cat({"filled ", HexBuf0x(a->range.first), "-", HexBuf0x(a->range.last), " with ",
+                       HexByte0x(a->value)}));
 }
 
 std::string CheckPatch(const Step& step)
@@ -80,23 +65,23 @@ std::string CheckPatch(const Step& step)
 bool RunPatch(StepContext& c, const Step& step)
 {
     const Result<PatchArgs> a = ParsePatchArgs(step.args);
-    if (!a) return Finish(c, Status::Fail(a.message()), {});
-    return Finish(c, c.session.PatchBuffer(a->address, a->bytes),
-                  Cat({"patched ", Count(a->bytes.size(), "byte", "bytes"), " at ", Hex6(a->address)}));
+    if (!a) return ReportStep(c, Status::Fail(a.message()), {});
+    return ReportStep(c, c.session.PatchBuffer(a->address, a->bytes),
+                  Cat({"patched ", Count(a->bytes.size(), "byte", "bytes"), " at ", HexBuf0x(a->address)}));
 }
 
 bool RunSwap(StepContext& c, const Step&)
 {
     const BufferRange range = c.session.DeviceRange();
-    return Finish(c, c.session.SwapBufferBytes(),
-                  Cat({"swapped the bytes of ", Hex6(range.first), "-", Hex6(range.last)}));
+    return ReportStep(c, c.session.SwapBufferBytes(),
+                  Cat({"swapped the bytes of ", HexBuf0x(range.first), "-", HexBuf0x(range.last)}));
 }
 
 bool RunRepeat(StepContext& c, const Step&)
 {
     const BufferRange range = c.session.DeviceRange();
-    return Finish(c, c.session.RepeatToDevice(),
-                  Cat({"repeated the image over ", Hex6(range.first), "-", Hex6(range.last)}));
+    return ReportStep(c, c.session.RepeatToDevice(),
+                  Cat({"repeated the image over ", HexBuf0x(range.first), "-", HexBuf0x(range.last)}));
 }
 
 std::string CheckFiles(const Step& step)
@@ -115,12 +100,12 @@ std::string JoinFiles(const Step& step)
 
 bool RunSplit(StepContext& c, const Step& step)
 {
-    return Finish(c, c.session.SplitImage(step.args), Cat({"split into ", JoinFiles(step)}));
+    return ReportStep(c, c.session.SplitImage(step.args), Cat({"split into ", JoinFiles(step)}));
 }
 
 bool RunMerge(StepContext& c, const Step& step)
 {
-    return Finish(c, c.session.MergeFiles(step.args), Cat({"merged ", JoinFiles(step)}));
+    return ReportStep(c, c.session.MergeFiles(step.args), Cat({"merged ", JoinFiles(step)}));
 }
 
 std::string CheckLoadAt(const Step& step) { return CheckAddresses(step, 1); }
@@ -128,16 +113,16 @@ std::string CheckLoadAt(const Step& step) { return CheckAddresses(step, 1); }
 bool RunLoadAt(StepContext& c, const Step& step)
 {
     const Result<LoadAtArgs> a = ParseLoadAtArgs(step.args);
-    if (!a) return Finish(c, Status::Fail(a.message()), {});
-    return Finish(c, c.session.LoadAt(a->offset, a->file),
-                  Cat({"loaded ", a->file, " at ", Hex6(a->offset)}));
+    if (!a) return ReportStep(c, Status::Fail(a.message()), {});
+    return ReportStep(c, c.session.LoadAt(a->offset, a->file),
+                  Cat({"loaded ", a->file, " at ", HexBuf0x(a->offset)}));
 }
 
 bool RunExport(StepContext& c, const Step& step)
 {
     const BufferRange range = c.session.DeviceRange();
-    return Finish(c, c.session.ExportDevice(step.args[0]),
-                  Cat({"exported ", Hex6(range.first), "-", Hex6(range.last), " to ", step.args[0]}));
+    return ReportStep(c, c.session.ExportDevice(step.args[0]),
+                  Cat({"exported ", HexBuf0x(range.first), "-", HexBuf0x(range.last), " to ", step.args[0]}));
 }
 
 }  // namespace

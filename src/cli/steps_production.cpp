@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "base/hex.h"
 #include "base/json.h"
 #include "base/numbers.h"
 #include "base/stop_request.h"
@@ -71,10 +72,8 @@ bool WaitForChip(StepContext& c, unsigned number)
 
 JsonObject ChipFields(const ChipResult& r)
 {
-    char crc[16];
-    std::snprintf(crc, sizeof crc, "0x%08X", unsigned(r.programmed.crc32));
-    char sum[16];
-    std::snprintf(sum, sizeof sum, "0x%04X", unsigned(r.programmed.sum16));
+    const std::string crc = Hex0x(r.programmed.crc32, kLongDigits);
+    const std::string sum = Hex0x(r.programmed.sum16, kWordDigits);
     JsonObject fields;
     fields.Unsigned("chip", r.chip).String("result", r.passed ? "passed" : "failed");
     if (r.serial) fields.Unsigned("serial", *r.serial);
@@ -84,9 +83,7 @@ JsonObject ChipFields(const ChipResult& r)
         fields.String("failed_step", ProductionStepName(r.failedStep));
         if (r.failedAddress) {
             // As the log writes it.
-            char address[16];
-            std::snprintf(address, sizeof address, "0x%05X", unsigned(*r.failedAddress));
-            fields.String("failed_address", address);
+            fields.String("failed_address", HexAddress0x(*r.failedAddress));
         }
         if (r.bufferByte) fields.Unsigned("buffer", *r.bufferByte);
         if (r.chipByte) fields.Unsigned("chip_byte", *r.chipByte);

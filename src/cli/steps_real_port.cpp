@@ -11,9 +11,9 @@ namespace {
 
 std::string NoCheck(const Step&) { return {}; }
 
-bool RunDoctor(StepContext& c, const Step&)
+bool RunPortCheckStep(StepContext& c, const Step&)
 {
-    const PortCheckReport report = c.session.CheckPort();
+    const PortCheckReport report = c.session.RunPortCheck();
     for (const std::string& line : report.lines) Emit(c, line);
     return report.ExitStatus() == 0;
 }
@@ -38,7 +38,7 @@ bool RunLines(StepContext& c, const Step&)
 void AddRealPortSteps(std::vector<StepDef>& table)
 {
     table.push_back({"doctor", "", "port check: the machine's set-up, the port, the module, the time table",
-                     0, {}, NoCheck, RunDoctor});
+                     0, {}, NoCheck, RunPortCheckStep});
     table.push_back({"lines", "", "line test at a terminal: one output line at a time (take the EPROM out)",
                      0, {}, NoCheck, RunLines});
 }

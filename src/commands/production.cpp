@@ -3,21 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <charconv>
-#include <cstdio>
 #include <vector>
 
+#include "base/hex.h"
 #include "base/text.h"
 #include "rom/rom.h"
 
 namespace vexo {
 namespace {
-
-std::string Hex(std::uint32_t value, int digits)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, unsigned(value));
-    return text;
-}
 
 // Puts a chip's serial number into the buffer for the length of a scope and
 // the loaded bytes back afterwards, however the chip ends.

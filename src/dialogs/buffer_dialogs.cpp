@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 
+#include "base/hex.h"
 #include "base/numbers.h"
 #include "base/sizes.h"
 #include "dialogs/core_text.h"
@@ -21,11 +22,7 @@ std::optional<QString> AskLine(QWidget* parent, const QString& title, const QStr
     return text;
 }
 
-QString Hex6(std::uint32_t value)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).rightJustified(6, QLatin1Char('0')).toUpper();
-}
+QString Hex6(std::uint32_t value) { return FromCore(HexBuf0x(value)); }
 
 }  // namespace
 

@@ -13,6 +13,8 @@
 
 #include <utility>
 
+#include "base/hex.h"
+#include "dialogs/core_text.h"
 #include "dialogs/modeless_dialog.h"
 #include "session/session.h"
 
@@ -20,7 +22,7 @@ namespace vexo::gui {
 
 namespace {
 
-QString Hex2(std::uint8_t value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
+QString Hex2(std::uint8_t value) { return FromCore(HexByte(value)); }
 QString Binary(std::uint8_t value) { return QStringLiteral("%1").arg(value, 8, 2, QLatin1Char('0')); }
 
 }  // namespace

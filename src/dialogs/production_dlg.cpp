@@ -17,7 +17,9 @@
 
 #include <cstdio>
 
+#include "base/hex.h"
 #include "commands/production.h"
+#include "dialogs/core_text.h"
 #include "dialogs/modeless_dialog.h"
 #include "rom/production_log.h"
 #include "rom/rom.h"
@@ -26,10 +28,7 @@
 namespace vexo::gui {
 namespace {
 
-QString Hex(std::uint32_t value, int digits)
-{
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
-}
+QString Hex(std::uint32_t value, int digits) { return FromCore(Hex0x(value, digits)); }
 
 enum Column { kChip, kTime, kSerial, kCrc, kResult, kStep, kAddress, kSeconds, kColumns };
 

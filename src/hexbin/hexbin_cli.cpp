@@ -73,14 +73,14 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
         }
     }
 
-    const ConvertResult result = ConvertImageFile(in, output, options);
-    if (!result.ok) {
-        err << "vexo-hexbin: " << result.error << "\n";
+    const Result<Conversion> result = ConvertImageFile(in, output, options);
+    if (!result) {
+        err << "vexo-hexbin: " << result.message() << "\n";
         return 1;
     }
     // Data on standard output: the summary goes to standard error.
     (NamesDescriptor(output, STDOUT_FILENO) ? err : out)
-        << in << " -> " << output << ": " << DescribeConversion(result) << "\n";
+        << in << " -> " << output << ": " << DescribeConversion(*result) << "\n";
     return 0;
 }
 

@@ -181,14 +181,14 @@ bool HexBinDialog::Convert()
         return false;
     }
 
-    const ConvertResult result = ConvertImageFile(Local(input), Local(output), options);
-    if (!result.ok) {
-        ShowResult(tr("Conversion failed:\n%1").arg(FromLocal(result.error)), true);
+    const Result<Conversion> result = ConvertImageFile(Local(input), Local(output), options);
+    if (!result) {
+        ShowResult(tr("Conversion failed:\n%1").arg(FromLocal(result.message())), true);
         return false;
     }
     ShowResult(tr("Converted %1 (%2) to %3:\n%4")
-                   .arg(QFileInfo(input).fileName(), FromLocal(std::string(FormatName(result.input))),
-                        QFileInfo(output).fileName(), FromLocal(DescribeConversion(result))),
+                   .arg(QFileInfo(input).fileName(), FromLocal(std::string(FormatName(result->input))),
+                        QFileInfo(output).fileName(), FromLocal(DescribeConversion(*result))),
                false);
     return true;
 }

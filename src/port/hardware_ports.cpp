@@ -18,6 +18,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/hex.h"
 #include "base/numbers.h"
 #include "port/port_backend.h"
 #include "port/port_check.h"
@@ -159,8 +160,7 @@ const DirectCalls& SystemDirectCalls()
 
 Result<std::unique_ptr<DirectPort>> DirectPort::Open(std::uint16_t base, const DirectCalls& calls)
 {
-    char where[48];
-    std::snprintf(where, sizeof where, "0x%X-0x%X", unsigned(base), unsigned(base) + 2);
+    const std::string where = Hex0x(base) + "-" + Hex0x(unsigned(base) + 2);
     if (unsigned(base) + 3 <= 0x10000 && calls.ioperm(base, 3, 1) == 0)
         return std::unique_ptr<DirectPort>(new DirectPort(base, calls));
     const int failure = unsigned(base) + 3 > 0x10000 ? EINVAL : errno;
@@ -239,12 +239,12 @@ Result<ParsedPort> ParsePpdevArgument(std::string_view argument, bool given)
 Result<OpenedPort> OpenDirect(std::uint16_t base, const PortOptions& options)
 {
     if (const Status parallel = CheckParallelBase(base, options.ioportsPath); !parallel)
-        return Status::Fail("direct:" + HexAddress(base) + ": " + parallel.message(), parallel.errnum());
+        return Status::Fail("direct:" + Hex0x(base) + ": " + parallel.message(), parallel.errnum());
     Result<std::unique_ptr<DirectPort>> port =
         DirectPort::Open(base, options.directCalls ? *options.directCalls : SystemDirectCalls());
     if (!port) return port.status();
     OpenedPort opened;
-    opened.description = "direct I/O at " + HexAddress(base);
+    opened.description = "direct I/O at " + Hex0x(base);
     opened.port = std::move(*port);
     return opened;
 }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <sstream>
 
+#include "base/hex.h"
 #include "base/numbers.h"
 #include "base/text.h"
 
@@ -242,10 +243,10 @@ bool CheckIoports(const SystemPaths& paths, std::vector<CheckLine>& out)
             continue;
         }
         std::string what = Cat({"the kernel lists parallel port ", r.name, " at ",
-                                HexAddress(r.first), "-", HexAddress(r.last)});
+                                Hex0x(r.first), "-", Hex0x(r.last)});
         if (std::find(std::begin(kStandardBases), std::end(kStandardBases), r.first) ==
             std::end(kStandardBases))
-            what += Cat({" (away from 0x378: give direct:", HexAddress(r.first), " or use ppdev)"});
+            what += Cat({" (away from 0x378: give direct:", Hex0x(r.first), " or use ppdev)"});
         out.push_back(Ok(what));
     }
     return true;
@@ -328,13 +329,6 @@ std::string CheckLine::Text() const
     return ok ? "ok: " + what : Cat({"problem: ", what, " (", fix, ")"});
 }
 
-std::string HexAddress(std::uint32_t address)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", unsigned(address));
-    return text;
-}
-
 std::vector<IoRange> ParallelRanges(std::string_view ioports)
 {
     std::vector<IoRange> out;
@@ -367,10 +361,10 @@ Status CheckParallelBase(std::uint16_t base, const std::string& ioportsPath)
                 continue;
             }
             if (r.first == base) return {};
-            listed += (listed.empty() ? "" : ", ") + HexAddress(r.first);
+            listed += (listed.empty() ? "" : ", ") + Hex0x(r.first);
         }
     }
-    std::string message = HexAddress(base) + " is not a parallel port (see /proc/ioports)";
+    std::string message = Hex0x(base) + " is not a parallel port (see /proc/ioports)";
     if (!listed.empty())
         message += "; the kernel lists parallel ports at " + listed;
     else if (hidden)
@@ -378,7 +372,7 @@ Status CheckParallelBase(std::uint16_t base, const std::string& ioportsPath)
     return Status::Fail(message);
 }
 
-std::vector<CheckLine> CheckPortSetup(const PortCheckOptions& options)
+std::vector<CheckLine> PortCheckSetupLines(const PortCheckOptions& options)
 {
     const SystemPaths& paths = options.paths;
     std::vector<CheckLine> out;

@@ -53,9 +53,6 @@ struct IoRange {
 // the right to see addresses gets 0000-0000 for every range.
 std::vector<IoRange> ParallelRanges(std::string_view ioports);
 
-// "0x378".
-std::string HexAddress(std::uint32_t address);
-
 // Whether `base` may be driven with direct I/O: the start of a range the
 // kernel lists as a parallel port, or one of the three standard bases 0x378,
 // 0x278, 0x3BC. The failure reads "0xCF7 is not a parallel port (see
@@ -82,7 +79,7 @@ struct NodeFacts {
 CheckLine JudgeNodeAccess(const NodeFacts& node, const UserIdentity& user);
 
 // The report's lines, in the order an operator would fix them.
-std::vector<CheckLine> CheckPortSetup(const PortCheckOptions& options);
+std::vector<CheckLine> PortCheckSetupLines(const PortCheckOptions& options);
 
 // Nanoseconds one port access takes: the mean of `reads` status reads (no
 // writes), timed on the steady clock.

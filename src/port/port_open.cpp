@@ -146,7 +146,7 @@ std::optional<std::string> ChipFileOf(const std::string& description)
     return parsed->chipFile;
 }
 
-Status FinishWrappedPort(const WrappedPort& wrapped)
+Status CloseWrapperFiles(const WrappedPort& wrapped)
 {
     bool complete = true;
     std::string lines;
@@ -157,8 +157,8 @@ Status FinishWrappedPort(const WrappedPort& wrapped)
         }
     }
     if (wrapped.vcd) {
-        if (const Status finished = wrapped.vcd->Finish(); !finished) {
-            lines += (complete ? "" : "\n") + finished.message();
+        if (const Status closed = wrapped.vcd->Close(); !closed) {
+            lines += (complete ? "" : "\n") + closed.message();
             complete = false;
         }
     }

@@ -85,6 +85,6 @@ WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
 
 // Completes and closes the capture and trace files. Fails when any of their
 // writes failed, with one line per file that lost some.
-Status FinishWrappedPort(const WrappedPort& wrapped);
+Status CloseWrapperFiles(const WrappedPort& wrapped);
 
 }  // namespace vexo

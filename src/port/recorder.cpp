@@ -1,15 +1,19 @@
 #include "port/recorder.h"
 
-#include <cstdio>
+#include "base/hex.h"
 
 namespace vexo {
 
 std::string FormatAccess(const PortAccess& access)
 {
     char line[16];
-    std::snprintf(line, sizeof line, "%c %03X %02X", access.op, unsigned(access.address),
-                  unsigned(access.value));
-    return line;
+    char* p = line;
+    *p++ = access.op;
+    *p++ = ' ';
+    p = WriteHex(p, access.address, 3);
+    *p++ = ' ';
+    p = WriteHex(p, access.value, kByteDigits);
+    return std::string(line, p);
 }
 
 std::uint8_t RecordingPort::In(std::uint16_t address)

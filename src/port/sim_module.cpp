@@ -15,8 +15,8 @@
 namespace vexo {
 namespace {
 
-// Writes `size` bytes of 0xFF to `fd`.
-bool FillErasedTo(int fd, std::uint32_t size, int* error)
+// Writes `size` bytes of 0xFF to `fd`. The failure carries the errno.
+Status FillErasedTo(int fd, std::uint32_t size)
 {
     const std::vector<std::uint8_t> block(64 * 1024, 0xFF);
     std::uint32_t left = size;
@@ -25,12 +25,12 @@ bool FillErasedTo(int fd, std::uint32_t size, int* error)
         const ssize_t n = write(fd, block.data(), chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
-            *error = errno;
-            return false;
+            const int error = errno;
+            return Status::Fail(std::strerror(error), error);
         }
         left -= std::uint32_t(n);
     }
-    return true;
+    return Status::Ok();
 }
 
 }  // namespace
@@ -72,12 +72,17 @@ SimModule::~SimModule()
     if (m_fd >= 0) {
         FlushProgrammed();
         // Every changed byte is in the file now; closing drops the lock.
-        if (m_fileError != 0)
-            std::fprintf(stderr, "vexo: writing the chip file %s failed: %s\n", m_chipPath.c_str(),
-                         std::strerror(m_fileError));
+        if (const Status file = FileStatus(); !file) std::fprintf(stderr, "vexo: %s\n", file.message().c_str());
         close(m_fd);
     }
     delete[] m_chip;
+}
+
+Status SimModule::FileStatus() const
+{
+    if (m_fileError == 0) return Status::Ok();
+    return Status::Fail("writing the chip file " + m_chipPath + " failed: " + std::strerror(m_fileError),
+                        m_fileError);
 }
 
 void SimModule::Erase()
@@ -85,9 +90,10 @@ void SimModule::Erase()
     m_runStart = m_runEnd = 0;
     std::memset(m_chip, 0xFF, m_size);
     if (m_fd >= 0 && m_fileError == 0) {
-        int error = 0;
-        if (lseek(m_fd, 0, SEEK_SET) != 0 || !FillErasedTo(m_fd, m_size, &error))
-            m_fileError = error != 0 ? error : errno;
+        if (lseek(m_fd, 0, SEEK_SET) != 0)
+            m_fileError = errno;
+        else if (const Status filled = FillErasedTo(m_fd, m_size); !filled)
+            m_fileError = filled.errnum();
     }
     for (std::uint16_t& pulses : m_weakPulses)
         if (pulses != kStrong) pulses = 0;
@@ -263,8 +269,9 @@ Status CreateErasedChip(const std::string& path, std::uint32_t size)
                                 "; check that its folder exists and is writable",
                             error);
     }
-    int failure = 0;
-    bool ok = FillErasedTo(fd, size, &failure);
+    const Status filled = FillErasedTo(fd, size);
+    int failure = filled.errnum();
+    bool ok = filled.ok();
     if (close(fd) != 0 && ok) {
         failure = errno;
         ok = false;

@@ -126,8 +126,9 @@ public:
     }
     // Empty when the chip is in memory.
     const std::string& ChipPath() const { return m_chipPath; }
-    // The errno of the first write to the chip file that failed, else 0.
-    int FileError() const { return m_fileError; }
+    // Ok, or the first write to the chip file that failed ("writing the chip
+    // file chip.bin failed: No space left on device", with its errno).
+    Status FileStatus() const;
     // Write calls made to the chip file since the module opened it.
     std::uint64_t FileWrites() const { return m_fileWrites; }
     // Bytes programmed since the last write-back, not yet in the file.

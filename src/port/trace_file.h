@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/hex.h"
 #include "port/port.h"
 
 namespace vexo {
@@ -62,16 +63,11 @@ private:
     {
         if (m_used > kBufferSize - kLongestLine && !WriteOut()) return;
         char* p = m_buffer.get() + m_used;
-        static constexpr char kHex[] = "0123456789ABCDEF";
         *p++ = op;
         *p++ = ' ';
-        if (address > 0xFFF) *p++ = kHex[address >> 12];
-        *p++ = kHex[(address >> 8) & 0xF];
-        *p++ = kHex[(address >> 4) & 0xF];
-        *p++ = kHex[address & 0xF];
+        p = WriteHex(p, address, 3);
         *p++ = ' ';
-        *p++ = kHex[value >> 4];
-        *p++ = kHex[value & 0xF];
+        p = WriteHex(p, value, kByteDigits);
         *p++ = '\n';
         m_used = std::size_t(p - m_buffer.get());
     }

@@ -66,8 +66,8 @@ VcdPort::VcdPort(std::unique_ptr<IPort> inner, std::FILE* file)
 
 VcdPort::~VcdPort()
 {
-    // A destructor has nobody to tell: whoever wants to know calls Finish().
-    if (m_file) static_cast<void>(Finish());
+    // A destructor has nobody to tell: whoever wants to know calls Close().
+    if (m_file) static_cast<void>(Close());
 }
 
 std::uint8_t VcdPort::In(std::uint16_t address)
@@ -121,7 +121,7 @@ void VcdPort::Flush()
     m_buffer.clear();
 }
 
-Status VcdPort::Finish()
+Status VcdPort::Close()
 {
     if (!m_file) return Status::Fail("the capture was already finished");
     m_buffer += '#';

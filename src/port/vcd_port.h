@@ -29,7 +29,7 @@ class VcdPort final : public IPort {
 public:
     // Writes the header at once. `file` is owned and closed by the port.
     VcdPort(std::unique_ptr<IPort> inner, std::FILE* file);
-    ~VcdPort() override;  // Finish(), result ignored: call Finish() to learn of errors
+    ~VcdPort() override;  // Close(), result ignored: call Close() to learn of errors
     VcdPort(const VcdPort&) = delete;
     VcdPort& operator=(const VcdPort&) = delete;
 
@@ -40,7 +40,7 @@ public:
     // Writes the closing time stamp and closes the file. Fails when any
     // write or the close failed (a full disk). Accesses after it go to the
     // inner port only.
-    Status Finish();
+    Status Close();
 
     std::uint64_t Accesses() const { return m_time; }
 

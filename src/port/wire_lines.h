@@ -55,29 +55,33 @@ consteval WireLine Wire(std::string_view name)
 // The bit of a named line.
 consteval std::uint8_t WireMask(std::string_view name) { return Wire(name).mask; }
 
-// Operations on a register value, one line at a time. They fold to the
-// line's mask, so a caller's register write is what a literal mask makes.
-constexpr std::uint8_t SetLine(std::uint8_t value, WireLine line)
-{
-    return std::uint8_t(value | line.mask);
-}
-constexpr std::uint8_t ClearLine(std::uint8_t value, WireLine line)
-{
-    return std::uint8_t(value & ~line.mask);
-}
+// Operations on a register value, one line at a time, given the line's mask
+// (a constant: WireMask("D0")). They take and give `unsigned`, as the port's
+// register writes do, so that a caller's write is what a literal mask makes:
+// one OR or AND, no struct passed and no narrowing before the write.
+constexpr unsigned SetLine(unsigned value, unsigned mask) { return value | mask; }
+constexpr unsigned ClearLine(unsigned value, unsigned mask) { return value & ~mask; }
 // The register value with the line's bit at `high`.
-constexpr std::uint8_t PutLine(std::uint8_t value, WireLine line, bool high)
+constexpr unsigned PutLine(unsigned value, unsigned mask, bool high)
 {
-    return high ? SetLine(value, line) : ClearLine(value, line);
+    return high ? SetLine(value, mask) : ClearLine(value, mask);
 }
-constexpr bool LineHigh(std::uint8_t value, WireLine line) { return (value & line.mask) != 0; }
+constexpr bool LineHigh(unsigned value, unsigned mask) { return (value & mask) != 0; }
+// The same by a row of the table, for code that walks the table.
+constexpr unsigned SetLine(unsigned value, const WireLine& line) { return SetLine(value, unsigned{line.mask}); }
+constexpr unsigned ClearLine(unsigned value, const WireLine& line) { return ClearLine(value, unsigned{line.mask}); }
+constexpr unsigned PutLine(unsigned value, const WireLine& line, bool high)
+{
+    return PutLine(value, unsigned{line.mask}, high);
+}
+constexpr bool LineHigh(unsigned value, const WireLine& line) { return LineHigh(value, unsigned{line.mask}); }
 // The line's function with its polarity: on while the bit is 1, or 0 for
 // an active-low line.
-constexpr bool LineOn(std::uint8_t value, WireLine line) { return LineHigh(value, line) != line.activeLow; }
+constexpr bool LineOn(unsigned value, const WireLine& line) { return LineHigh(value, line.mask) != line.activeLow; }
 // The register value with the line's function turned on or off.
-constexpr std::uint8_t TurnLine(std::uint8_t value, WireLine line, bool on)
+constexpr unsigned TurnLine(unsigned value, const WireLine& line, bool on)
 {
-    return PutLine(value, line, on != line.activeLow);
+    return PutLine(value, line.mask, on != line.activeLow);
 }
 
 // The lines of `names` together: their masks, and their bits as they stand

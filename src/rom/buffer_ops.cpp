@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "base/file_io.h"
+#include "base/hex.h"
 #include "base/numbers.h"
 #include "base/sizes.h"
 #include "base/text.h"
@@ -25,13 +26,6 @@ namespace {
 constexpr const char* kUnchanged = "; the buffer is unchanged.";
 // A HEX or S-record file of a full 16 MiB image is under 48 MiB.
 constexpr off_t kMaxTextImage = 64 * 1024 * 1024;
-
-std::string Hex6(std::uint64_t value)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%06llX", static_cast<unsigned long long>(value));
-    return text;
-}
 
 std::string Decimal(std::uint64_t value)
 {
@@ -61,7 +55,7 @@ Result<std::uint32_t> ParseNumber(const std::string& text, std::uint64_t max, st
 {
     const std::optional<std::uint64_t> v = ParseUnsigned(text, max);
     if (!v)
-        return Status::Fail(Cat({"Bad ", what, " \"", text, "\": give a number up to ", Hex6(max),
+        return Status::Fail(Cat({"Bad ", what, " \"", text, "\": give a number up to ", HexBuf0x(max),
                                  " (decimal or 0x hex)."}));
     return std::uint32_t(*v);
 }
@@ -88,9 +82,9 @@ std::string RangeProblem(BufferRange range)
 {
     if (range.first > range.last)
         return Cat(
-            {"The range starts at ", Hex6(range.first), ", after its end ", Hex6(range.last)});
+            {"The range starts at ", HexBuf0x(range.first), ", after its end ", HexBuf0x(range.last)});
     if (range.last >= kBufferSize)
-        return Cat({"The range ", Hex6(range.first), "-", Hex6(range.last),
+        return Cat({"The range ", HexBuf0x(range.first), "-", HexBuf0x(range.last),
                     " does not fit the buffer (0x000000-0xFFFFFF)"});
     return {};
 }
@@ -118,7 +112,7 @@ Status Patch(CRom& rom, std::uint32_t address, std::span<const std::uint8_t> byt
     if (bytes.empty()) return Status::Fail(Cat({"No bytes to patch", kUnchanged}));
     if (bytes.size() > kBufferSize || address >= kBufferSize ||
         bytes.size() > kBufferSize - address)
-        return Status::Fail(Cat({Decimal(bytes.size()), " bytes at ", Hex6(address),
+        return Status::Fail(Cat({Decimal(bytes.size()), " bytes at ", HexBuf0x(address),
                                  " do not fit the buffer (0x000000-0xFFFFFF)", kUnchanged}));
     Change(rom, address, std::uint32_t(bytes.size()), history,
            [&](std::uint8_t* at) { std::copy(bytes.begin(), bytes.end(), at); });
@@ -212,21 +206,15 @@ Result<std::vector<std::uint8_t>> ReadImageFile(const std::string& file)
 Status WriteImageFile(const std::string& file, const std::uint8_t* data, std::uint32_t size)
 {
     const ImageFormat format = FormatForPath(file);
-    int err = 0;
-    if (format == ImageFormat::Raw) {
-        err = ReplaceFile(file, data, size);
-    } else {
-        const std::string text = WriteTextImage(format, data, size, 0);
-        err = ReplaceFile(file, text.data(), text.size());
-    }
-    if (err != 0) return Status::Fail(FileError(file, err), err);
-    return Status::Ok();
+    if (format == ImageFormat::Raw) return ReplaceFile(file, data, size);
+    const std::string text = WriteTextImage(format, data, size, 0);
+    return ReplaceFile(file, text.data(), text.size());
 }
 
 Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHistory* history)
 {
     if (offset >= kBufferSize)
-        return Status::Fail(Cat({"The offset ", Hex6(offset),
+        return Status::Fail(Cat({"The offset ", HexBuf0x(offset),
                                  " is outside the buffer (0x000000-0xFFFFFF)", kUnchanged}));
     Result<ImageData> data = ReadImageData(file);
     if (!data)
@@ -235,7 +223,7 @@ Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHist
     const std::vector<std::uint8_t>& bytes = data->bytes;
     if (bytes.empty()) return Status::Fail(Cat({file, ": the file holds no data", kUnchanged}));
     if (bytes.size() > kBufferSize - offset)
-        return Status::Fail(Cat({file, " (", Decimal(bytes.size()), " bytes) at ", Hex6(offset),
+        return Status::Fail(Cat({file, " (", Decimal(bytes.size()), " bytes) at ", HexBuf0x(offset),
                                  " runs past the buffer's end (0xFFFFFF)", kUnchanged}));
     // Only what the file gives is placed: a HEX or S-record file's gaps
     // leave the buffer's bytes there as they are.
@@ -402,7 +390,7 @@ Result<PatchArgs> ParsePatchArgs(const std::vector<std::string>& args)
         out.bytes.push_back(*b);
     }
     if (out.bytes.size() > kBufferSize - out.address)
-        return Status::Fail(Cat({Decimal(out.bytes.size()), " bytes at ", Hex6(out.address),
+        return Status::Fail(Cat({Decimal(out.bytes.size()), " bytes at ", HexBuf0x(out.address),
                                  " do not fit the buffer (0x000000-0xFFFFFF)."}));
     return out;
 }

@@ -3,7 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
+
+#include "base/hex.h"
+#include "base/text.h"
 
 namespace vexo {
 
@@ -35,16 +37,12 @@ Checksums ComputeChecksums(const std::uint8_t* data, std::size_t size)
 
 std::string FormatSum16(std::uint16_t sum)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "sum16 0x%04x", unsigned(sum));
-    return text;
+    return Cat({"sum16 ", HexLower0x(sum, kWordDigits)});
 }
 
 std::string FormatCrc32(std::uint32_t crc)
 {
-    char text[24];
-    std::snprintf(text, sizeof text, "crc32 0x%08x", unsigned(crc));
-    return text;
+    return Cat({"crc32 ", HexLower0x(crc, kLongDigits)});
 }
 
 std::string FormatChecksums(const Checksums& sums)
@@ -65,9 +63,7 @@ ChecksumReport MakeChecksumReport(std::uint32_t first, const std::uint8_t* data,
 std::string ChecksumReport::RangeText() const
 {
     if (size == 0) return "(empty)";
-    char range[32];
-    std::snprintf(range, sizeof range, "%05X-%05X", unsigned(first), unsigned(first + size - 1));
-    return range;
+    return Cat({HexAddress(first), "-", HexAddress(std::uint32_t(first + size - 1))});
 }
 
 std::string ChecksumReport::Line() const { return RangeText() + " " + FormatChecksums(sums); }

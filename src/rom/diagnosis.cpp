@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "base/file_io.h"
+#include "base/hex.h"
 #include "base/text.h"
 
 namespace vexo {
@@ -147,16 +147,12 @@ DiffKind ClassifyByte(std::uint8_t buffer, std::uint8_t chip)
 
 std::string FormatByte(std::uint8_t value)
 {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", unsigned(value));
-    return text;
+    return HexByte(value);
 }
 
 std::string FormatAddress(std::uint32_t address)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%05X", unsigned(address));
-    return text;
+    return HexAddress0x(address);
 }
 
 CompareReport Compare(std::span<const std::uint8_t> buffer, std::span<const std::uint8_t> chip)
@@ -212,9 +208,7 @@ std::string CompareCsv(const CompareReport& report)
 Status WriteCompareCsv(const std::string& path, const CompareReport& report)
 {
     const std::string text = CompareCsv(report);
-    if (const int error = ReplaceFile(path, text.data(), text.size()); error != 0)
-        return Status::Fail(Cat({path, ": ", std::strerror(error)}), error);
-    return Status::Ok();
+    return ReplaceFile(path, text.data(), text.size());
 }
 
 EraseReport EraseCheck(std::span<const std::uint8_t> chip)

@@ -1,27 +1,21 @@
 #include "rom/image_convert.h"
 
 #include "base/file_io.h"
+#include "base/hex.h"
 #include "base/numbers.h"
+#include "base/text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace vexo {
 
 namespace {
-
-std::string Hex6(std::uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", unsigned(value));
-    return text;
-}
 
 bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::string& tooLarge,
                    std::string* content, std::string* error)
@@ -67,15 +61,6 @@ bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::stri
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error)
-{
-    if (const int code = ReplaceFile(path, data.data(), data.size()); code != 0) {
-        *error = path + ": " + std::strerror(code);
-        return false;
-    }
-    return true;
-}
-
 bool SameFile(const std::string& a, const std::string& b)
 {
     struct stat sa {}, sb {};
@@ -85,58 +70,43 @@ bool SameFile(const std::string& a, const std::string& b)
 
 }  // namespace
 
-ConvertResult ConvertImageFile(const std::string& in, const std::string& out,
-                               const ConvertOptions& options)
+Result<Conversion> ConvertImageFile(const std::string& in, const std::string& out,
+                                    const ConvertOptions& options)
 {
-    ConvertResult result;
+    Conversion result;
     result.input = FormatForPath(in);
     result.output = FormatForPath(out);
     result.first = options.offset;
 
-    if (SameFile(in, out)) {
-        result.error = out + ": is the input file; choose another output name";
-        return result;
-    }
+    if (SameFile(in, out)) return Status::Fail(out + ": is the input file; choose another output name");
 
     std::vector<std::uint8_t> buffer(kImageCapacity, options.fill);
     ImageReadResult read;
     if (result.input == ImageFormat::Raw) {
         std::string content;
-        if (!ReadWholeFile(in, kImageCapacity, "the file is larger than the 16 MiB buffer", &content,
-                           &result.error))
-            return result;
+        std::string error;
+        if (!ReadWholeFile(in, kImageCapacity, "the file is larger than the 16 MiB buffer", &content, &error))
+            return Status::Fail(error);
         read = ReadTextImage(result.input, content, buffer.data(), kImageCapacity);
     } else {
         // Records are read a block at a time: a text of any size costs no
         // more than the image it gives.
         const Result<int> opened = OpenInputStream(in);
-        if (!opened) {
-            result.error = opened.message();
-            return result;
-        }
+        if (!opened) return opened.status();
         Fd file(*opened);
         struct stat st {};
-        if (::fstat(file.Get(), &st) != 0 || S_ISDIR(st.st_mode)) {
-            result.error = in + ": " + (S_ISDIR(st.st_mode) ? "is a folder, not a file" : std::strerror(errno));
-            return result;
-        }
+        if (::fstat(file.Get(), &st) != 0 || S_ISDIR(st.st_mode))
+            return Status::Fail(in + ": " + (S_ISDIR(st.st_mode) ? "is a folder, not a file" : std::strerror(errno)));
         read = ReadTextImageFile(result.input, file.Get(), buffer.data(), kImageCapacity, std::nullopt);
     }
-    if (!read.ok) {
-        result.error = in + ": " + read.error;
-        return result;
-    }
+    if (!read.ok) return Status::Fail(in + ": " + read.error);
     result.lowest = read.lowest;
     result.length = read.length;
     result.dataBytes = read.bytes;
-    if (read.bytes == 0) {
-        result.error = in + ": holds no data";
-        return result;
-    }
+    if (read.bytes == 0) return Status::Fail(in + ": holds no data");
     if (options.offset >= read.length) {
-        result.error = "offset " + Hex6(options.offset) + " is past the image, which ends at " +
-                       Hex6(read.length - 1);
-        return result;
+        return Status::Fail(Cat({"offset ", HexBuf0x(options.offset), " is past the image, which ends at ",
+                                 HexBuf0x(read.length - 1)}));
     }
 
     result.written = read.length - options.offset;
@@ -144,19 +114,15 @@ ConvertResult ConvertImageFile(const std::string& in, const std::string& out,
     text.header = BaseName(out);
     const std::string image = WriteTextImage(result.output, buffer.data() + options.offset,
                                              result.written, options.offset, text);
-    if (!WriteFileAtomically(out, image, &result.error)) {
-        result.written = 0;
-        return result;
-    }
-    result.ok = true;
+    if (const Status written = ReplaceFile(out, image.data(), image.size()); !written) return written;
     return result;
 }
 
-std::string DescribeConversion(const ConvertResult& result)
+std::string DescribeConversion(const Conversion& result)
 {
     const std::uint32_t last = result.first + (result.written ? result.written - 1 : 0);
-    return Hex6(result.first) + "-" + Hex6(last) + ", " + std::to_string(result.written) +
-           (result.written == 1 ? " byte" : " bytes");
+    return Cat({HexBuf0x(result.first), "-", HexBuf0x(last), ", ", std::to_string(result.written),
+                result.written == 1 ? " byte" : " bytes"});
 }
 
 std::string DefaultBinPath(std::string_view in)

@@ -18,9 +18,8 @@ struct ConvertOptions {
     std::uint32_t offset = 0;  // first address of the output; bytes below it are dropped
 };
 
-struct ConvertResult {
-    bool ok = false;
-    std::string error;  // "in.hex: line 12: bad checksum"; empty when ok
+// What a conversion read and wrote.
+struct Conversion {
     ImageFormat input = ImageFormat::Raw;
     ImageFormat output = ImageFormat::Raw;
     std::uint32_t lowest = 0;   // lowest address the input gave
@@ -36,11 +35,12 @@ struct ConvertResult {
 // temporary file beside it and renamed into place, so a failure leaves an
 // existing `out` untouched. Refused: an input without data, an offset at or
 // past the input's end, and `out` naming the same file as `in`.
-ConvertResult ConvertImageFile(const std::string& in, const std::string& out,
+// The failure names the file and the reason ("in.hex: line 12: bad checksum").
+Result<Conversion> ConvertImageFile(const std::string& in, const std::string& out,
                                const ConvertOptions& options = {});
 
 // "0x000000-0x007FFF, 32768 bytes" (the range written and its size).
-std::string DescribeConversion(const ConvertResult& result);
+std::string DescribeConversion(const Conversion& result);
 
 // The same path with its extension (if any) replaced by ".bin".
 std::string DefaultBinPath(std::string_view in);

@@ -116,8 +116,8 @@ bool CRom::SaveBuffer()
         return false;
     }
     // The whole device: every bank the read just filled.
-    if (const int code = ReplaceFile(m_strSaveName, m_Buffer.get(), DeviceSize()); code != 0) {
-        m_ui.SetNextBoxDetails("save: " + m_strSaveName + ": " + std::strerror(code));
+    if (const Status saved = ReplaceFile(m_strSaveName, m_Buffer.get(), DeviceSize()); !saved) {
+        m_ui.SetNextBoxDetails("save: " + saved.message());
         m_ui.RomMessageBox("Save Failed !!");
         return false;
     }

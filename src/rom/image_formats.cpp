@@ -9,6 +9,10 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
+
+#include "base/hex.h"
+#include "base/text.h"
 
 namespace vexo {
 
@@ -183,10 +187,7 @@ public:
         }
         if (address + size > m_capacity) {
             std::uint64_t first = std::max<std::uint64_t>(address, m_capacity);
-            char what[96];
-            std::snprintf(what, sizeof what, "address 0x%06llX is past the end of ",
-                          static_cast<unsigned long long>(first));
-            return what + SizeText(m_capacity);
+            return Cat({"address ", HexBuf0x(first), " is past the end of ", SizeText(m_capacity)});
         }
         auto start = std::uint32_t(address);
         for (std::uint32_t a = start; a < start + size; ++a) {
@@ -197,10 +198,7 @@ public:
             if (word & bit) {
                 m_duplicate = a;
                 m_duplicateLine = line;
-                char what[96];
-                std::snprintf(what, sizeof what, "address 0x%06X was already given on an earlier line",
-                              unsigned(a));
-                return std::string(what);
+                return Cat({"address ", HexBuf0x(a), " was already given on an earlier line"});
             }
             word |= bit;
             block->data[a % kBlockBytes] = data[a - start];
@@ -301,10 +299,8 @@ ImageReadResult ReadIntelHex(LineReader& lines, Collector& collector)
         if (rec.size() < 5) return Failure(AtLine(n, "malformed record (too short)"));
         const unsigned count = rec[0];
         if (rec.size() != count + 5u) {
-            char what[80];
-            std::snprintf(what, sizeof what, "byte count %02X does not match the record's %zu data bytes",
-                          count, rec.size() - 5);
-            return Failure(AtLine(n, what));
+            return Failure(AtLine(n, Cat({"byte count ", HexByte(std::uint8_t(count)),
+                                          " does not match the record's ", std::to_string(rec.size() - 5), " data bytes"})));
         }
         unsigned sum = 0;
         for (std::uint8_t b : rec) sum += b;
@@ -315,10 +311,8 @@ ImageReadResult ReadIntelHex(LineReader& lines, Collector& collector)
         const std::uint8_t* data = rec.data() + 4;
         auto needCount = [&](unsigned want) -> std::optional<std::string> {
             if (count == want) return std::nullopt;
-            char what[64];
-            std::snprintf(what, sizeof what, "record type %02X must hold %u data bytes, not %u", type,
-                          want, count);
-            return std::string(what);
+            return Cat({"record type ", HexByte(std::uint8_t(type)), " must hold ", std::to_string(want),
+                        " data bytes, not ", std::to_string(count)});
         };
         switch (type) {
         case 0x00:
@@ -352,9 +346,7 @@ ImageReadResult ReadIntelHex(LineReader& lines, Collector& collector)
             if (auto fault = needCount(4)) return Failure(AtLine(n, *fault));
             break;
         default: {
-            char what[40];
-            std::snprintf(what, sizeof what, "unknown record type %02X", type);
-            return Failure(AtLine(n, what));
+            return Failure(AtLine(n, Cat({"unknown record type ", HexByte(std::uint8_t(type))})));
         }
         }
     }
@@ -399,10 +391,8 @@ ImageReadResult ReadSRecord(LineReader& lines, Collector& collector)
         if (rec.empty()) return Failure(AtLine(n, "malformed record (too short)"));
         const unsigned count = rec[0];
         if (rec.size() != count + 1u) {
-            char what[96];
-            std::snprintf(what, sizeof what, "byte count %02X does not match the record's %zu bytes",
-                          count, rec.size() - 1);
-            return Failure(AtLine(n, what));
+            return Failure(AtLine(n, Cat({"byte count ", HexByte(std::uint8_t(count)),
+                                          " does not match the record's ", std::to_string(rec.size() - 1), " bytes"})));
         }
         if (count < unsigned(addressBytes) + 1) {
             char what[64];
@@ -465,14 +455,9 @@ ImageReadResult ReadRecords(ImageFormat format, LineReader& lines, std::uint8_t*
             static_cast<void>(parse(lines, probe));
             earlier = probe.FoundLine();
         }
-        char what[96];
-        if (earlier != 0)
-            std::snprintf(what, sizeof what, "address 0x%06X was already given on line %zu",
-                          unsigned(address), earlier);
-        else
-            std::snprintf(what, sizeof what, "address 0x%06X was already given on an earlier line",
-                          unsigned(address));
-        result.error = AtLine(collector.DuplicateLine(), what);
+        const std::string where = earlier != 0 ? Cat({"line ", std::to_string(earlier)}) : "an earlier line";
+        result.error = AtLine(collector.DuplicateLine(), Cat({"address ", HexBuf0x(std::uint32_t(address)),
+                                                              " was already given on ", where}));
     }
     if (!result.ok) return result;
     return collector.Commit(buffer, keepRuns);
@@ -488,9 +473,10 @@ public:
     void Begin(const char* mark) { m_out->append(mark); m_sum = 0; }
     void Byte(std::uint8_t b)
     {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        m_out->push_back(kDigits[b >> 4]);
-        m_out->push_back(kDigits[b & 15]);
+        char digits[kByteDigits];
+        WriteHex(digits, b, kByteDigits);
+        m_out->push_back(digits[0]);
+        m_out->push_back(digits[1]);
         m_sum += b;
     }
     void Bytes(const std::uint8_t* data, std::size_t n)

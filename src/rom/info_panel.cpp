@@ -1,18 +1,8 @@
 #include "rom/info_panel.h"
 
-#include <cstdio>
+#include "base/hex.h"
 
 namespace vexo {
-namespace {
-
-std::string Hex05(std::uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%05X", value);
-    return text;
-}
-
-}  // namespace
 
 void InfoPanel::Push()
 {
@@ -35,13 +25,13 @@ void InfoPanel::Forget(int id)
 
 void InfoPanel::ShowEndAddress()
 {
-    m_strEndAddr = Hex05(std::uint32_t(m_nEndAddr));
+    m_strEndAddr = HexAddress(std::uint32_t(m_nEndAddr));
     Push();
 }
 
 void InfoPanel::ShowLastAddress()
 {
-    m_strEndAddr = Hex05(std::uint32_t(m_nEndAddr) - 1u);
+    m_strEndAddr = HexAddress(std::uint32_t(m_nEndAddr) - 1u);
     Push();
 }
 

@@ -1,18 +1,15 @@
 #include "rom/line_test.h"
 
+#include "base/hex.h"
 #include "base/text.h"
 #include "port/wire_lines.h"
-
-#include <cstdio>
 
 namespace vexo {
 namespace {
 
 std::string Registers(std::uint8_t data, std::uint8_t control)
 {
-    char text[48];
-    std::snprintf(text, sizeof text, "data 0x%02X, control 0x%02X", unsigned(data), unsigned(control));
-    return text;
+    return Cat({"data ", HexByte0x(data), ", control ", HexByte0x(control)});
 }
 
 // "D3 (pin 5)", "C4 (register bit 4, no pin)".

@@ -10,18 +10,12 @@
 #include <cstring>
 
 #include "base/file_io.h"
+#include "base/hex.h"
 #include "base/json.h"
 #include "base/text.h"
 
 namespace vexo {
 namespace {
-
-std::string Hex(std::uint32_t value, int digits)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, unsigned(value));
-    return text;
-}
 
 std::string Seconds(double seconds)
 {
@@ -76,10 +70,10 @@ std::string ProductionCsvHeader()
 std::string ProductionCsvLine(const ProductionRecord& r)
 {
     return Cat({IsoLocalTime(r.time), ",", std::to_string(r.chip), ",", CsvField(r.device), ",",
-                CsvField(r.image), ",", Hex(r.imageCrc32, 8), ",",
-                r.serial ? std::to_string(*r.serial) : std::string(), ",", Hex(r.sum16, 4), ",",
-                Hex(r.crc32, 8), ",", r.passed ? "passed" : "failed", ",", CsvField(r.failedStep),
-                ",", r.failedAddress ? Hex(*r.failedAddress, 5) : std::string(), ",",
+                CsvField(r.image), ",", Hex0x(r.imageCrc32, 8), ",",
+                r.serial ? std::to_string(*r.serial) : std::string(), ",", Hex0x(r.sum16, 4), ",",
+                Hex0x(r.crc32, 8), ",", r.passed ? "passed" : "failed", ",", CsvField(r.failedStep),
+                ",", r.failedAddress ? Hex0x(*r.failedAddress, 5) : std::string(), ",",
                 Seconds(r.seconds), ",", r.imageEdited ? "true" : "false", "\n"});
 }
 
@@ -90,16 +84,16 @@ std::string ProductionJsonLine(const ProductionRecord& r)
         .Unsigned("chip", r.chip)
         .String("device", r.device)
         .String("image", r.image)
-        .String("image_crc32", Hex(r.imageCrc32, 8))
+        .String("image_crc32", Hex0x(r.imageCrc32, 8))
         .Bool("image_edited", r.imageEdited);
     if (r.serial) o.Unsigned("serial", *r.serial);
     else o.Null("serial");
-    o.String("sum16", Hex(r.sum16, 4))
-        .String("crc32", Hex(r.crc32, 8))
+    o.String("sum16", Hex0x(r.sum16, 4))
+        .String("crc32", Hex0x(r.crc32, 8))
         .String("result", r.passed ? "passed" : "failed");
     if (r.passed) o.Null("failed_step");
     else o.String("failed_step", r.failedStep);
-    if (r.failedAddress) o.String("failed_address", Hex(*r.failedAddress, 5));
+    if (r.failedAddress) o.String("failed_address", Hex0x(*r.failedAddress, 5));
     else o.Null("failed_address");
     o.Fixed("seconds", r.seconds, 1);
     return o.Line();

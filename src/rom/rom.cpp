@@ -62,11 +62,11 @@ void CRom::ResetLines()
 bool CRom::ModulePresent()
 {
     SetControlBit2();
-    ClearDataLine(Wire("D0"));
+    ClearDataLine(kAddressClock);
     Delay(1500);
     ReadStatus();
     // The module pulls its presence line against the address clock, which is low here.
-    return LineHigh(g_byStatus, Wire("S7")) != LineHigh(g_byData, Wire("D0"));
+    return LineHigh(g_byStatus, kModulePresent) != LineHigh(g_byData, kAddressClock);
 }
 
 void CRom::InitModule()
@@ -96,22 +96,22 @@ void CRom::ShiftAddress(std::uint32_t address)
     for (std::uint8_t byte : bytes) {
         g_byAddrByte = byte;
         for (int bit = 0; bit < 8; ++bit) {
-            ClearDataLine(Wire("D0"));
+            ClearDataLine(kAddressClock);
             // Bit 7 of the address byte onto the address data line, without
             // a branch on the address.
-            WriteData(ClearLine(g_byData, Wire("D1")) | Wire("D1").mask * ((g_byAddrByte >> 7) & 1u));
-            SetDataLine(Wire("D0"));
+            WriteData(ClearLine(g_byData, kAddressData) | kAddressData * ((g_byAddrByte >> 7) & 1u));
+            SetDataLine(kAddressClock);
             g_byAddrByte = std::uint8_t(g_byAddrByte << 1);
         }
     }
     // The clock line stays high until the next data write takes it low.
-    g_byData = ClearLine(g_byData, Wire("D0"));
+    g_byData = std::uint8_t(ClearLine(g_byData, kAddressClock));
 }
 
 std::uint8_t CRom::ReadByte()
 {
     auto sample = [this] {
-        PulseDataLine(Wire("D2"));
+        PulseDataLine(kReadClock);
         ReadStatus();
         // The read data line is on (low) for a 1.
         g_byReadByte = std::uint8_t((g_byReadByte & 0xFE) | (LineOn(g_byStatus, Wire("S6")) ? 1 : 0));

@@ -33,28 +33,28 @@ public:
     CRom& operator=(const CRom&) = delete;
 
     // --- port lines (one register write each) ---
-    void SetControlBit0() { SetControlLine(Wire("C0")); }
-    void ClearControlBit0() { ClearControlLine(Wire("C0")); }
-    void SetControlBit1() { SetControlLine(Wire("C1")); }
-    void ClearControlBit1() { ClearControlLine(Wire("C1")); }
-    void SetControlBit2() { SetControlLine(Wire("C2")); }
-    void ClearControlBit2() { ClearControlLine(Wire("C2")); }
-    void SetControlBit3() { SetControlLine(Wire("C3")); }
-    void ClearControlBit3() { ClearControlLine(Wire("C3")); }
-    void SetControlBit4() { SetControlLine(Wire("C4")); }
-    void ClearControlBit4() { ClearControlLine(Wire("C4")); }
-    void SetDataBit1() { SetDataLine(Wire("D1")); }
-    void ClearDataBit1() { ClearDataLine(Wire("D1")); }
-    // One register write with the line's bit set or cleared.
-    void SetControlLine(WireLine line) { WriteControl(SetLine(g_byControl, line)); }
-    void ClearControlLine(WireLine line) { WriteControl(ClearLine(g_byControl, line)); }
-    void SetDataLine(WireLine line) { WriteData(SetLine(g_byData, line)); }
-    void ClearDataLine(WireLine line) { WriteData(ClearLine(g_byData, line)); }
+    void SetControlBit0() { SetControlLine(WireMask("C0")); }
+    void ClearControlBit0() { ClearControlLine(WireMask("C0")); }
+    void SetControlBit1() { SetControlLine(WireMask("C1")); }
+    void ClearControlBit1() { ClearControlLine(WireMask("C1")); }
+    void SetControlBit2() { SetControlLine(WireMask("C2")); }
+    void ClearControlBit2() { ClearControlLine(WireMask("C2")); }
+    void SetControlBit3() { SetControlLine(WireMask("C3")); }
+    void ClearControlBit3() { ClearControlLine(WireMask("C3")); }
+    void SetControlBit4() { SetControlLine(WireMask("C4")); }
+    void ClearControlBit4() { ClearControlLine(WireMask("C4")); }
+    void SetDataBit1() { SetDataLine(WireMask("D1")); }
+    void ClearDataBit1() { ClearDataLine(WireMask("D1")); }
+    // One register write with the line's bit (WireMask) set or cleared.
+    void SetControlLine(unsigned mask) { WriteControl(SetLine(g_byControl, mask)); }
+    void ClearControlLine(unsigned mask) { WriteControl(ClearLine(g_byControl, mask)); }
+    void SetDataLine(unsigned mask) { WriteData(SetLine(g_byData, mask)); }
+    void ClearDataLine(unsigned mask) { WriteData(ClearLine(g_byData, mask)); }
     // A 0-1-0 pulse on a data line: two register writes.
-    void PulseDataLine(WireLine line)
+    void PulseDataLine(unsigned mask)
     {
-        SetDataLine(line);
-        ClearDataLine(line);
+        SetDataLine(mask);
+        ClearDataLine(mask);
     }
     void ResetLines();
     static void Delay(int count) { (void)count; }

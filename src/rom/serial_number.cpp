@@ -1,9 +1,9 @@
 #include "rom/serial_number.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
+#include "base/hex.h"
 #include "base/numbers.h"
 #include "base/text.h"
 #include "base/sizes.h"
@@ -174,10 +174,8 @@ Result<std::vector<std::uint8_t>> EncodeSerial(const SerialPlan& plan, std::uint
 Status CheckSerialWithin(const SerialPlan& plan, std::uint32_t deviceSize, std::string_view deviceName)
 {
     if (std::uint64_t(plan.address) + plan.width <= deviceSize) return Status::Ok();
-    char address[16];
-    std::snprintf(address, sizeof address, "0x%05X", unsigned(plan.address));
-    return Status::Fail(Cat({"the serial number at ", address, " lies past the end of the ", deviceName, " (",
-                             std::to_string(deviceSize), " bytes)"}));
+    return Status::Fail(Cat({"the serial number at ", HexAddress0x(plan.address), " lies past the end of the ",
+                             deviceName, " (", std::to_string(deviceSize), " bytes)"}));
 }
 
 std::string SerialOverlap(const SerialPlan& plan, std::span<const std::uint8_t> buffer)
@@ -185,14 +183,11 @@ std::string SerialOverlap(const SerialPlan& plan, std::span<const std::uint8_t> 
     if (std::uint64_t(plan.address) + plan.width > buffer.size()) return {};
     const std::span<const std::uint8_t> under = buffer.subspan(plan.address, plan.width);
     if (std::all_of(under.begin(), under.end(), [](std::uint8_t b) { return b == 0xFF; })) return {};
-    char range[32];
-    std::snprintf(range, sizeof range, "0x%05X-0x%05X", unsigned(plan.address),
-                  unsigned(plan.address + plan.width - 1));
-    std::string text = Cat({"serial: ", range, " lies over image bytes"});
+    std::string text = Cat({"serial: ", HexAddress0x(plan.address), "-",
+                            HexAddress0x(plan.address + plan.width - 1), " lies over image bytes"});
     for (std::uint8_t b : under) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, " %02X", unsigned(b));
-        text += hex;
+        text += ' ';
+        text += HexByte(b);
     }
     return text;
 }

@@ -60,7 +60,7 @@ Status Session::CheckSaveTarget(const std::string& path) const
     return CheckFileRoles(roles);
 }
 
-const PortReport& Session::OpenPort(const PortSetup& setup)
+const PortOpenReport& Session::OpenPort(const PortSetup& setup)
 {
     m_heldFiles = HeldFiles(setup);
     m_portText = setup.description;
@@ -69,11 +69,11 @@ const PortReport& Session::OpenPort(const PortSetup& setup)
     return AdoptPort(vexo::OpenPort(setup.description, options), setup.wrapping);
 }
 
-const PortReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& wrapping)
+const PortOpenReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& wrapping)
 {
     m_report = {};
     m_report.description = opened.description;
-    m_report.openError = opened.status.message();
+    m_report.openStatus = opened.status;
     m_report.simulated = opened.simulated;
     m_report.opened = opened.status.ok();
     m_health = std::move(opened.health);
@@ -116,9 +116,9 @@ Status Session::SetProgramSettings(const ProgramSettings& settings)
     return Status::Ok();
 }
 
-std::string Session::PortFault() const { return m_health ? m_health().message() : std::string(); }
+Status Session::PortHealth() const { return m_health ? m_health() : Status::Ok(); }
 
-Status Session::Finish()
+Status Session::Shutdown()
 {
     // A production run still going ends first; its log's failure is the run's.
     const Status logClosed = StopProduction();
@@ -126,7 +126,7 @@ Status Session::Finish()
         m_rom->Reset();
         m_rom.reset();
     }
-    const Status wrappers = FinishWrappedPort(m_wrapped);
+    const Status wrappers = CloseWrapperFiles(m_wrapped);
     m_wrapped = {};
     if (logClosed && wrappers) return Status::Ok();
     if (!logClosed && !wrappers) return Status::Fail(logClosed.message() + "\n" + wrappers.message());
@@ -202,7 +202,7 @@ ChecksumReport Session::Checksum() const
     return MakeChecksumReport(0, m_rom->m_Buffer.get(), m_rom->DeviceSize());
 }
 
-ConvertResult Session::Convert(const std::string& in, const std::string& out, const ConvertOptions& options)
+Result<Conversion> Session::Convert(const std::string& in, const std::string& out, const ConvertOptions& options)
 {
     return ConvertImageFile(in, out, options);
 }

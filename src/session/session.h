@@ -24,7 +24,7 @@
 #include "rom/image_convert.h"
 #include "rom/info_panel.h"
 #include "rom/part_numbers.h"
-#include "rom/port_report.h"
+#include "rom/port_check_report.h"
 #include "rom/rom.h"
 
 namespace vexo {
@@ -62,9 +62,9 @@ struct ProgramSettings {
 };
 
 // How the port came up, for the front end to present.
-struct PortReport {
+struct PortOpenReport {
     std::string description;          // "simulated module, chip file …"
-    std::string openError;            // empty when the port opened
+    Status openStatus;                // ok when the port opened; else why it did not
     std::vector<std::string> wrapErrors;  // wrappers left out, and why
     bool simulated = false;
     bool opened = false;              // the described port (not the stand-in) is in use
@@ -103,14 +103,14 @@ public:
     // Opens the port by description and wraps it. A port that cannot be
     // opened leaves the disconnected one in its place; a wrapper whose file
     // cannot be made is left out. Both are in the report.
-    const PortReport& OpenPort(const PortSetup& setup);
+    const PortOpenReport& OpenPort(const PortSetup& setup);
     // The same with a port already opened (a backend of the caller's, a test's).
-    const PortReport& AdoptPort(OpenedPort opened, const PortWrapping& wrapping = {});
+    const PortOpenReport& AdoptPort(OpenedPort opened, const PortWrapping& wrapping = {});
     // Creates the device object on the opened port: the power-on module
     // check and the buffer reset, as at start-up.
     void Start();
-    // Empty while the port works; else which device stopped answering and why.
-    std::string PortFault() const;
+    // Ok while the port works; else which device stopped answering and why.
+    Status PortHealth() const;
     // Puts the next chip in the socket where the port can (the simulator's
     // tray); unset for real modules, where the operator does it.
     const std::function<Status()>& NextChip() const { return m_nextChip; }
@@ -118,9 +118,9 @@ public:
     // device object, then the trace and capture files are completed and
     // closed. Fails, naming every file
     // that lost data, when any of their writes failed.
-    Status Finish();
+    Status Shutdown();
 
-    const PortReport& Port() const { return m_report; }
+    const PortOpenReport& Port() const { return m_report; }
     // The port with its wrappers, as the device object drives it.
     IPort* PortInUse() const { return m_port.get(); }
     bool Started() const { return m_rom != nullptr; }
@@ -165,7 +165,7 @@ public:
     // The sums over the device's range; Line() is
     // "00000-07FFF sum16 0x1a2b crc32 0xcbf43926".
     ChecksumReport Checksum() const;
-    static ConvertResult Convert(const std::string& in, const std::string& out,
+    static Result<Conversion> Convert(const std::string& in, const std::string& out,
                                  const ConvertOptions& options);
 
     // The panel's six lines and the given Hex Count text, one per line.
@@ -202,8 +202,8 @@ public:
     // (the module check's own sequence, nothing else is written), then the
     // access time and the time each command takes at the session's pulse
     // width. Exit status 0 when the port opened and a module answers.
-    PortCheckReport CheckPort(PortCheckOptions check);
-    PortCheckReport CheckPort();  // this machine, as the user running it
+    PortCheckReport RunPortCheck(PortCheckOptions check);
+    PortCheckReport RunPortCheck();  // this machine, as the user running it
     // Device selection by type name ("27C512") or by the number printed on
     // a chip ("M27C512-12F1"): the device is selected and the part's note,
     // when it has one, goes to the operator (PartNote). An unknown name
@@ -283,7 +283,7 @@ private:
     WrappedPort m_wrapped;
     std::function<Status()> m_health;
     std::function<Status()> m_nextChip;
-    PortReport m_report;
+    PortOpenReport m_report;
     std::vector<FileRole> m_heldFiles;
     ProgramSettings m_settings;
     std::unique_ptr<CRom> m_rom;

@@ -60,7 +60,7 @@ Result<ChipResult> Session::ProductionChip()
 RunEnd Session::ProductionEndAfter(const Result<ChipResult>& chip) const
 {
     if (!m_production) return RunEnd::NotStarted;
-    return m_production->EndAfter(chip, !PortFault().empty());
+    return m_production->EndAfter(chip, !PortHealth().ok());
 }
 
 Status Session::StopProduction()

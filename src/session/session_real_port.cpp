@@ -7,23 +7,23 @@
 
 namespace vexo {
 
-PortCheckReport Session::CheckPort()
+PortCheckReport Session::RunPortCheck()
 {
     PortCheckOptions check;
     check.user = UserIdentity::Current();
-    return CheckPort(std::move(check));
+    return RunPortCheck(std::move(check));
 }
 
-PortCheckReport Session::CheckPort(PortCheckOptions check)
+PortCheckReport Session::RunPortCheck(PortCheckOptions check)
 {
     PortCheckReport report;
     const PortBackend* backend = FindPortBackend(m_portText);
     check.direct = backend && backend->directIo;
-    for (const CheckLine& line : CheckPortSetup(check)) report.lines.push_back(line.Text());
+    for (const CheckLine& line : PortCheckSetupLines(check)) report.lines.push_back(line.Text());
 
     if (!m_report.opened || !m_port) {
-        report.lines.push_back(ProblemFromOpenError(m_report.openError.empty() ? "the port did not open"
-                                                                               : m_report.openError));
+        report.lines.push_back(ProblemFromOpenError(m_report.openStatus.ok() ? "the port did not open"
+                                                                             : m_report.openStatus.message()));
         return report;
     }
     if (backend && !backend->connects) {
@@ -39,7 +39,7 @@ PortCheckReport Session::CheckPort(PortCheckOptions check)
     if (!m_rom) Start();
     // The module check's own sequence and nothing else.
     const bool answered = m_rom->ModulePresent();
-    AddModuleLines(report, answered, PortFault(), *m_port, m_settings.pulseMicros);
+    AddModuleLines(report, answered, PortHealth(), *m_port, m_settings.pulseMicros);
     return report;
 }
 

@@ -11,9 +11,9 @@
 #include <QPrinter>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "app/vexowriter_app.h"
+#include "base/hex.h"
 #include "base/numbers.h"
 #include "rom/rom.h"
 #include "session/session.h"
@@ -44,13 +44,6 @@ private:
     int m_ascent;
     IDumpCanvas* m_tap;
 };
-
-QString Format(const char* format, unsigned value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return QString::fromLatin1(text);
-}
 
 }  // namespace
 
@@ -139,11 +132,11 @@ void CVexoWriterView::DrawDump(IDumpCanvas& canvas) const
     int k = 0;
     for (; o < end; ++o) {
         const std::uint8_t b = rom->m_Buffer[std::size_t(o)];
-        canvas.TextOut(62 + 24 * k, y, Format("%02X", b));
+        canvas.TextOut(62 + 24 * k, y, FromCore(HexByte(b)));
         canvas.TextOut(460 + 10 * k, y, DumpCharacter(b));
         if (++k == 16) {
             y += 15;
-            canvas.TextOut(8, y, Format("%05X : ", unsigned(o + 1)));
+            canvas.TextOut(8, y, FromCore(HexAddress(std::uint32_t(o + 1)) + " : "));
             k = 0;
         }
     }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -46,7 +47,7 @@ TEST_F(FileIoTest, ADescriptorNameWritesThroughTheDescriptorAndKeepsWhatItHolds)
     for (const std::string& name :
          {"/dev/fd/" + std::to_string(fd), "/proc/self/fd/" + std::to_string(fd),
           "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(fd)})
-        EXPECT_EQ(ReplaceFile(name, data.data(), data.size()), 0) << name;
+        EXPECT_TRUE(ReplaceFile(name, data.data(), data.size()).ok()) << name;
     ::close(fd);
     EXPECT_EQ(Slurp(log), "keep\nimageimageimage");
 
@@ -58,13 +59,24 @@ TEST_F(FileIoTest, ADescriptorNameWritesThroughTheDescriptorAndKeepsWhatItHolds)
     EXPECT_FALSE(IsDescriptorPath("/proc/1/fdinfo/3"));
 }
 
+TEST_F(FileIoTest, AFailedSaveNamesTheFileAndItsReasonAndKeepsTheErrno)
+{
+    const Status missing = ReplaceFile(Path("no/such.bin"), "x", 1);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_EQ(missing.message(), Path("no/such.bin") + ": No such file or directory");
+    EXPECT_EQ(missing.errnum(), ENOENT);
+    const Status folder = ReplaceFile(m_dir + "/", "x", 1);
+    EXPECT_EQ(folder.message(), m_dir + "/: Is a directory");
+    EXPECT_EQ(folder.errnum(), EISDIR);
+}
+
 TEST_F(FileIoTest, ADanglingLinkGetsTheFileItNames)
 {
     const std::string link = Path("link.bin"), target = Path("sub/target.bin");
     std::filesystem::create_directory(Path("sub"));
     std::filesystem::create_symlink("sub/target.bin", link);
     const std::string data(100, 'x');
-    ASSERT_EQ(ReplaceFile(link, data.data(), data.size()), 0);
+    ASSERT_TRUE(ReplaceFile(link, data.data(), data.size()).ok());
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(Slurp(target), data);
 }
@@ -74,9 +86,9 @@ TEST_F(FileIoTest, ANameAsLongAsTheFolderAllowsCanBeSaved)
     for (std::size_t length : {247u, 250u, 255u}) {
         const std::string name = Path(std::string(length, 'n'));
         const std::string data = "long " + std::to_string(length);
-        ASSERT_EQ(ReplaceFile(name, data.data(), data.size()), 0) << length;
+        ASSERT_TRUE(ReplaceFile(name, data.data(), data.size()).ok()) << length;
         EXPECT_EQ(Slurp(name), data);
-        ASSERT_EQ(ReplaceFile(name, "x", 1), 0) << length;  // replacing it too
+        ASSERT_TRUE(ReplaceFile(name, "x", 1).ok()) << length;  // replacing it too
         EXPECT_EQ(Slurp(name), "x");
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir), {}), 3);  // no temporaries left
@@ -89,7 +101,7 @@ TEST_F(FileIoTest, AFolderWeMayWriteButNotReadStillTakesTheSave)
     std::filesystem::create_directory(folder);
     std::ofstream(folder + "/out.bin") << "old";
     ::chmod(folder.c_str(), 0333);
-    EXPECT_EQ(ReplaceFile(folder + "/out.bin", "new", 3), 0);
+    EXPECT_TRUE(ReplaceFile(folder + "/out.bin", "new", 3).ok());
     ::chmod(folder.c_str(), 0700);
     EXPECT_EQ(Slurp(folder + "/out.bin"), "new");
 }

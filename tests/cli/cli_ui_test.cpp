@@ -86,23 +86,22 @@ TEST(RunSteps, APortThatStoppedWorkingFailsTheStepAndSaysWhy)
     session.Start();
     StepContext context{session, ui, out.File(), err.File()};
 
-    std::vector<Step> steps;
-    std::string reason;
-    ASSERT_TRUE(ParseSteps({"status", "status"}, &steps, &reason)) << reason;
-    EXPECT_TRUE(RunSteps(context, steps));
+    const Result<std::vector<Step>> steps = ParseSteps({"status", "status"});
+    ASSERT_TRUE(steps.ok()) << steps.message();
+    EXPECT_TRUE(RunSteps(context, *steps));
     fault = "/dev/parport0: the port stopped answering (No such device)";
-    EXPECT_FALSE(RunSteps(context, steps));
+    EXPECT_FALSE(RunSteps(context, *steps));
     EXPECT_EQ(err.Text(), "vexo: /dev/parport0: the port stopped answering (No such device)\n");
 }
 
 TEST(ParseSteps, TheFirstDeviceDecidesTheChipSize)
 {
-    std::vector<Step> steps;
-    std::string reason;
-    ASSERT_TRUE(ParseSteps({"blank", "device", "27c020", "device", "27C040"}, &steps, &reason));
-    EXPECT_EQ(FirstDevice(steps), 3);
-    ASSERT_TRUE(ParseSteps({"blank"}, &steps, &reason));
-    EXPECT_EQ(FirstDevice(steps), 0);
+    const Result<std::vector<Step>> four = ParseSteps({"blank", "device", "27c020", "device", "27C040"});
+    ASSERT_TRUE(four.ok());
+    EXPECT_EQ(FirstDevice(*four), 3);
+    const Result<std::vector<Step>> one = ParseSteps({"blank"});
+    ASSERT_TRUE(one.ok());
+    EXPECT_EQ(FirstDevice(*one), 0);
 }
 
 }  // namespace

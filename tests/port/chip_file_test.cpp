@@ -40,7 +40,7 @@ TEST(ChipFileLock, AFileCutShortUnderTheRunCostsNoCrashAndGetsItsBytesBack)
     ASSERT_EQ(::truncate(path.c_str(), 0), 0);  // another program, ignoring the lock
     for (std::uint32_t a = 0; a < 0x8000; a += 0x1000) EXPECT_EQ(sim->ChipByte(a), 0xFF);
     sim->SetChipByte(0x7FFF, 0x12);
-    EXPECT_EQ(sim->FileError(), 0);
+    EXPECT_TRUE(sim->FileStatus().ok());
     const auto bytes = ReadFileBytes(path);
     ASSERT_EQ(bytes.size(), 0x8000u);
     EXPECT_EQ(bytes[0x7FFF], 0x12);

@@ -52,7 +52,7 @@ private:
 std::vector<std::string> Report(const PortCheckOptions& options)
 {
     std::vector<std::string> out;
-    for (const CheckLine& line : CheckPortSetup(options)) out.push_back(line.Text());
+    for (const CheckLine& line : PortCheckSetupLines(options)) out.push_back(line.Text());
     return out;
 }
 

@@ -54,7 +54,7 @@ TEST(VcdPort, WritesDeclarationsInitialValuesAndOnlyChanges)
     RecordingPort* inner = nullptr;
     auto port = Capture(dir.File("wire.vcd"), &inner);
     RunSequence(*port);
-    const Status finished = port->Finish();
+    const Status finished = port->Close();
     ASSERT_TRUE(finished.ok()) << finished.message();
     EXPECT_EQ(port->Accesses(), 7u);
     EXPECT_EQ(inner->Log().size(), 7u);  // every access reached the wrapped port
@@ -111,7 +111,7 @@ TEST(VcdPort, SigrokReadsTheEdgesAtTheirMicroseconds)
     RecordingPort* inner = nullptr;
     auto port = Capture(dir.File("wire.vcd"), &inner);
     RunSequence(*port);
-    const Status finished = port->Finish();
+    const Status finished = port->Close();
     ASSERT_TRUE(finished.ok()) << finished.message();
 
     auto channels = ReadWithSigrok(dir.File("wire.vcd"));
@@ -137,7 +137,7 @@ TEST(VcdPort, ReportsAFileThatCannotBeCreatedOrWritten)
     ASSERT_TRUE(full.ok());
     VcdPort& port = **full;
     for (int i = 0; i < 1000; ++i) port.Out(kDataPort, std::uint8_t(i));
-    const Status finished = port.Finish();
+    const Status finished = port.Close();
     EXPECT_FALSE(finished.ok());
     EXPECT_EQ(finished.message(), "writing the capture failed: No space left on device");
 }

@@ -11,11 +11,15 @@ namespace {
 
 TEST(WireLines, OperationsKeepTheOtherBitsAndFollowPolarity)
 {
+    // By mask, as the device object writes them: constants, the row's answer.
+    static_assert(SetLine(0x51u, WireMask("D1")) == SetLine(0x51u, Wire("D1")));
+    static_assert(ClearLine(0xFFu, WireMask("D0")) == 0xFEu && LineHigh(0x40u, WireMask("S6")));
+    static_assert(PutLine(0x07u, WireMask("C1"), false) == 0x05u);
     static_assert(SetLine(0x00, Wire("C3")) == 0x08 && ClearLine(0xFF, Wire("C0")) == 0xFE);
-    EXPECT_EQ(SetLine(0x51, Wire("D1")), 0x53);
-    EXPECT_EQ(ClearLine(0x53, Wire("D1")), 0x51);
-    EXPECT_EQ(PutLine(0x10, Wire("C4"), false), 0x00);
-    EXPECT_EQ(PutLine(0x00, Wire("D7"), true), 0x80);
+    EXPECT_EQ(SetLine(0x51, Wire("D1")), 0x53u);
+    EXPECT_EQ(ClearLine(0x53, Wire("D1")), 0x51u);
+    EXPECT_EQ(PutLine(0x10, Wire("C4"), false), 0x00u);
+    EXPECT_EQ(PutLine(0x00, Wire("D7"), true), 0x80u);
     // S6 carries the read bit inverted: a 0 in the register is a 1 read.
     EXPECT_TRUE(LineOn(0x80, Wire("S6")));
     EXPECT_FALSE(LineOn(0xC0, Wire("S6")));
@@ -23,9 +27,9 @@ TEST(WireLines, OperationsKeepTheOtherBitsAndFollowPolarity)
     EXPECT_TRUE(LineOn(0x80, Wire("S7")));
     EXPECT_FALSE(LineOn(0x7F, Wire("S7")));
     // Program enable is on with C0 clear and C1, C2 set.
-    EXPECT_EQ(TurnLine(0x00, Wire("C0"), true), 0x00);
-    EXPECT_EQ(TurnLine(0x00, Wire("C0"), false), 0x01);
-    EXPECT_EQ(TurnLine(0x00, Wire("C1"), true), 0x02);
+    EXPECT_EQ(TurnLine(0x00, Wire("C0"), true), 0x00u);
+    EXPECT_EQ(TurnLine(0x00, Wire("C0"), false), 0x01u);
+    EXPECT_EQ(TurnLine(0x00, Wire("C1"), true), 0x02u);
     constexpr WireGroup enable = WireLinesOn({"C0", "C1", "C2"});
     EXPECT_EQ(enable.mask, 0x07);
     EXPECT_EQ(enable.on, 0x06);

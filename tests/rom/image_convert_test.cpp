@@ -29,14 +29,14 @@ TEST(ImageConvert, HexToBinFillsTheGapsFromAddressZero)
 {
     TempDir dir;
     const std::string in = WriteText(dir, "a.hex", kSparseHex);
-    const ConvertResult result = ConvertImageFile(in, dir.File("a.bin"));
-    ASSERT_TRUE(result.ok) << result.error;
+    const Result<Conversion> result = ConvertImageFile(in, dir.File("a.bin"));
+    ASSERT_TRUE(result.ok()) << result.message();
     EXPECT_EQ(ReadFileBytes(dir.File("a.bin")),
               (std::vector<std::uint8_t>{0xFF, 0xFF, 0x11, 0x22, 0xFF, 0xFF, 0x33}));
-    EXPECT_EQ(result.input, ImageFormat::IntelHex);
-    EXPECT_EQ(result.lowest, 2u);
-    EXPECT_EQ(result.dataBytes, 3u);
-    EXPECT_EQ(DescribeConversion(result), "0x000000-0x000006, 7 bytes");
+    EXPECT_EQ(result->input, ImageFormat::IntelHex);
+    EXPECT_EQ(result->lowest, 2u);
+    EXPECT_EQ(result->dataBytes, 3u);
+    EXPECT_EQ(DescribeConversion(*result), "0x000000-0x000006, 7 bytes");
 }
 
 TEST(ImageConvert, FillAndOffsetShapeTheOutput)
@@ -46,10 +46,10 @@ TEST(ImageConvert, FillAndOffsetShapeTheOutput)
     ConvertOptions options;
     options.fill = 0x00;
     options.offset = 3;
-    const ConvertResult result = ConvertImageFile(in, dir.File("a.bin"), options);
-    ASSERT_TRUE(result.ok) << result.error;
+    const Result<Conversion> result = ConvertImageFile(in, dir.File("a.bin"), options);
+    ASSERT_TRUE(result.ok()) << result.message();
     EXPECT_EQ(ReadFileBytes(dir.File("a.bin")), (std::vector<std::uint8_t>{0x22, 0x00, 0x00, 0x33}));
-    EXPECT_EQ(DescribeConversion(result), "0x000003-0x000006, 4 bytes");
+    EXPECT_EQ(DescribeConversion(*result), "0x000003-0x000006, 4 bytes");
 }
 
 TEST(ImageConvert, RawToTextAndBackKeepsEveryByte)
@@ -59,14 +59,14 @@ TEST(ImageConvert, RawToTextAndBackKeepsEveryByte)
     const std::string raw = dir.Write("image.bin", image);
     for (const char* name : {"image.hex", "image.s28"}) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(ConvertImageFile(raw, dir.File(name)).ok);
-        ASSERT_TRUE(ConvertImageFile(dir.File(name), dir.File("back.bin")).ok);
+        ASSERT_TRUE(ConvertImageFile(raw, dir.File(name)).ok());
+        ASSERT_TRUE(ConvertImageFile(dir.File(name), dir.File("back.bin")).ok());
         EXPECT_EQ(ReadFileBytes(dir.File("back.bin")), image);
     }
     // S-record straight to Intel HEX.
-    const ConvertResult result = ConvertImageFile(dir.File("image.s28"), dir.File("again.ihx"));
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.output, ImageFormat::IntelHex);
+    const Result<Conversion> result = ConvertImageFile(dir.File("image.s28"), dir.File("again.ihx"));
+    ASSERT_TRUE(result.ok()) << result.message();
+    EXPECT_EQ(result->output, ImageFormat::IntelHex);
     std::ifstream a(dir.File("again.ihx")), b(dir.File("image.hex"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(a), {}),
               std::string(std::istreambuf_iterator<char>(b), {}));
@@ -95,14 +95,14 @@ TEST(ImageConvert, RefusalsNameTheFileAndKeepTheOutput)
         {out, {}, out + ": is the input file; choose another output name"},
     };
     for (const Case& c : cases) {
-        const ConvertResult result = ConvertImageFile(c.in, out, c.options);
-        EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.error, c.error);
+        const Result<Conversion> result = ConvertImageFile(c.in, out, c.options);
+        EXPECT_FALSE(result.ok());
+        EXPECT_EQ(result.message(), c.error);
         EXPECT_EQ(ReadFileBytes(out), (std::vector<std::uint8_t>{1, 2, 3}));
     }
     // An output folder that does not exist: the error names the output.
-    const ConvertResult result = ConvertImageFile(good, dir.File("no/such.bin"));
-    EXPECT_EQ(result.error, dir.File("no/such.bin") + ": No such file or directory");
+    const Result<Conversion> result = ConvertImageFile(good, dir.File("no/such.bin"));
+    EXPECT_EQ(result.message(), dir.File("no/such.bin") + ": No such file or directory");
 }
 
 TEST(ImageConvert, TooLargeRawInputIsRefusedBeforeReading)
@@ -114,8 +114,8 @@ TEST(ImageConvert, TooLargeRawInputIsRefusedBeforeReading)
         file.seekp(kImageCapacity);
         file.put('\0');  // a sparse file one byte over the buffer
     }
-    const ConvertResult result = ConvertImageFile(big, dir.File("big.hex"));
-    EXPECT_EQ(result.error, big + ": the file is larger than the 16 MiB buffer");
+    const Result<Conversion> result = ConvertImageFile(big, dir.File("big.hex"));
+    EXPECT_EQ(result.message(), big + ": the file is larger than the 16 MiB buffer");
 }
 
 TEST(ImageConvert, DefaultOutputNameAndNumbers)

@@ -53,7 +53,7 @@ TEST(SessionPortCheck, MachineThenPortThenModuleThenTable)
     session.OpenPort(PortSetup{"sim", {}, 0x8000});
     session.Start();
     ASSERT_TRUE(session.SetProgramSettings({0, 250, false}));
-    const PortCheckReport report = session.CheckPort(MachineWithPrinterDriver(dir));
+    const PortCheckReport report = session.RunPortCheck(MachineWithPrinterDriver(dir));
     EXPECT_EQ(report.ExitStatus(), 0);
     EXPECT_TRUE(Has(report, "problem: the printer driver lp is loaded"));
     EXPECT_TRUE(Has(report, "ok: the kernel lists parallel port parport0 at 0x378"));
@@ -75,7 +75,7 @@ TEST(SessionPortCheck, WritesNothingButTheModuleCheck)
     session.AdoptPort(std::move(opened));
     session.Start();
     const std::size_t writesBefore = port->CountWrites();
-    const PortCheckReport report = session.CheckPort(MachineWithPrinterDriver(dir));
+    const PortCheckReport report = session.RunPortCheck(MachineWithPrinterDriver(dir));
     const std::size_t writes = port->CountWrites();
     EXPECT_EQ(writes - writesBefore, 2u);  // control, then data: the module check
     EXPECT_TRUE(Has(report, "ok: one port access takes"));
@@ -88,7 +88,7 @@ TEST(SessionPortCheck, PortThatDidNotOpenFailsWithoutATable)
     Session session(ui);
     session.OpenPort(PortSetup{"ppdev:/dev/vexo-no-such-parport", {}, 0x8000});
     session.Start();
-    const PortCheckReport report = session.CheckPort(MachineWithPrinterDriver(dir));
+    const PortCheckReport report = session.RunPortCheck(MachineWithPrinterDriver(dir));
     EXPECT_EQ(report.ExitStatus(), 1);
     EXPECT_TRUE(Has(report, "problem: cannot open /dev/vexo-no-such-parport"));
     EXPECT_FALSE(Has(report, "ok: one port access takes"));

@@ -24,8 +24,8 @@ protected:
     {
         ResetShadows();
         session = std::make_unique<Session>(ui);
-        const PortReport& report = session->OpenPort(PortSetup{port, {}, 0x8000});
-        ASSERT_TRUE(report.opened) << report.openError;
+        const PortOpenReport& report = session->OpenPort(PortSetup{port, {}, 0x8000});
+        ASSERT_TRUE(report.opened) << report.openStatus.message();
         session->Start();
     }
     void LoadImage()
@@ -83,7 +83,7 @@ TEST_F(SessionProduction, RefusesARunItCannotDo)
     ASSERT_TRUE(session->StartProduction(options).ok());
     EXPECT_FALSE(session->StartProduction(options).ok());  // one run at a time
     EXPECT_TRUE(session->StopProduction().ok());
-    EXPECT_TRUE(session->Finish().ok());
+    EXPECT_TRUE(session->Shutdown().ok());
 }
 
 TEST_F(SessionProduction, TheLogIsHeldWhileTheRunGoes)
@@ -106,7 +106,7 @@ TEST_F(SessionProduction, TheLogIsHeldWhileTheRunGoes)
     options.logPath = dir.File("second.csv");
     ASSERT_TRUE(session->StartProduction(options).ok());
     ASSERT_TRUE(session->ProductionChip().ok());
-    EXPECT_TRUE(session->Finish().ok());
+    EXPECT_TRUE(session->Shutdown().ok());
     const auto csv = ReadFileBytes(options.logPath);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);
 }
@@ -141,7 +141,7 @@ TEST_F(SessionProduction, ExtraPulseRoundsComeFromTheSessionOrTheRun)
     ASSERT_TRUE(chip.ok());
     EXPECT_TRUE(chip->passed) << FormatChipLine(*chip);
     EXPECT_EQ(session->Rom().m_retries, 0);
-    EXPECT_TRUE(session->Finish().ok());
+    EXPECT_TRUE(session->Shutdown().ok());
 }
 
 // What the log names: the file last loaded, or the merged files; the CRC-32

@@ -192,7 +192,7 @@ TEST_F(SessionTest, PortWordsAreCheckedOnceIntoASetup)
     EXPECT_FALSE(Session::MakePortSetup(words, 0x8000, {{"save", dir.File("chip.bin"), false, 1}}));
 }
 
-TEST_F(SessionTest, FinishResetsTheDeviceObjectAndNamesATraceThatLostLines)
+TEST_F(SessionTest, ShutdownResetsTheDeviceObjectAndNamesATraceThatLostLines)
 {
     PortWrapping wrapping;
     wrapping.tracePath = "/dev/full";
@@ -200,7 +200,7 @@ TEST_F(SessionTest, FinishResetsTheDeviceObjectAndNamesATraceThatLostLines)
     ASSERT_TRUE(s.Port().wrapErrors.empty());
     s.SelectDevice(2);
     ASSERT_TRUE(s.ReadRom());
-    const Status finished = s.Finish();
+    const Status finished = s.Shutdown();
     EXPECT_FALSE(finished);
     EXPECT_NE(finished.message().find("/dev/full"), std::string::npos) << finished.message();
     EXPECT_FALSE(s.Started());
@@ -215,15 +215,16 @@ TEST_F(SessionTest, APortThatStopsAnsweringIsNamedAndAStandInKeepsTheSessionUsab
     session = std::make_unique<Session>(ui);
     session->AdoptPort(std::move(opened));
     session->Start();
-    EXPECT_EQ(session->PortFault(), "");
+    EXPECT_TRUE(session->PortHealth().ok());
     fault = "/dev/parport0: the port stopped answering";
-    EXPECT_EQ(session->PortFault(), fault);
+    EXPECT_FALSE(session->PortHealth().ok());
+    EXPECT_EQ(session->PortHealth().message(), fault);
 
     // A port that cannot be opened: the disconnected one, and why.
     Session other(ui);
-    const PortReport& report = other.OpenPort({"ppdev:/dev/no-such-parport", {}, 0x8000});
+    const PortOpenReport& report = other.OpenPort({"ppdev:/dev/no-such-parport", {}, 0x8000});
     EXPECT_FALSE(report.opened);
-    EXPECT_NE(report.openError.find("/dev/no-such-parport"), std::string::npos);
+    EXPECT_NE(report.openStatus.message().find("/dev/no-such-parport"), std::string::npos);
     other.Start();
     EXPECT_FALSE(other.Rom().ModulePresent());
 }

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "port/recorder.h"
-#include "rom/port_report.h"
+#include "rom/port_check_report.h"
 #include "support/sim_fixture.h"
 
 namespace vexo {
@@ -18,7 +18,7 @@ PortCheckOptions EmptyMachine(const test::TempDir& dir)
     return options;
 }
 
-TEST(PortReport, SimulatedModuleAnswersAndGetsATimeTable)
+TEST(PortCheckReport, SimulatedModuleAnswersAndGetsATimeTable)
 {
     test::TempDir dir;
     const PortCheckReport report = RunPortCheck("sim", EmptyMachine(dir), 100);
@@ -37,7 +37,7 @@ TEST(PortReport, SimulatedModuleAnswersAndGetsATimeTable)
     EXPECT_TRUE(has("  27C040   Express"));
 }
 
-TEST(PortReport, AbsentModuleOrPortFails)
+TEST(PortCheckReport, AbsentModuleOrPortFails)
 {
     test::TempDir dir;
     EXPECT_EQ(RunPortCheck("sim:module=absent", EmptyMachine(dir), 0).ExitStatus(), 1);
@@ -52,7 +52,7 @@ TEST(PortReport, AbsentModuleOrPortFails)
     EXPECT_EQ(RunPortCheck("none", EmptyMachine(dir), 0).ExitStatus(), 1);
 }
 
-TEST(PortReport, TimingReadsOnly)
+TEST(PortCheckReport, TimingReadsOnly)
 {
     RecordingPort port;
     const auto lines = PortTimingLines(port, 0, 200);

@@ -1,4 +1,4 @@
-#include "rom/port_report.h"
+#include "rom/port_check_report.h"
 
 #include <cstdio>
 
@@ -46,12 +46,12 @@ std::vector<std::string> PortTimingLines(IPort& port, std::uint32_t pulseMicros,
     return lines;
 }
 
-void AddModuleLines(PortCheckReport& report, bool answered, const std::string& portFault, IPort& port,
+void AddModuleLines(PortCheckReport& report, bool answered, const Status& portHealth, IPort& port,
                     std::uint32_t pulseMicros)
 {
-    report.moduleAnswered = answered && portFault.empty();
-    if (!portFault.empty()) {
-        report.lines.push_back("problem: " + portFault + " (check the port)");
+    report.moduleAnswered = answered && portHealth.ok();
+    if (!portHealth) {
+        report.lines.push_back("problem: " + portHealth.message() + " (check the port)");
     } else if (answered) {
         report.lines.push_back("ok: a programming module answers on this port");
     } else {
@@ -68,7 +68,7 @@ PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOption
     PortCheckReport report;
     const PortBackend* backend = FindPortBackend(portDescription);
     check.direct = backend && backend->directIo;
-    for (const CheckLine& line : CheckPortSetup(check)) report.lines.push_back(line.Text());
+    for (const CheckLine& line : PortCheckSetupLines(check)) report.lines.push_back(line.Text());
 
     OpenedPort opened = OpenPort(portDescription, portOptions);
     if (!opened.status) {
@@ -87,8 +87,8 @@ PortCheckReport RunPortCheck(const std::string& portDescription, PortCheckOption
         CRom rom(*opened.port, ui);  // its start-up module check
         report.moduleAnswered = !ui.complained;
     }
-    AddModuleLines(report, report.moduleAnswered, opened.health ? opened.health().message() : std::string(),
-                   *opened.port, pulseMicros);
+    AddModuleLines(report, report.moduleAnswered, opened.health ? opened.health() : Status::Ok(), *opened.port,
+                   pulseMicros);
     return report;
 }
 

@@ -31,8 +31,8 @@ std::vector<std::string> PortTimingLines(IPort& port, std::uint32_t pulseMicros,
                                          std::uint32_t reads = 5000);
 
 // The module's line (it answers, it does not, or the port stopped
-// answering: `portFault`), then the time table on `port`.
-void AddModuleLines(PortCheckReport& report, bool answered, const std::string& portFault, IPort& port,
+// answering: `portHealth` failed), then the time table on `port`.
+void AddModuleLines(PortCheckReport& report, bool answered, const Status& portHealth, IPort& port,
                     std::uint32_t pulseMicros);
 
 // Checks the machine (`check.direct` is set from the description), opens
