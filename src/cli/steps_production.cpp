@@ -71,23 +71,14 @@ bool WaitForChip(StepContext& c, unsigned number)
 
 JsonObject ChipFields(const ChipResult& r)
 {
-    char crc[16];
-    std::snprintf(crc, sizeof crc, "0x%08X", unsigned(r.programmed.crc32));
-    char sum[16];
-    std::snprintf(sum, sizeof sum, "0x%04X", unsigned(r.programmed.sum16));
     JsonObject fields;
     fields.Unsigned("chip", r.chip).String("result", r.passed ? "passed" : "failed");
     if (r.serial) fields.Unsigned("serial", *r.serial);
     else fields.Null("serial");
-    fields.String("sum16", sum).String("crc32", crc).Fixed("seconds", r.seconds, 1);
+    fields.Unsigned("sum16", r.programmed.sum16).Unsigned("crc32", r.programmed.crc32).Fixed("seconds", r.seconds, 1);
     if (!r.passed) {
         fields.String("failed_step", ProductionStepName(r.failedStep));
-        if (r.failedAddress) {
-            // As the log writes it.
-            char address[16];
-            std::snprintf(address, sizeof address, "0x%05X", unsigned(*r.failedAddress));
-            fields.String("failed_address", address);
-        }
+        if (r.failedAddress) fields.Unsigned("failed_address", *r.failedAddress);
         if (r.bufferByte) fields.Unsigned("buffer", *r.bufferByte);
         if (r.chipByte) fields.Unsigned("chip_byte", *r.chipByte);
     }

@@ -2,6 +2,7 @@
 
 #include "base/file_io.h"
 #include "base/numbers.h"
+#include "rom/image_source.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,53 +24,9 @@ std::string Hex6(std::uint32_t value)
     return text;
 }
 
-bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::string& tooLarge,
-                   std::string* content, std::string* error)
-{
-    // Never waits in open(): a pipe without a writer is read as an empty
-    // stream, one with a writer as the stream it is.
-    const Result<int> opened = OpenInputStream(path);
-    if (!opened) {
-        *error = opened.message();
-        return false;
-    }
-    Fd fd(*opened);
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        *error = path + ": is a folder, not a file";
-        return false;
-    }
-    if (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) > limit) {
-        *error = path + ": " + tooLarge;
-        return false;
-    }
-    content->clear();
-    if (S_ISREG(st.st_mode)) content->reserve(std::size_t(st.st_size));
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *error = path + ": " + std::strerror(errno);
-            return false;
-        }
-        if (n == 0) break;
-        content->append(chunk, std::size_t(n));
-        if (content->size() > limit) {
-            *error = path + ": " + tooLarge;
-            return false;
-        }
-    }
-    return true;
-}
-
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error)
 {
-    if (const int code = ReplaceFile(path, data.data(), data.size()); code != 0) {
+    if (const int code = ReplaceFile(OutputPath(path), data.data(), data.size()); code != 0) {
         *error = path + ": " + std::strerror(code);
         return false;
     }
@@ -89,8 +46,10 @@ ConvertResult ConvertImageFile(const std::string& in, const std::string& out,
                                const ConvertOptions& options)
 {
     ConvertResult result;
-    result.input = FormatForPath(in);
-    result.output = FormatForPath(out);
+    // A stream written ("-") is raw unless the operator names a format.
+    result.output = options.outputFormat ? *options.outputFormat
+                    : IsStandardStream(out)  ? ImageFormat::Raw
+                                             : FormatForPath(out);
     result.first = options.offset;
 
     if (SameFile(in, out)) {
@@ -99,33 +58,33 @@ ConvertResult ConvertImageFile(const std::string& in, const std::string& out,
     }
 
     std::vector<std::uint8_t> buffer(kImageCapacity, options.fill);
-    ImageReadResult read;
-    if (result.input == ImageFormat::Raw) {
-        std::string content;
-        if (!ReadWholeFile(in, kImageCapacity, "the file is larger than the 16 MiB buffer", &content,
-                           &result.error))
-            return result;
-        read = ReadTextImage(result.input, content, buffer.data(), kImageCapacity);
-    } else {
-        // Records are read a block at a time: a text of any size costs no
-        // more than the image it gives.
-        const Result<int> opened = OpenInputStream(in);
-        if (!opened) {
-            result.error = opened.message();
-            return result;
-        }
-        Fd file(*opened);
-        struct stat st {};
-        if (::fstat(file.Get(), &st) != 0 || S_ISDIR(st.st_mode)) {
-            result.error = in + ": " + (S_ISDIR(st.st_mode) ? "is a folder, not a file" : std::strerror(errno));
-            return result;
-        }
-        read = ReadTextImageFile(result.input, file.Get(), buffer.data(), kImageCapacity, std::nullopt);
-    }
-    if (!read.ok) {
-        result.error = in + ": " + read.error;
+    // Pipes and devices too; a text of any size costs no more than the image it gives.
+    ImageSourceOptions source;
+    source.format = options.inputFormat;
+    source.streams = true;
+    source.textLimit = 0;
+    const ImageSource input = ReadImageSource(in, buffer.data(), kImageCapacity, source);
+    result.input = input.format;
+    result.guessed = input.guessed;
+    switch (input.problem) {
+    case ImageSourceProblem::None:
+        break;
+    case ImageSourceProblem::Open:
+    case ImageSourceProblem::Read:
+    case ImageSourceProblem::Folder:
+    case ImageSourceProblem::Terminal:
+    case ImageSourceProblem::Empty:
+    case ImageSourceProblem::NotRegular:
+        result.error = input.detail;
+        return result;
+    case ImageSourceProblem::TooLarge:
+        result.error = in + ": the file is larger than the 16 MiB buffer";
+        return result;
+    case ImageSourceProblem::Records:
+        result.error = in + ": " + input.detail;
         return result;
     }
+    const ImageReadResult& read = input.read;
     result.lowest = read.lowest;
     result.length = read.length;
     result.dataBytes = read.bytes;

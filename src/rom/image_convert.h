@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,12 +17,18 @@ namespace vexo {
 struct ConvertOptions {
     std::uint8_t fill = 0xFF;  // gaps between the input's records
     std::uint32_t offset = 0;  // first address of the output; bytes below it are dropped
+    // The formats the operator gave (--in-format, --out-format); otherwise
+    // by extension, a stream read ("-", a pipe) by its content, a stream
+    // written ("-") raw.
+    std::optional<ImageFormat> inputFormat;
+    std::optional<ImageFormat> outputFormat;
 };
 
 struct ConvertResult {
     bool ok = false;
     std::string error;  // "in.hex: line 12: bad checksum"; empty when ok
     ImageFormat input = ImageFormat::Raw;
+    bool guessed = false;  // the input's format was told by its content (DescribeGuess)
     ImageFormat output = ImageFormat::Raw;
     std::uint32_t lowest = 0;   // lowest address the input gave
     std::uint32_t length = 0;   // highest address the input gave + 1
