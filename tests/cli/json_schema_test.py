@@ -31,7 +31,8 @@ work = tempfile.mkdtemp(prefix="vexo-schema-")
 image = os.path.join(work, "fw.bin")
 with open(image, "wb") as f:
     f.write(bytes((i * 7 + 3) & 0xFF for i in range(32768)))
-hex_file = os.path.join(work, "fw.hex")
+with open(image, "rb") as f, open(os.path.join(work, "chip.bin"), "wb") as g:
+    g.write(f.read())  # a chip that holds the image, read through a stuck line
 
 # (arguments, standard input): successes first, then failures of each kind.
 runs = [
@@ -45,6 +46,7 @@ runs = [
     (["load", "fw.bin", "write", "compare", "erase-check"], b""),
     (["--port", "sim:data-stuck=3:1", "load", "fw.bin", "compare", "--max-diffs", "2",
       "erase-check", "--max-diffs", "1"], b""),
+    (["--port", "sim:chip=chip.bin,data-stuck=3:1", "load", "fw.bin", "compare", "--max-diffs", "1"], b""),
     (["--port", "sim:addr-open=4", "load", "fw.bin", "auto"], b""),
     (["--port", "sim:addr-open=4", "load", "fw.bin", "compare"], b""),
     (["doctor"], b""),
@@ -77,6 +79,7 @@ runs = [
 ]
 
 seen = set()
+kinds = set()  # the records the contract names that must show up
 records = 0
 for args, stdin in runs:
     proc = subprocess.run([vexo, "--json"] + args, input=stdin, capture_output=True, cwd=work)
@@ -95,6 +98,12 @@ for args, stdin in runs:
             failures.append(f"{args}: not JSON ({e}): {line}")
             continue
         seen.add(record.get("step"))
+        if "finding" in record:
+            kinds.add("finding:" + record["finding"])
+        if record.get("step") == "doctor" and "check" in record:
+            kinds.add("doctor check")
+        if "address" in record and "kind" in record:
+            kinds.add("compare byte")
         errors = sorted(validator.iter_errors(record), key=lambda e: e.path)
         if errors:
             best = jsonschema.exceptions.best_match(errors)
@@ -103,6 +112,9 @@ for args, stdin in runs:
 for step in steps:
     if step not in seen:
         failures.append(f"step '{step}' printed no record in any run; add a run for it")
+for kind in ("finding:data_line_stuck", "doctor check", "compare byte"):
+    if kind not in kinds:
+        failures.append(f"no {kind} record was seen")
 for special in ("usage", "start"):
     if special not in seen:
         failures.append(f"no '{special}' failure record was seen")
