@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/json.h"
+#include "cli/steps.h"
 #include "base/stop_request.h"
 #include "rom/rom.h"
 
@@ -108,9 +109,9 @@ void CliUi::Message(std::string_view text)
     EndPass();
     m_stepBox = text;
     if (m_json) {
-        const std::string line = JsonObject().String("step", m_step).String("message", text).Line();
-        std::fwrite(line.data(), 1, line.size(), m_out);
-        FlushOutput(m_out);
+        JsonObject record = Record(m_step);
+        record.String("message", text);
+        PrintRecord(m_out, record);
         return;
     }
     std::fwrite(text.data(), 1, text.size(), m_out);

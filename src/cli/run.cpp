@@ -62,13 +62,13 @@ public:
 };
 
 // A run's failure before or after the steps, under --json also as a record
-// on standard output: {"step":"usage","ok":false,"error":"..."}.
+// on standard output: {"v":1,"step":"usage","ok":false,"error":"..."}.
 void FailureRecord(std::FILE* out, bool json, std::string_view step, std::string_view reason)
 {
     if (!json) return;
-    const std::string line = JsonObject().String("step", step).Bool("ok", false).String("error", reason).Line();
-    std::fwrite(line.data(), 1, line.size(), out);
-    std::fflush(out);
+    JsonObject record = Record(step);
+    record.Bool("ok", false).String("error", reason);
+    PrintRecord(out, record);
 }
 
 void UsageError(std::FILE* out, std::FILE* err, bool json, const std::string& reason)
@@ -159,7 +159,7 @@ OptionRefs DefineOptions(CLI::App& app, Options& options)
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
     CLI::Option* jsonOption = app.add_flag("--json", options.json,
                  "print every message and result line as a JSON object, one per line");
-    app.set_version_flag("--version", std::string("vexo ") + kVersion, "print the version and exit");
+    app.set_version_flag("-V,--version", std::string("vexo ") + kVersion, "print the version and exit");
     // The first word that is not an option starts the steps; the step table
     // reads the rest.
     app.prefix_command();

@@ -8,8 +8,10 @@
 #include "base/stop_request.h"
 #include "base/text.h"
 #include "cli/cli_ui.h"
+#include "cli/step_files.h"
 #include "rom/catalogue.h"
 #include "rom/image_convert.h"
+#include "rom/image_source.h"
 #include "rom/rom.h"
 #include "session/session.h"
 
@@ -19,6 +21,9 @@ namespace {
 
 
 std::string NoCheck(const Step&) { return {}; }
+
+constexpr std::string_view kFormatNames = "raw|ihex|srec";
+const StepOption kFormat{"--format", kFormatNames};
 
 // --- settings: the dialogs' OK handlers ---
 
@@ -56,8 +61,8 @@ bool RunPort(StepContext& c, const Step& step) { return c.session.SelectPort(ste
 
 // --- files ---
 
-bool RunLoad(StepContext& c, const Step& step) { return c.session.OpenImage(step.args[0]); }
-bool RunSave(StepContext& c, const Step& step) { return c.session.SaveChip(step.args[0]); }
+bool RunLoad(StepContext& c, const Step& step) { return c.session.OpenImage(step.args[0], StepFormat(step)); }
+bool RunSave(StepContext& c, const Step& step) { return c.session.SaveChip(step.args[0], StepFormat(step)); }
 
 // --- programming commands ---
 
@@ -78,6 +83,38 @@ void Print(StepContext& c, std::string_view text)
     }
 }
 
+// The key of a status line's field under --json.
+std::string_view StatusKey(std::string_view name)
+{
+    if (name == "Port Type") return "port_type";
+    if (name == "File Name") return "file_name";
+    if (name == "Device Type") return "device_type";
+    if (name == "Program Speed") return "program_speed";
+    if (name == "Buffer Start Address") return "buffer_start";
+    if (name == "Buffer end Address") return "buffer_end";
+    if (!name.empty()) return "hex_count";  // "Hex Count", "Hex Counter"
+    return {};
+}
+
+// A number as the panel shows it: hexadecimal, with or without 0x or a
+// trailing H ("000000H", "000A1", "0x8000").
+std::optional<std::uint64_t> PanelNumber(std::string_view text)
+{
+    if (!text.empty() && (text.back() == 'H' || text.back() == 'h')) text.remove_suffix(1);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    if (text.empty() || text.size() > 8) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char ch : text) {
+        const int digit = ch >= '0' && ch <= '9' ? ch - '0'
+                          : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                          : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+                                                   : -1;
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + std::uint64_t(digit);
+    }
+    return value;
+}
+
 bool RunStatus(StepContext& c, const Step&)
 {
     c.ui.EndPass();
@@ -85,12 +122,20 @@ bool RunStatus(StepContext& c, const Step&)
         Print(c, c.session.StatusText(c.ui.HexCountText()));
         return true;
     }
-    // Under --json each line also as its field and value; a file name's
-    // line ends stay inside its record.
+    // Under --json each line also as its field under a key of its own; the
+    // addresses and the count as numbers (null when the panel shows none).
+    // A file name's line ends stay inside its record.
     for (const StatusField& field : c.session.StatusFields(c.ui.HexCountText())) {
         JsonObject fields;
-        if (!field.name.empty() || !field.value.empty() || field.line.find(':') != std::string::npos)
-            fields.String("field", field.name).String("value", field.value);
+        const std::string_view key = StatusKey(field.name);
+        if (key.empty()) {
+            // A Hex Count pane without a colon: the line alone.
+        } else if (key == "buffer_start" || key == "buffer_end" || key == "hex_count") {
+            if (const std::optional<std::uint64_t> n = PanelNumber(field.value)) fields.Unsigned(key, *n);
+            else fields.Null(key);
+        } else {
+            fields.String(key, field.value);
+        }
         Emit(c, field.line, fields);
     }
     return true;
@@ -103,9 +148,10 @@ void EmitChecksum(StepContext& c, const ChecksumReport& report)
 {
     JsonObject fields;
     if (c.json) {
-        fields.String("range", report.RangeText())
-            .String("sum16", FormatSum16(report.sums.sum16).substr(6))
-            .String("crc32", FormatCrc32(report.sums.crc32).substr(6));
+        fields.Unsigned("range_start", report.first)
+            .Unsigned("range_end", report.size ? report.first + report.size - 1 : report.first)
+            .Unsigned("sum16", report.sums.sum16)
+            .Unsigned("crc32", report.sums.crc32);
     }
     Emit(c, report.Line(), fields);
 }
@@ -143,10 +189,22 @@ bool RunChecksum(StepContext& c, const Step& step)
 
 std::string CheckConvert(const Step& step)
 {
+    if (std::string problem = CheckFormatOptions(step); !problem.empty()) return problem;
     const auto fill = step.options.find("--fill");
     if (fill == step.options.end()) return {};
     if (const Result<std::uint8_t> byte = ParseFillByte(fill->second); !byte) return "--fill: " + byte.message();
     return {};
+}
+
+// "raw", "ihex", "srec", as --format spells them.
+std::string_view FormatKey(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::IntelHex: return "ihex";
+    case ImageFormat::SRecord: return "srec";
+    case ImageFormat::Raw: break;
+    }
+    return "raw";
 }
 
 bool RunConvert(StepContext& c, const Step& step)
@@ -156,20 +214,30 @@ bool RunConvert(StepContext& c, const Step& step)
         // Checked before the run.
         if (const Result<std::uint8_t> byte = ParseFillByte(fill->second)) options.fill = *byte;
     }
+    options.inputFormat = StepFormat(step, "--in-format");
+    options.outputFormat = StepFormat(step, "--out-format");
     const Result<Conversion> result = Session::Convert(step.args[0], step.args[1], options);
     if (!result) {
         ReportFailure(c, Cat({"convert: ", result.message()}));
         return false;
     }
-    Emit(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(*result)}));
+    if (result->guessed) std::fprintf(c.err, "vexo: %s\n", DescribeGuess(step.args[0], result->input).c_str());
+    JsonObject fields;
+    fields.String("input_format", FormatKey(result->input))
+        .String("output_format", FormatKey(result->output))
+        .Unsigned("first", result->first)
+        .Unsigned("bytes", result->written);
+    Emit(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(*result)}), fields);
     return true;
 }
 
 std::vector<StepDef> MakeTable()
 {
     return {
-        {"load", "FILE", "Open BIN File: load FILE into the buffer", 1, {}, NoCheck, RunLoad},
-        {"save", "FILE", "read the device and save it to FILE", 1, {}, NoCheck, RunSave},
+        {"load", "FILE", "Open BIN File: load FILE (- standard input) into the buffer", 1, {kFormat},
+         CheckFormatOptions, RunLoad},
+        {"save", "FILE", "read the device and save it to FILE (- standard output)", 1, {kFormat},
+         CheckFormatOptions, RunSave},
         {"read", "", "Read ROM into the buffer", 0, {}, NoCheck, RunRead},
         {"blank", "", "Blank Check", 0, {}, NoCheck, RunBlank},
         {"write", "", "Write ROM from the buffer, then verify", 0, {}, NoCheck, RunWrite},
@@ -183,11 +251,26 @@ std::vector<StepDef> MakeTable()
         {"checksum", "", "print the byte sum and CRC-32 of the device's range of the buffer", 0,
          {{"--range", "START END"}}, CheckChecksum, RunChecksum},
         {"convert", "IN OUT", "convert an image between raw, Intel HEX and S-record (by extension)", 2,
-         {{"--fill", "BYTE"}}, CheckConvert, RunConvert},
+         {{"--fill", "BYTE"}, {"--in-format", kFormatNames}, {"--out-format", kFormatNames}}, CheckConvert,
+         RunConvert},
     };
 }
 
 }  // namespace
+
+JsonObject Record(std::string_view step)
+{
+    JsonObject record;
+    record.Int("v", kJsonVersion).String("step", step);
+    return record;
+}
+
+void PrintRecord(std::FILE* out, const JsonObject& record)
+{
+    const std::string text = record.Line();
+    std::fwrite(text.data(), 1, text.size(), out);
+    FlushOutput(out);
+}
 
 void Emit(StepContext& c, std::string_view line) { Emit(c, line, JsonObject()); }
 
@@ -204,8 +287,8 @@ void Emit(StepContext& c, std::string_view line, const JsonObject& fields)
     c.ui.EndPass();
     c.emitted = true;
     if (c.json) {
-        JsonObject record;
-        record.String("step", c.step).String("line", line).Merge(fields);
+        JsonObject record = Record(c.step);
+        record.String("line", line).Merge(fields);
         const std::string text = record.Line();
         std::fwrite(text.data(), 1, text.size(), c.out);
     } else {
@@ -213,6 +296,19 @@ void Emit(StepContext& c, std::string_view line, const JsonObject& fields)
         std::fputc('\n', c.out);
     }
     FlushOutput(c.out);
+}
+
+void EmitFields(StepContext& c, std::string_view plain, const JsonObject& fields)
+{
+    if (!c.json) {
+        Emit(c, plain);
+        return;
+    }
+    c.ui.EndPass();
+    c.emitted = true;
+    JsonObject record = Record(c.step);
+    record.Merge(fields);
+    PrintRecord(c.out, record);
 }
 
 const std::vector<StepDef>& StepTable()
@@ -331,6 +427,7 @@ Result<std::vector<Step>> ParseSteps(const std::vector<std::string>& words,
     }
     if (steps.empty()) return Status::Fail("no steps given");
     if (std::string problem = CheckBatchSerials(steps); !problem.empty()) return Status::Fail(std::move(problem));
+    if (std::string problem = CheckStandardStreams(steps); !problem.empty()) return Status::Fail(std::move(problem));
     return steps;
 }
 
@@ -340,8 +437,8 @@ bool RunSteps(StepContext& context, const std::vector<Step>& steps)
     const auto outcome = [&context](bool ok) {
         if (!context.json) return ok;
         context.ui.EndPass();
-        JsonObject record;
-        record.String("step", context.step).Bool("ok", ok);
+        JsonObject record = Record(context.step);
+        record.Bool("ok", ok);
         std::string why = context.error;
         if (why.empty()) why = context.ui.StepDetails();
         if (why.empty() && !context.emitted) why = context.ui.StepBox();

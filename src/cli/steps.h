@@ -40,6 +40,14 @@ struct StepContext {
     bool emitted = false;  // the running step printed a result line
 };
 
+// The start of every --json record: {"v":1,"step":STEP}. `v` is the
+// version of the records' contract (docs/json.md, docs/json.schema.json):
+// a change that would break a reader raises it.
+inline constexpr int kJsonVersion = 1;
+JsonObject Record(std::string_view step);
+// Writes `record` as one line on `out` and flushes it.
+void PrintRecord(std::FILE* out, const JsonObject& record);
+
 // A failed step's reason: "vexo: TEXT" on standard error, and the step's
 // error under --json (the first reason of the step counts).
 void ReportFailure(StepContext& c, std::string_view text);
@@ -51,6 +59,10 @@ void Emit(StepContext& c, std::string_view line);
 // ({"step":"checksum","line":"...","crc32":"0xCBF43926"}); the plain
 // output is the line alone.
 void Emit(StepContext& c, std::string_view line, const JsonObject& fields);
+
+// A record whose fields say it all, with no "line" of its own (a finding
+// names a wire line in "line"): `plain` is what prints without --json.
+void EmitFields(StepContext& c, std::string_view plain, const JsonObject& fields);
 
 struct StepDef;
 

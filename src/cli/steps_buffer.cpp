@@ -4,6 +4,7 @@
 #include "base/hex.h"
 #include "base/numbers.h"
 #include "base/text.h"
+#include "cli/step_files.h"
 #include "cli/steps.h"
 #include "rom/buffer_ops.h"
 #include "session/session.h"
@@ -21,6 +22,8 @@ bool ReportStep(StepContext& c, const Status& status, std::string_view line)
     Emit(c, line);
     return true;
 }
+
+const StepOption kFormat{"--format", "raw|ihex|srec"};
 
 bool IsNumber(const std::string& text) { return ParseUnsigned(text, UINT32_MAX).has_value(); }
 
@@ -86,6 +89,7 @@ bool RunRepeat(StepContext& c, const Step&)
 
 std::string CheckFiles(const Step& step)
 {
+    if (std::string problem = CheckFormatOptions(step); !problem.empty()) return problem;
     if (Status s = CheckSplitFiles(step.args); !s)
         return Cat({"'", step.def->name, "' takes FILE0 FILE1 [FILE2 FILE3]: ", s.message()});
     return {};
@@ -105,24 +109,28 @@ bool RunSplit(StepContext& c, const Step& step)
 
 bool RunMerge(StepContext& c, const Step& step)
 {
-    return ReportStep(c, c.session.MergeFiles(step.args), Cat({"merged ", JoinFiles(step)}));
+    return ReportStep(c, c.session.MergeFiles(step.args, StepFormat(step)), Cat({"merged ", JoinFiles(step)}));
 }
 
-std::string CheckLoadAt(const Step& step) { return CheckAddresses(step, 1); }
+std::string CheckLoadAt(const Step& step)
+{
+    std::string problem = CheckAddresses(step, 1);
+    return problem.empty() ? CheckFormatOptions(step) : problem;
+}
 
 bool RunLoadAt(StepContext& c, const Step& step)
 {
     const Result<LoadAtArgs> a = ParseLoadAtArgs(step.args);
     if (!a) return ReportStep(c, Status::Fail(a.message()), {});
-    return ReportStep(c, c.session.LoadAt(a->offset, a->file),
-                  Cat({"loaded ", a->file, " at ", HexBuf0x(a->offset)}));
+    return ReportStep(c, c.session.LoadAt(a->offset, a->file, StepFormat(step)),
+                      Cat({"loaded ", a->file, " at ", HexBuf0x(a->offset)}));
 }
 
 bool RunExport(StepContext& c, const Step& step)
 {
     const BufferRange range = c.session.DeviceRange();
-    return ReportStep(c, c.session.ExportDevice(step.args[0]),
-                  Cat({"exported ", HexBuf0x(range.first), "-", HexBuf0x(range.last), " to ", step.args[0]}));
+    return ReportStep(c, c.session.ExportDevice(step.args[0], StepFormat(step)),
+                      Cat({"exported ", HexBuf0x(range.first), "-", HexBuf0x(range.last), " to ", step.args[0]}));
 }
 
 }  // namespace
@@ -139,14 +147,14 @@ void AddBufferSteps(std::vector<StepDef>& table)
                      "write the image's even and odd bytes (or every fourth) to the files", 2, {},
                      CheckFiles, RunSplit, 2});
     table.push_back({"merge", "FILE0 FILE1 [FILE2 FILE3]",
-                     "interleave the files into the buffer from 0 (a load)", 2, {}, CheckFiles, RunMerge,
-                     2});
-    table.push_back({"load-at", "OFFSET FILE", "load FILE at a buffer offset, the rest as it is", 2, {},
-                     CheckLoadAt, RunLoadAt});
+                     "interleave the files into the buffer from 0 (a load)", 2, {kFormat}, CheckFiles,
+                     RunMerge, 2});
+    table.push_back({"load-at", "OFFSET FILE", "load FILE at a buffer offset, the rest as it is", 2,
+                     {kFormat}, CheckLoadAt, RunLoadAt});
     table.push_back({"repeat", "", "fill the device's range with copies of the loaded image", 0, {},
                      [](const Step&) { return std::string(); }, RunRepeat});
-    table.push_back({"export", "FILE", "save the buffer's device range to FILE (no chip read)", 1, {},
-                     [](const Step&) { return std::string(); }, RunExport});
+    table.push_back({"export", "FILE", "save the buffer's device range to FILE (no chip read)", 1,
+                     {kFormat}, CheckFormatOptions, RunExport});
 }
 
 }  // namespace vexo::cli

@@ -72,19 +72,14 @@ bool WaitForChip(StepContext& c, unsigned number)
 
 JsonObject ChipFields(const ChipResult& r)
 {
-    const std::string crc = Hex0x(r.programmed.crc32, kLongDigits);
-    const std::string sum = Hex0x(r.programmed.sum16, kWordDigits);
     JsonObject fields;
     fields.Unsigned("chip", r.chip).String("result", r.passed ? "passed" : "failed");
     if (r.serial) fields.Unsigned("serial", *r.serial);
     else fields.Null("serial");
-    fields.String("sum16", sum).String("crc32", crc).Fixed("seconds", r.seconds, 1);
+    fields.Unsigned("sum16", r.programmed.sum16).Unsigned("crc32", r.programmed.crc32).Fixed("seconds", r.seconds, 1);
     if (!r.passed) {
         fields.String("failed_step", ProductionStepName(r.failedStep));
-        if (r.failedAddress) {
-            // As the log writes it.
-            fields.String("failed_address", HexAddress0x(*r.failedAddress));
-        }
+        if (r.failedAddress) fields.Unsigned("failed_address", *r.failedAddress);
         if (r.bufferByte) fields.Unsigned("buffer", *r.bufferByte);
         if (r.chipByte) fields.Unsigned("chip_byte", *r.chipByte);
     }

@@ -10,6 +10,7 @@
 #include "base/file_io.h"
 #include "base/version.h"
 #include "rom/image_convert.h"
+#include "rom/image_source.h"
 
 namespace vexo {
 
@@ -25,10 +26,12 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
     std::string fillText = "0xFF";
     std::string offsetText = "0";
     app.add_option("IN", in, "input file: .hex .ihx .ihex (Intel HEX), .s19 .s28 .s37 .srec .mot "
-                             "(S-record), anything else raw")
+                             "(S-record), anything else raw; - reads standard input (its format "
+                             "told by its content)")
         ->required()
         ->type_name("FILE");
-    app.add_option("OUT", output, "output file (default: IN with the extension .bin)")
+    app.add_option("OUT", output, "output file (default: IN with the extension .bin); - writes raw "
+                                  "bytes to standard output")
         ->type_name("FILE");
     app.add_option("--fill", fillText, "byte for the gaps between records (default 0xFF)")
         ->type_name("BYTE");
@@ -65,6 +68,10 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
             << " is not an address in the 16 MiB buffer (0 to 0xFFFFFF)\n";
         return 2;
     }
+    if (output.empty() && IsStandardStream(in)) {
+        err << "vexo-hexbin: - reads standard input; name the output file (- for standard output)\n";
+        return 2;
+    }
     if (output.empty()) {
         output = DefaultBinPath(in);
         if (output == in) {
@@ -78,8 +85,9 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
         err << "vexo-hexbin: " << result.message() << "\n";
         return 1;
     }
+    if (result->guessed) err << "vexo-hexbin: " << DescribeGuess(in, result->input) << "\n";
     // Data on standard output: the summary goes to standard error.
-    (NamesDescriptor(output, STDOUT_FILENO) ? err : out)
+    (NamesDescriptor(OutputPath(output), STDOUT_FILENO) ? err : out)
         << in << " -> " << output << ": " << DescribeConversion(*result) << "\n";
     return 0;
 }

@@ -17,6 +17,7 @@
 #include "base/text.h"
 #include "rom/edit_history.h"
 #include "rom/image_formats.h"
+#include "rom/image_source.h"
 #include "rom/info_panel.h"
 #include "rom/rom.h"
 
@@ -24,8 +25,6 @@ namespace vexo {
 namespace {
 
 constexpr const char* kUnchanged = "; the buffer is unchanged.";
-// A HEX or S-record file of a full 16 MiB image is under 48 MiB.
-constexpr off_t kMaxTextImage = 64 * 1024 * 1024;
 
 std::string Decimal(std::uint64_t value)
 {
@@ -165,32 +164,37 @@ struct ImageData {
     std::vector<ImageRun> runs;
 };
 
-Result<ImageData> ReadImageData(const std::string& file)
+Result<ImageData> ReadImageData(const std::string& file, std::optional<ImageFormat> format,
+                                IUiServices* ui)
 {
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat st {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0)
-        return Status::Fail(FileError(file, errno), errno);
-    if (!S_ISREG(st.st_mode)) return Status::Fail(Cat({file, ": not a regular file."}));
-    const ImageFormat format = FormatForPath(file);
-    const off_t limit = format == ImageFormat::Raw ? off_t(kBufferSize) : kMaxTextImage;
-    if (st.st_size > limit) return Status::Fail(Cat({file, ": too large for the 16 MiB buffer."}));
-    ImageData data;
-    data.bytes.resize(std::size_t(st.st_size));
-    if (!ReadAllBytes(fd.Get(), data.bytes.data(), data.bytes.size()))
-        return Status::Fail(FileError(file, errno ? errno : EIO), errno);
-    if (format == ImageFormat::Raw) {
-        if (!data.bytes.empty()) data.runs.push_back({0, std::uint32_t(data.bytes.size())});
-        return data;
-    }
     std::vector<std::uint8_t> image(kBufferSize, 0xFF);
-    const std::string_view text(reinterpret_cast<const char*>(data.bytes.data()), data.bytes.size());
-    ImageReadResult r = ReadTextImageRuns(format, text, image.data(), kBufferSize);
-    if (!r.ok) return Status::Fail(Cat({file, ": ", r.error}));
-    image.resize(r.length);
+    ImageSourceOptions options;
+    options.format = format;
+    options.keepRuns = true;
+    ImageSource source = ReadImageSource(file, image.data(), kBufferSize, options);
+    switch (source.problem) {
+    case ImageSourceProblem::None:
+        break;
+    case ImageSourceProblem::Open:
+    case ImageSourceProblem::Read:
+        return Status::Fail(FileError(file, source.errnum), source.errnum);
+    case ImageSourceProblem::Folder:
+    case ImageSourceProblem::NotRegular:
+        return Status::Fail(Cat({file, ": not a regular file."}));
+    case ImageSourceProblem::TooLarge:
+        return Status::Fail(Cat({file, ": too large for the 16 MiB buffer."}));
+    case ImageSourceProblem::Terminal:
+    case ImageSourceProblem::Empty:
+        return Status::Fail(source.detail);
+    case ImageSourceProblem::Records:
+        return Status::Fail(Cat({file, ": ", source.detail}));
+    }
+    if (source.guessed && ui) ui->Note(DescribeGuess(file, source.format));
+    image.resize(source.read.length);
     image.shrink_to_fit();
+    ImageData data;
     data.bytes = std::move(image);
-    data.runs = std::move(r.runs);
+    data.runs = std::move(source.read.runs);
     return data;
 }
 
@@ -198,25 +202,27 @@ Result<ImageData> ReadImageData(const std::string& file)
 
 Result<std::vector<std::uint8_t>> ReadImageFile(const std::string& file)
 {
-    Result<ImageData> data = ReadImageData(file);
+    Result<ImageData> data = ReadImageData(file, std::nullopt, nullptr);
     if (!data) return data.status();
     return std::move(data->bytes);
 }
 
-Status WriteImageFile(const std::string& file, const std::uint8_t* data, std::uint32_t size)
+Status WriteImageFile(const std::string& file, const std::uint8_t* data, std::uint32_t size,
+                      std::optional<ImageFormat> given)
 {
-    const ImageFormat format = FormatForPath(file);
-    if (format == ImageFormat::Raw) return ReplaceFile(file, data, size);
-    const std::string text = WriteTextImage(format, data, size, 0);
-    return ReplaceFile(file, text.data(), text.size());
+    // A stream written ("-") is raw unless the operator names a format.
+    const ImageFormat format = given ? *given : IsStandardStream(file) ? ImageFormat::Raw : FormatForPath(file);
+    if (format == ImageFormat::Raw) return ReplaceOutput(file, data, size);
+    return ReplaceOutput(file, WriteTextImage(format, data, size, 0));
 }
 
-Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHistory* history)
+Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHistory* history,
+              std::optional<ImageFormat> format)
 {
     if (offset >= kBufferSize)
         return Status::Fail(Cat({"The offset ", HexBuf0x(offset),
                                  " is outside the buffer (0x000000-0xFFFFFF)", kUnchanged}));
-    Result<ImageData> data = ReadImageData(file);
+    Result<ImageData> data = ReadImageData(file, format, &rom.Ui());
     if (!data)
         return Status::Fail(Cat({data.message(), kUnchanged}),
                             data.status().errnum());
@@ -236,13 +242,14 @@ Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file, EditHist
     return Status::Ok();
 }
 
-Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory* history)
+Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory* history,
+                  std::optional<ImageFormat> format)
 {
     if (Status s = CheckSplitFiles(files); !s) return s;
     std::vector<ImageData> parts;
     std::uint64_t total = 0;
     for (const std::string& f : files) {
-        Result<ImageData> data = ReadImageData(f);
+        Result<ImageData> data = ReadImageData(f, format, &rom.Ui());
         if (!data)
             return Status::Fail(Cat({data.message(), kUnchanged}),
                                 data.status().errnum());
@@ -306,10 +313,10 @@ Status SplitImage(const CRom& rom, const std::vector<std::string>& files)
     return Status::Ok();
 }
 
-Status ExportDevice(const CRom& rom, const std::string& file)
+Status ExportDevice(const CRom& rom, const std::string& file, std::optional<ImageFormat> format)
 {
     if (file.empty()) return Status::Fail("No file name given.");
-    return WriteImageFile(file, rom.m_Buffer.get(), rom.DeviceSize());
+    return WriteImageFile(file, rom.m_Buffer.get(), rom.DeviceSize(), format);
 }
 
 Result<Checksums> ChecksumRange(const CRom& rom, BufferRange range)

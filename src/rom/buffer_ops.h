@@ -16,6 +16,7 @@
 
 #include "base/error.h"
 #include "rom/checksum.h"
+#include "rom/image_formats.h"
 
 namespace vexo {
 
@@ -42,26 +43,32 @@ Status Patch(CRom& rom, std::uint32_t address, std::span<const std::uint8_t> byt
 Status SwapBytes(CRom& rom, EditHistory* history = nullptr);
 // Fills the device's range with copies of the loaded image.
 Status RepeatToDevice(CRom& rom, EditHistory* history = nullptr);
-// Places a file's image (by extension) at `offset`; the rest stays.
+// Places a file's image (by extension, or `format` when given; "-" is
+// standard input, its format told by its content) at `offset`; the rest stays.
 Status LoadAt(CRom& rom, std::uint32_t offset, const std::string& file,
-              EditHistory* history = nullptr);
+              EditHistory* history = nullptr, std::optional<ImageFormat> format = std::nullopt);
 // Interleaves 2 or 4 files into the buffer from address 0: byte i of file k
 // goes to i * count + k. A load: the information panel names the first file.
-Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory* history = nullptr);
+// Every file is read as `format` when given.
+Status MergeFiles(CRom& rom, const std::vector<std::string>& files, EditHistory* history = nullptr,
+                  std::optional<ImageFormat> format = std::nullopt);
 
 // Writes the loaded image's bytes k, k + n, k + 2n... (n = 2 or 4 files) to
 // file k, each by its extension, each atomically.
 Status SplitImage(const CRom& rom, const std::vector<std::string>& files);
-// Writes the device's range of the buffer to `file` by its extension.
-Status ExportDevice(const CRom& rom, const std::string& file);
+// Writes the device's range of the buffer to `file` by its extension, or as
+// `format` when given ("-": standard output, raw unless given).
+Status ExportDevice(const CRom& rom, const std::string& file,
+                    std::optional<ImageFormat> format = std::nullopt);
 
 Result<Checksums> ChecksumRange(const CRom& rom, BufferRange range);
 
 // The bytes of an image file by its extension: raw as they are, HEX and
 // S-record from address 0 to the highest address given, gaps 0xFF.
 Result<std::vector<std::uint8_t>> ReadImageFile(const std::string& file);
-// Writes `size` bytes as the file's extension asks, atomically.
-Status WriteImageFile(const std::string& file, const std::uint8_t* data, std::uint32_t size);
+// Writes `size` bytes as the file's extension asks (or `format`), atomically.
+Status WriteImageFile(const std::string& file, const std::uint8_t* data, std::uint32_t size,
+                      std::optional<ImageFormat> format = std::nullopt);
 
 // --- find ---
 // "DE AD BE EF" (every word two hex digits) is bytes; anything else is the

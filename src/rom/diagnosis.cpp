@@ -35,7 +35,7 @@ bool Strong(std::size_t explained, std::size_t total)
 // when the differences lie within them. A line is only blamed beside one
 // that does vary: a chip that reads one value at every address says
 // nothing about any single line.
-void FindStuckDataLines(std::span<const std::uint8_t> chip, const CompareReport& report,
+void FindStuckDataLines(std::span<const std::uint8_t> chip, CompareReport& report,
                         std::vector<std::string>& findings)
 {
     std::uint8_t all = 0xFF, any = 0x00;
@@ -63,13 +63,14 @@ void FindStuckDataLines(std::span<const std::uint8_t> chip, const CompareReport&
         if (!(stuck & (1u << bit))) continue;
         findings.push_back(Cat({"finding: data line D", std::to_string(bit), " reads ",
                                 (all & (1u << bit)) ? "1" : "0", " at every address"}));
+        report.found.push_back({"data_line_stuck", Cat({"D", std::to_string(bit)}), (all & (1u << bit)) ? 1 : 0, -1});
     }
 }
 
 // Address lines that make no difference to what the chip reads: its
 // contents repeat with that line's period, while the buffer's do not.
 void FindDeadAddressLines(std::span<const std::uint8_t> buffer, std::span<const std::uint8_t> chip,
-                          const CompareReport& report, std::vector<std::string>& findings)
+                          CompareReport& report, std::vector<std::string>& findings)
 {
     const std::uint32_t size = report.size;
     for (std::uint32_t line = 0; (1u << line) < size; ++line) {
@@ -86,8 +87,11 @@ void FindDeadAddressLines(std::span<const std::uint8_t> buffer, std::span<const 
                 return partner < size && buffer[partner] != buffer[d.address];
             }));
         if (Strong(explained, report.diffs.size()))
+        {
             findings.push_back(
                 Cat({"finding: address line A", std::to_string(line), " has no effect"}));
+            report.found.push_back({"address_line_dead", Cat({"A", std::to_string(line)}), -1, -1});
+        }
     }
 }
 
@@ -100,6 +104,7 @@ void FindPatterns(std::span<const std::uint8_t> buffer, std::span<const std::uin
     if (std::all_of(chip.begin(), chip.end(), [&](std::uint8_t b) { return b == chip.front(); })) {
         report.findings.push_back(Cat({"finding: chip reads ", FormatByte(chip.front()), " at every address",
                                        chip.front() == 0xFF ? " (blank)" : ""}));
+        report.found.push_back({"chip_reads_one_value", {}, -1, chip.front()});
         return;
     }
     FindStuckDataLines(chip, report, report.findings);
@@ -109,7 +114,10 @@ void FindPatterns(std::span<const std::uint8_t> buffer, std::span<const std::uin
     if (!report.findings.empty()) return;
     // Most bytes differ, and mostly in ways programming cannot mend.
     if (n * 2 > report.size && report.needErasing * 2 > n)
+    {
         report.findings.emplace_back("finding: chip holds a different image");
+        report.found.push_back({"different_image", {}, -1, -1});
+    }
 }
 
 // The byte lines under the cut, and the cut line.

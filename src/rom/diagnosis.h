@@ -34,12 +34,23 @@ struct ByteDiff {
     std::uint8_t Bits() const { return std::uint8_t(buffer ^ chip); }
 };
 
+// A finding as data: "data_line_stuck" (line "D3", level 0 or 1),
+// "address_line_dead" (line "A5"), "chip_reads_one_value" (value),
+// "different_image". The same order as the report's finding lines.
+struct Finding {
+    std::string kind;
+    std::string line;   // the wire line, when the finding names one
+    int level = -1;     // a stuck line's level; -1 when none
+    int value = -1;     // the one value read; -1 when none
+};
+
 struct CompareReport {
     std::uint32_t size = 0;              // bytes compared, from address 0
     std::vector<ByteDiff> diffs;         // in address order
     std::size_t needProgramming = 0;     // bytes that programming can still fix
     std::size_t needErasing = 0;         // bytes with any bit that needs erasing
     std::vector<std::string> findings;   // "finding: ..." lines, strongest evidence only
+    std::vector<Finding> found;          // the same findings as data
     bool Matches() const { return diffs.empty(); }
 };
 

@@ -4,6 +4,7 @@
 #include "base/hex.h"
 #include "base/numbers.h"
 #include "base/text.h"
+#include "rom/image_source.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,50 +17,6 @@
 namespace vexo {
 
 namespace {
-
-bool ReadWholeFile(const std::string& path, std::uint64_t limit, const std::string& tooLarge,
-                   std::string* content, std::string* error)
-{
-    // Never waits in open(): a pipe without a writer is read as an empty
-    // stream, one with a writer as the stream it is.
-    const Result<int> opened = OpenInputStream(path);
-    if (!opened) {
-        *error = opened.message();
-        return false;
-    }
-    Fd fd(*opened);
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        *error = path + ": is a folder, not a file";
-        return false;
-    }
-    if (S_ISREG(st.st_mode) && std::uint64_t(st.st_size) > limit) {
-        *error = path + ": " + tooLarge;
-        return false;
-    }
-    content->clear();
-    if (S_ISREG(st.st_mode)) content->reserve(std::size_t(st.st_size));
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *error = path + ": " + std::strerror(errno);
-            return false;
-        }
-        if (n == 0) break;
-        content->append(chunk, std::size_t(n));
-        if (content->size() > limit) {
-            *error = path + ": " + tooLarge;
-            return false;
-        }
-    }
-    return true;
-}
 
 bool SameFile(const std::string& a, const std::string& b)
 {
@@ -74,32 +31,39 @@ Result<Conversion> ConvertImageFile(const std::string& in, const std::string& ou
                                     const ConvertOptions& options)
 {
     Conversion result;
-    result.input = FormatForPath(in);
-    result.output = FormatForPath(out);
+    // A stream written ("-") is raw unless the operator names a format.
+    result.output = options.outputFormat ? *options.outputFormat
+                    : IsStandardStream(out)  ? ImageFormat::Raw
+                                             : FormatForPath(out);
     result.first = options.offset;
 
     if (SameFile(in, out)) return Status::Fail(out + ": is the input file; choose another output name");
 
     std::vector<std::uint8_t> buffer(kImageCapacity, options.fill);
-    ImageReadResult read;
-    if (result.input == ImageFormat::Raw) {
-        std::string content;
-        std::string error;
-        if (!ReadWholeFile(in, kImageCapacity, "the file is larger than the 16 MiB buffer", &content, &error))
-            return Status::Fail(error);
-        read = ReadTextImage(result.input, content, buffer.data(), kImageCapacity);
-    } else {
-        // Records are read a block at a time: a text of any size costs no
-        // more than the image it gives.
-        const Result<int> opened = OpenInputStream(in);
-        if (!opened) return opened.status();
-        Fd file(*opened);
-        struct stat st {};
-        if (::fstat(file.Get(), &st) != 0 || S_ISDIR(st.st_mode))
-            return Status::Fail(in + ": " + (S_ISDIR(st.st_mode) ? "is a folder, not a file" : std::strerror(errno)));
-        read = ReadTextImageFile(result.input, file.Get(), buffer.data(), kImageCapacity, std::nullopt);
+    // Pipes and devices too; a text of any size costs no more than the image it gives.
+    ImageSourceOptions source;
+    source.format = options.inputFormat;
+    source.streams = true;
+    source.textLimit = 0;
+    const ImageSource input = ReadImageSource(in, buffer.data(), kImageCapacity, source);
+    result.input = input.format;
+    result.guessed = input.guessed;
+    switch (input.problem) {
+    case ImageSourceProblem::None:
+        break;
+    case ImageSourceProblem::Open:
+    case ImageSourceProblem::Read:
+    case ImageSourceProblem::Folder:
+    case ImageSourceProblem::Terminal:
+    case ImageSourceProblem::Empty:
+    case ImageSourceProblem::NotRegular:
+        return Status::Fail(input.detail, input.errnum);
+    case ImageSourceProblem::TooLarge:
+        return Status::Fail(in + ": the file is larger than the 16 MiB buffer");
+    case ImageSourceProblem::Records:
+        return Status::Fail(in + ": " + input.detail);
     }
-    if (!read.ok) return Status::Fail(in + ": " + read.error);
+    const ImageReadResult& read = input.read;
     result.lowest = read.lowest;
     result.length = read.length;
     result.dataBytes = read.bytes;
@@ -114,7 +78,7 @@ Result<Conversion> ConvertImageFile(const std::string& in, const std::string& ou
     text.header = BaseName(out);
     const std::string image = WriteTextImage(result.output, buffer.data() + options.offset,
                                              result.written, options.offset, text);
-    if (const Status written = ReplaceFile(out, image.data(), image.size()); !written) return written;
+    if (const Status written = ReplaceOutput(out, image); !written) return written;
     return result;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,11 +17,17 @@ namespace vexo {
 struct ConvertOptions {
     std::uint8_t fill = 0xFF;  // gaps between the input's records
     std::uint32_t offset = 0;  // first address of the output; bytes below it are dropped
+    // The formats the operator gave (--in-format, --out-format); otherwise
+    // by extension, a stream read ("-", a pipe) by its content, a stream
+    // written ("-") raw.
+    std::optional<ImageFormat> inputFormat;
+    std::optional<ImageFormat> outputFormat;
 };
 
 // What a conversion read and wrote.
 struct Conversion {
     ImageFormat input = ImageFormat::Raw;
+    bool guessed = false;  // the input's format was told by its content (DescribeGuess)
     ImageFormat output = ImageFormat::Raw;
     std::uint32_t lowest = 0;   // lowest address the input gave
     std::uint32_t length = 0;   // highest address the input gave + 1

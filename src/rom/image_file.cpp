@@ -1,5 +1,5 @@
 // Open BIN File and Save Buffer. Raw images: file offset = device address;
-// HEX and S-record files are read by their extension.
+// HEX and S-record files are read by their extension (ReadImageSource).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 
 #include "base/file_io.h"
 #include "rom/image_formats.h"
+#include "rom/image_source.h"
 #include "rom/info_panel.h"
 #include "rom/rom.h"
 
@@ -21,8 +22,6 @@ constexpr const char* kLoadFailed = "Faild File Loading...";
 constexpr const char* kTooLarge =
     "File too large: the buffer holds at most 16 MiB (16777216 bytes). Nothing was loaded.";
 
-// A HEX or S-record file of a full 16 MiB image is under 48 MiB.
-constexpr off_t kMaxTextImage = 64 * 1024 * 1024;
 constexpr const char* kTextTooLarge =
     "File too large: a HEX or S-record image file may be at most 64 MiB. Nothing was loaded.";
 
@@ -34,13 +33,13 @@ bool CRom::LoadFile()
     return LoadChosenFile(m_ui.ChooseFileToOpen());
 }
 
-bool CRom::LoadFile(const std::string& path)
+bool CRom::LoadFile(const std::string& path, std::optional<ImageFormat> format)
 {
     ClearBuffer();
-    return LoadChosenFile(path);
+    return LoadChosenFile(path, format);
 }
 
-bool CRom::LoadChosenFile(const std::optional<std::string>& chosen)
+bool CRom::LoadChosenFile(const std::optional<std::string>& chosen, std::optional<ImageFormat> format)
 {
     InfoPanel& panel = m_panel;
     panel.m_strFileName = chosen ? BaseName(*chosen) : std::string();
@@ -50,42 +49,40 @@ bool CRom::LoadChosenFile(const std::optional<std::string>& chosen)
         return false;
     }
 
-    // Read-only: a write-protected image loads too. Without waiting: a pipe
-    // must not hang the program before it is refused below.
-    Fd file(::open(chosen->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat st {};
-    if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Read-only: a write-protected image loads too. Only a regular file
+    // (or "-", standard input): a pipe must not hang the program. HEX and
+    // S-record text: every byte at its address, gaps read as erased,
+    // whatever an earlier read left above the reset range.
+    ImageSourceOptions options;
+    options.format = format;
+    options.gapFill = 0xFF;
+    const ImageSource source = ReadImageSource(*chosen, m_Buffer.get(), kBufferSize, options);
+    switch (source.problem) {
+    case ImageSourceProblem::None:
+        break;
+    case ImageSourceProblem::TooLarge:
+        m_ui.AppMessageBox(source.format == ImageFormat::Raw ? kTooLarge : kTextTooLarge);
+        return false;
+    case ImageSourceProblem::Records:
+        m_ui.AppMessageBox(panel.m_strFileName + ": " + source.detail);
+        return false;
+    case ImageSourceProblem::Read:
+        ClearBuffer();
+        m_ui.AppMessageBox(kLoadFailed);
+        return false;
+    case ImageSourceProblem::Terminal:
+    case ImageSourceProblem::Empty:
+        m_ui.SetNextBoxDetails(source.detail);
+        m_ui.AppMessageBox(kLoadFailed);
+        return false;
+    case ImageSourceProblem::Open:
+    case ImageSourceProblem::Folder:
+    case ImageSourceProblem::NotRegular:
         m_ui.AppMessageBox(kLoadFailed);
         return false;
     }
-    const ImageFormat format = FormatForPath(*chosen);
-    if (format == ImageFormat::Raw) {
-        if (st.st_size > off_t(kBufferSize)) {
-            m_ui.AppMessageBox(kTooLarge);
-            return false;
-        }
-        const auto size = std::size_t(st.st_size);
-        if (!ReadAllBytes(file.Get(), m_Buffer.get(), size)) {
-            ClearBuffer();
-            m_ui.AppMessageBox(kLoadFailed);
-            return false;
-        }
-        m_nLength = std::int32_t(size);
-    } else {
-        // HEX and S-record text: every byte at its address, gaps as reset.
-        if (st.st_size > kMaxTextImage) {
-            m_ui.AppMessageBox(kTextTooLarge);
-            return false;
-        }
-        // Read a block at a time. Gaps read as erased, whatever an earlier
-        // read left above the reset range.
-        const ImageReadResult result = ReadTextImageFile(format, file.Get(), m_Buffer.get(), kBufferSize, 0xFF);
-        if (!result.ok) {
-            m_ui.AppMessageBox(panel.m_strFileName + ": " + result.error);
-            return false;
-        }
-        m_nLength = std::int32_t(result.length);
-    }
+    if (source.guessed) m_ui.Note(DescribeGuess(*chosen, source.format));
+    m_nLength = std::int32_t(source.read.length);
     const auto size = std::size_t(m_nLength);
 
     const void* firstErased = std::memchr(m_Buffer.get(), 0xFF, size);
@@ -116,7 +113,11 @@ bool CRom::SaveBuffer()
         return false;
     }
     // The whole device: every bank the read just filled.
-    if (const Status saved = ReplaceFile(m_strSaveName, m_Buffer.get(), DeviceSize()); !saved) {
+    const Status saved =
+        m_saveFormat && *m_saveFormat != ImageFormat::Raw
+            ? ReplaceOutput(m_strSaveName, WriteTextImage(*m_saveFormat, m_Buffer.get(), DeviceSize()))
+            : ReplaceOutput(m_strSaveName, m_Buffer.get(), DeviceSize());
+    if (!saved) {
         m_ui.SetNextBoxDetails("save: " + saved.message());
         m_ui.RomMessageBox("Save Failed !!");
         return false;

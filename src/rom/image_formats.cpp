@@ -648,6 +648,21 @@ ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buff
     return ReadRecords(format, lines, buffer, capacity, gapFill);
 }
 
+ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
+                                  std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                                  bool keepRuns)
+{
+    LineReader lines(fd);
+    return ReadRecords(format, lines, buffer, capacity, gapFill, keepRuns);
+}
+
+ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                              std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                              bool keepRuns)
+{
+    return ReadImage(format, text, buffer, capacity, gapFill, keepRuns);
+}
+
 std::string WriteTextImage(ImageFormat format, const std::uint8_t* data, std::uint32_t size,
                            std::uint32_t base)
 {

@@ -68,6 +68,14 @@ ImageReadResult ReadTextImageRuns(ImageFormat format, std::string_view text, std
 // and "line N: malformed record (a line longer than any record)".
 ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
                                   std::uint32_t capacity, std::optional<std::uint8_t> gapFill);
+// The same, listing in `runs` the addresses the records gave when `keepRuns`.
+ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
+                                  std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                                  bool keepRuns);
+// ReadTextImage with both: gaps set to `gapFill` when given, runs when asked.
+ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                              std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                              bool keepRuns);
 
 // Formats `data` (starting at address `base`) as Intel HEX or S-record text.
 // 16 data bytes per record, upper-case digits, LF line ends. Intel HEX

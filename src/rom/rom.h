@@ -15,6 +15,7 @@
 #include "port/port.h"
 #include "port/wire_lines.h"
 #include "rom/catalogue.h"
+#include "rom/image_formats.h"
 #include "rom/info_panel.h"
 #include "rom/shadows.h"
 #include "rom/ui_services.h"
@@ -94,7 +95,11 @@ public:
     // Open BIN File: the chooser, then the file it names.
     bool LoadFile();
     // Open BIN File with the file already chosen.
-    bool LoadFile(const std::string& path);
+    // Open BIN File with the file already chosen; `format` as the operator
+    // gave it (vexo load --format), else by extension or content.
+    bool LoadFile(const std::string& path, std::optional<ImageFormat> format = std::nullopt);
+    // Reads the device and writes it to m_strSaveName ("-": standard
+    // output), raw unless m_saveFormat names a text format.
     bool SaveBuffer();
 
     // --- operator commands; true when the command ended in success ---
@@ -182,6 +187,7 @@ public:
     std::int32_t m_nLength = 0;
     std::unique_ptr<std::uint8_t[]> m_Buffer;
     std::string m_strSaveName;
+    std::optional<ImageFormat> m_saveFormat;  // our own: vexo save --format
     std::int8_t m_nDevice = 0;
     std::int8_t m_nPort = 0;
     std::int8_t m_nSpeed = 0;
@@ -245,7 +251,8 @@ private:
     bool StopBefore(std::string_view pass, std::uint32_t address);
 
     CRom(IPort& port, IUiServices& ui, InfoPanel* panel);
-    bool LoadChosenFile(const std::optional<std::string>& chosen);
+    bool LoadChosenFile(const std::optional<std::string>& chosen,
+                        std::optional<ImageFormat> format = std::nullopt);
 
     IPort& m_port;
     IUiServices& m_ui;

@@ -1,5 +1,7 @@
 #include "session/session.h"
 
+#include "rom/image_source.h"
+
 #include "base/text.h"
 #include "port/fault_port.h"
 #include "rom/catalogue.h"
@@ -56,7 +58,7 @@ Result<PortSetup> Session::MakePortSetup(const PortWords& words, std::uint32_t d
 Status Session::CheckSaveTarget(const std::string& path) const
 {
     std::vector<FileRole> roles = m_heldFiles;
-    roles.push_back({"save", path, false, 1});
+    roles.push_back({"save", OutputPath(path), false, 1});
     return CheckFileRoles(roles);
 }
 
@@ -169,14 +171,14 @@ bool Session::OpenImage()
     return loaded;
 }
 
-bool Session::OpenImage(const std::string& path)
+bool Session::OpenImage(const std::string& path, std::optional<ImageFormat> format)
 {
-    const bool loaded = m_rom->LoadFile(path);
+    const bool loaded = m_rom->LoadFile(path, format);
     if (loaded) BufferReplaced();
     return loaded;
 }
 
-bool Session::SaveChip(const std::string& path)
+bool Session::SaveChip(const std::string& path, std::optional<ImageFormat> format)
 {
     // A file the session holds (the chip file, the trace, the capture) is
     // never saved over; the chip is not even read then.
@@ -185,7 +187,9 @@ bool Session::SaveChip(const std::string& path)
         return false;
     }
     m_rom->m_strSaveName = path;
+    m_rom->m_saveFormat = format;
     const bool saved = m_rom->SaveBuffer();
+    m_rom->m_saveFormat.reset();
     BufferReplaced();  // the chip was read into the buffer first
     return saved;
 }

@@ -139,10 +139,13 @@ public:
 
     // --- files ---
     bool OpenImage();                          // Open BIN File: the chooser
-    bool OpenImage(const std::string& path);   // Open BIN File, already chosen
-    // Read the device, save it to path; a file the session holds is refused
-    // in a box (CheckSaveTarget) before the chip is read.
-    bool SaveChip(const std::string& path);
+    // Open BIN File, already chosen ("-": standard input); `format` as the
+    // operator gave it, else by extension (a stream by its content).
+    bool OpenImage(const std::string& path, std::optional<ImageFormat> format = std::nullopt);
+    // Read the device, save it to path ("-": standard output), raw unless
+    // `format` names another; a file the session holds is refused in a box
+    // (CheckSaveTarget) before the chip is read.
+    bool SaveChip(const std::string& path, std::optional<ImageFormat> format = std::nullopt);
     // The image's file, as last loaded; empty when the buffer holds none.
     const std::string& ImagePath() const { return m_rom->ImagePath(); }
     // Where the buffer's image came from, as the production log records it:
@@ -225,11 +228,13 @@ public:
     Status PatchBuffer(std::uint32_t address, std::span<const std::uint8_t> bytes);
     Status SwapBufferBytes();   // the 16-bit words of the device's range
     Status RepeatToDevice();    // copies of the loaded image over the device's range
-    Status LoadAt(std::uint32_t offset, const std::string& file);
-    Status MergeFiles(const std::vector<std::string>& files);  // 2 or 4, a load
+    Status LoadAt(std::uint32_t offset, const std::string& file,
+                  std::optional<ImageFormat> format = std::nullopt);
+    Status MergeFiles(const std::vector<std::string>& files,  // 2 or 4, a load
+                      std::optional<ImageFormat> format = std::nullopt);
     // Write files without reading the chip; refused for a file the session holds.
     Status SplitImage(const std::vector<std::string>& files) const;
-    Status ExportDevice(const std::string& file) const;
+    Status ExportDevice(const std::string& file, std::optional<ImageFormat> format = std::nullopt) const;
     // The sums over an inclusive range ("00100-001FF sum16 … crc32 …").
     Result<ChecksumReport> Checksum(BufferRange range) const;
     // The device's range of the buffer, as `checksum` covers it.

@@ -47,14 +47,14 @@ Status Session::SwapBufferBytes() { return Changed(vexo::SwapBytes(*m_rom, &m_hi
 
 Status Session::RepeatToDevice() { return Changed(vexo::RepeatToDevice(*m_rom, &m_history)); }
 
-Status Session::LoadAt(std::uint32_t offset, const std::string& file)
+Status Session::LoadAt(std::uint32_t offset, const std::string& file, std::optional<ImageFormat> format)
 {
-    return Changed(vexo::LoadAt(*m_rom, offset, file, &m_history));
+    return Changed(vexo::LoadAt(*m_rom, offset, file, &m_history, format));
 }
 
-Status Session::MergeFiles(const std::vector<std::string>& files)
+Status Session::MergeFiles(const std::vector<std::string>& files, std::optional<ImageFormat> format)
 {
-    Status merged = vexo::MergeFiles(*m_rom, files, &m_history);
+    Status merged = vexo::MergeFiles(*m_rom, files, &m_history, format);
     if (merged) {
         // A load of its own: the image is the files together, as yet unedited.
         std::string name;
@@ -74,10 +74,10 @@ Status Session::SplitImage(const std::vector<std::string>& files) const
     return vexo::SplitImage(*m_rom, files);
 }
 
-Status Session::ExportDevice(const std::string& file) const
+Status Session::ExportDevice(const std::string& file, std::optional<ImageFormat> format) const
 {
     if (Status s = CheckSaveTarget(file); !s) return s;
-    return vexo::ExportDevice(*m_rom, file);
+    return vexo::ExportDevice(*m_rom, file, format);
 }
 
 BufferRange Session::DeviceRange() const { return {0, m_rom->DeviceSize() - 1}; }

@@ -430,7 +430,7 @@ TEST_F(VexoMisuse, UnderJsonEveryLineOnStandardOutputIsOneObject)
             EXPECT_TRUE(JsonReader(line).Object(&members)) << name << ": not one JSON object: " << line;
             EXPECT_TRUE(members.count("step")) << line;
             stepsSeen.insert(members["step"]);
-            if (members["field"] == "File Name" && members["value"] == "a\nb.bin") newlineKept = true;
+            if (members["file_name"] == "a\nb.bin") newlineKept = true;
             if (members["ok"] == "false") {
                 failureRecord = true;
                 if (members.count("error")) failedWithError.insert(members["step"]);
@@ -450,11 +450,11 @@ TEST_F(VexoMisuse, UnderJsonEveryLineOnStandardOutputIsOneObject)
 
     // The exact shape of a failure and of a usage error.
     VexoResult r = Vexo({"--json", "load-at", "0", "nope.bin"});
-    EXPECT_NE(r.out.find("{\"step\":\"load-at\",\"ok\":false,\"error\":\"load-at: nope.bin: No such file or "
+    EXPECT_NE(r.out.find("{\"v\":1,\"step\":\"load-at\",\"ok\":false,\"error\":\"load-at: nope.bin: No such file or "
                          "directory; the buffer is unchanged.\"}\n"),
               std::string::npos) << r.out;
     r = Vexo({"--json", "frobnicate"});
-    EXPECT_EQ(r.out, "{\"step\":\"usage\",\"ok\":false,\"error\":\"unknown step 'frobnicate'\"}\n");
+    EXPECT_EQ(r.out, "{\"v\":1,\"step\":\"usage\",\"ok\":false,\"error\":\"unknown step 'frobnicate'\"}\n");
     EXPECT_NE(r.err.find("vexo: unknown step 'frobnicate' (see vexo --help)"), std::string::npos) << r.err;
 }
 

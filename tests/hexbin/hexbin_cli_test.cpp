@@ -130,5 +130,35 @@ TEST(HexBinCommandLine, TheProgramNeedsNoDisplayWithArguments)
     EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 2);
 }
 
+// "-": the piped text read by its content, raw bytes out, the summary on
+// standard error; without an output name standard input is a usage error.
+TEST(HexBinCommandLine, StandardInputAndOutput)
+{
+    TempDir dir;
+    const std::string in = WriteText(dir, "fw.s19", "S104000055A6\nS9030000FC\n");
+    const std::string program = "'" + std::string(VEXO_HEXBIN_PROGRAM) + "'";
+    const auto run = [](const std::string& command, std::string* output) {
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe) return -1;
+        char chunk[512];
+        while (std::size_t n = std::fread(chunk, 1, sizeof chunk, pipe)) output->append(chunk, n);
+        const int status = ::pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    EXPECT_EQ(run("cat '" + in + "' | " + program + " - - 2>/dev/null", &out), 0);
+    EXPECT_EQ(out, "\x55");
+    out.clear();
+    EXPECT_EQ(run("cat '" + in + "' | " + program + " - - 2>&1 >/dev/null", &out), 0);
+    EXPECT_EQ(out, "vexo-hexbin: - (standard input): read as S-record (its content; --format names another)\n"
+                   "- -> -: 0x000000-0x000000, 1 byte\n");
+    out.clear();
+    EXPECT_EQ(run(program + " - </dev/null 2>&1", &out), 2);
+    EXPECT_NE(out.find("name the output file"), std::string::npos) << out;
+    out.clear();
+    EXPECT_EQ(run(program + " - '" + dir.File("x.bin") + "' </dev/null 2>&1", &out), 1);
+    EXPECT_NE(out.find("standard input gave no data"), std::string::npos) << out;
+}
+
 }  // namespace
 }  // namespace vexo

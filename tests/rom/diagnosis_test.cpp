@@ -89,9 +89,21 @@ TEST(Diagnosis, StuckDataLine)
 
     // Two lines at once are both named.
     for (auto& b : high) b &= 0xFE;
-    EXPECT_EQ(Compare(buffer, high).findings,
+    const CompareReport two = Compare(buffer, high);
+    EXPECT_EQ(two.findings,
               (Lines{"finding: data line D0 reads 0 at every address",
                      "finding: data line D3 reads 1 at every address"}));
+    // The same findings as data, in the same order, for --json.
+    ASSERT_EQ(two.found.size(), 2u);
+    EXPECT_EQ(two.found[0].kind, "data_line_stuck");
+    EXPECT_EQ(two.found[0].line, "D0");
+    EXPECT_EQ(two.found[0].level, 0);
+    EXPECT_EQ(two.found[1].line, "D3");
+    EXPECT_EQ(two.found[1].level, 1);
+    const CompareReport zero = Compare(buffer, Bytes(buffer.size(), 0x00));
+    ASSERT_EQ(zero.found.size(), 1u);
+    EXPECT_EQ(zero.found[0].kind, "chip_reads_one_value");
+    EXPECT_EQ(zero.found[0].value, 0);
 }
 
 // Each data line stuck at each level, seen on chips that were blank, that
