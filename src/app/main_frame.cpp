@@ -325,6 +325,13 @@ void CMainFrame::OnOpenBin()
     if (m_app.m_pView) m_app.m_pView->OnBufferReplaced();
 }
 
+void CMainFrame::OpenBin(const QString& path)
+{
+    const std::string file = FileNameToCore(path);
+    RunRomCommand(m_app, [&file](Session& s) { return s.OpenImage(file); });
+    if (m_app.m_pView) m_app.m_pView->OnBufferReplaced();
+}
+
 void CMainFrame::OnSaveBuffer() { ShowDialog(m_app.m_pFileNameDlg); }
 
 void CMainFrame::OnEditBuffer()

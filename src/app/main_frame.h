@@ -57,6 +57,8 @@ public:
 
     // --- the command handlers ---
     void OnOpenBin();
+    // Open BIN File with `path` already chosen (`vexowriter FILE`).
+    void OpenBin(const QString& path);
     void OnSaveBuffer();
     void OnEditBuffer();
     void OnDosShell();

@@ -19,6 +19,7 @@
 #include "base/text.h"
 #include "base/version.h"
 #include "cli/cli_ui.h"
+#include "cli/complete.h"
 #include "cli/step_files.h"
 #include "cli/steps.h"
 #include "port/port_open.h"
@@ -157,11 +158,21 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
     CLI::Option* jsonOption = app.add_flag("--json", options.json,
                  "print every message and result line as a JSON object, one per line");
-    app.set_version_flag("--version", std::string("vexo ") + kVersion, "print the version and exit");
+    app.set_version_flag("--version", std::string("vexo ") + kVersion + "\n" + kLicenceNotice,
+                         "print the version and licence and exit");
     // The first word that is not an option starts the steps; the step table
     // reads the rest.
     app.prefix_command();
     app.footer("Steps:\n" + StepHelp() + "\n" + PortHelpText() + "\n" + kExamples);
+
+    // The shell's completion asks what to offer (hidden: not in --help).
+    if (argc >= 2 && std::string_view(argv[1]) == "--complete") {
+        const std::vector<std::string> words(argv + 2, argv + argc);
+        const std::string lines =
+            CompletionLines(CompleteVexo(CompletionOptionsOf(app), words), words.empty() ? "" : words.back());
+        std::fwrite(lines.data(), 1, lines.size(), out);
+        return kExitOk;
+    }
 
     // "--device=" with nothing after it: CLI11 would take the next word as
     // the value.
