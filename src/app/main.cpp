@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexowriter: the desktop program.
 #include <QApplication>
 #include <QProxyStyle>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the menu, the About and ROM writer tool bars, the status
 // bar with the Hex Count pane, the buffer view, and the command table.
 #pragma once

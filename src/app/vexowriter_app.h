@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: owns the device object and the main window, holds
 // the view and the thirteen modeless dialogs, and runs start-up and shut-down.
 // The Tools windows are not among its members: it creates them with what

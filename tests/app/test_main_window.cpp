@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: start-up, the command table, the bars and menus, the Hex
 // Count pane, exit, and the About box.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port check on made-up machines, and the direct I/O address rules.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
