@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A compare of a whole 27C040 on the simulated module: the scratch read and
 // the classification of its bytes against the buffer.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image formats, checksums and wire capture: bytes per second for writing and
 // reading Intel HEX and S-record images of a 27C040 and of the whole buffer,
 // the two checksums over a 27C040, and port accesses per second through the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The desktop program's figures:
 #  1. a 27C040 Auto Write on the simulated module through the GUI (offscreen)
 #     next to the same through vexo; target GUI <= 1.3 x vexo;

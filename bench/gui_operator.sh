@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The desktop program as an operator drives it: under Xvfb with a window
 # manager (openbox), the file chooser and the message boxes real windows
 # answered by a timer, and the second core kept busy by a spinning process.

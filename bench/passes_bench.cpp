@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-device passes on the simulated module, per device: bytes per second
 // and nanoseconds per port access.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port layer and the device object's serial primitives on the simulated
 // module: nanoseconds per port access through the virtual interface, and
 // bytes per second for one-byte read and program sequences.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program pulse pause, measured inside real pulses, and what skipping
 // blank bytes saves on a half-blank 27C512 image.
 #include <benchmark/benchmark.h>

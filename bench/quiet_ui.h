@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cheapest host a pass can have: boxes go nowhere, the Hex Count text is
 // copied as a real pane would take it.
 #pragma once

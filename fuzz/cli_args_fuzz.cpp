@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo's step words (NUL-separated in the input): they parse, or the usage
 // error says why. Nothing runs.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared-files check on arbitrary names: never crashes, does not depend
 // on the order of the roles, and always refuses a file held twice.
 #include <sys/stat.h>

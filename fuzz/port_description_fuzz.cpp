@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The --port and --fault parsers: any text either parses or says why.
 #include <cstdlib>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open BIN File on arbitrary bytes: the buffer holds the file, the length
 // word its size, and the panel the first 0xFF.
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared body of the HEX and S-record targets: read, and when the text was
 // good, write the image back and read it again to the same bytes.
 #pragma once

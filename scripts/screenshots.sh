@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds vexowriter if needed, starts it under Xvfb on a simulated module and
 # saves PNG pictures of the main window (dump shown), its menus, every dialog,
 # the About box and the message boxes; then the same at twice the pixel

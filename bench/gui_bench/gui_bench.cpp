@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 27C040 Auto Write on the simulated module through the desktop program
 // (offscreen, its buttons and dialogs as an operator would use them), next to
 // the same through the command line, `vexo --device 27C040 load FILE auto`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command ids of the main window, their prompts and tooltips, and the other
 // fixed texts of the shell.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexowriter: the desktop program.
 #include <QApplication>
 #include <QProxyStyle>
@@ -36,7 +37,7 @@ int Main(int argc, char* argv[])
     // -platform, out of the list first.)
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const QStringList early{"-h", "--help", "-?", "--help-all", "-v", "--version"};
+    const QStringList early{"-h", "--help", "-?", "--help-all", "-v", "--version", "--complete"};
     if (std::any_of(arguments.begin() + 1, arguments.end(), [&](const QString& a) { return early.contains(a); })) {
         vexo::gui::CVexoWriterApp::StartOptions options;
         QString output;
@@ -55,7 +56,7 @@ int Main(int argc, char* argv[])
     // The program ends when the main window goes, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(vexo::gui::PictureIcon(vexo::gui::Picture::AppIcon));
-    QGuiApplication::setDesktopFileName(QStringLiteral("vexowriter"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.vexowriter.vexowriter"));
 
     vexo::gui::CVexoWriterApp app;
     if (!app.InitInstance(QCoreApplication::arguments()))

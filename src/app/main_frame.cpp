@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/main_frame.h"
 
 #include <QAction>
@@ -322,6 +323,13 @@ void CMainFrame::ShowDialog(ModelessDialog* dialog)
 void CMainFrame::OnOpenBin()
 {
     RunRomCommand(m_app, [](Session& s) { return s.OpenImage(); });
+    if (m_app.m_pView) m_app.m_pView->OnBufferReplaced();
+}
+
+void CMainFrame::OpenBin(const QString& path)
+{
+    const std::string file = FileNameToCore(path);
+    RunRomCommand(m_app, [&file](Session& s) { return s.OpenImage(file); });
     if (m_app.m_pView) m_app.m_pView->OnBufferReplaced();
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the menu, the About and ROM writer tool bars, the status
 // bar with the Hex Count pane, the buffer view, and the command table.
 #pragma once
@@ -57,6 +58,8 @@ public:
 
     // --- the command handlers ---
     void OnOpenBin();
+    // Open BIN File with `path` already chosen (`vexowriter FILE`).
+    void OpenBin(const QString& path);
     void OnSaveBuffer();
     void OnEditBuffer();
     void OnDosShell();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two outside programs of the ROM writer bar. Both start detached, with
 // an argument list and no shell; a program that cannot be started is not
 // reported.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the device object reaches the operator in the desktop program: message
 // boxes, the Hex Count pane, the information panel and the file chooser.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --screenshot-dir: shows every window of the program in turn, saves a PNG
 // of each, and quits. For reviewing the looks without an operator.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Tools menu's buffer commands: byte editing, go to, find, undo and redo
 // (the view's), and the Buffer submenu's operations (the session's).
 #include "app/tools_menu.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Tools menu's diagnosis commands: Compare Chip with Buffer and Erase
 // Check, each reading the chip with the Hex Count running and showing the
 // result in the report window.

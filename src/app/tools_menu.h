@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Tools menu: each capability adds its commands to CMainFrame::m_pToolsMenu
 // from a file of its own, with ids from its block in command_ids.h.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Tools menu's real port commands: the port check, the part number
 // finder, and the programming options kept in the settings.
 #include <QLineEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/file_roles.h"
 #include "app/vexowriter_app.h"
 
@@ -5,8 +6,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QStatusBar>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -29,6 +33,7 @@
 #include "base/stop_request.h"
 #include "base/version.h"
 #include "rom/rom.h"
+#include "session/completion.h"
 #include "session/session.h"
 #include "view/vexowriter_view.h"
 #include "dialogs/core_text.h"
@@ -38,12 +43,16 @@ namespace {
 
 const QString kPortKey = QStringLiteral("Settings/Port");
 const QString kVersion = QString::fromLatin1(vexo::kVersion);
+// How long the status bar says what the first start moved.
+constexpr int kMovedMessageMs = 20000;
 
 
 }  // namespace
 
 CVexoWriterApp::CVexoWriterApp()
-    : m_profile(FromCore(kCompanyKey), FromCore(kAppTitle)), m_pSession(std::make_unique<Session>(m_ui))
+    : m_movedFiles(MoveFromOldPlaces()),
+      m_profile(ProfilePath(), QSettings::NativeFormat),
+      m_pSession(std::make_unique<Session>(m_ui))
 {
 }
 
@@ -63,9 +72,48 @@ IPort* CVexoWriterApp::Port() const { return m_pSession->PortInUse(); }
 
 QString CVexoWriterApp::DefaultPortText()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString folder = DataFolder();
     QDir().mkpath(folder);
     return QStringLiteral("sim:chip=%1/chip.bin,size=27C040").arg(folder);
+}
+
+QString CVexoWriterApp::ProfilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/vexowriter/vexowriter.conf");
+}
+
+QString CVexoWriterApp::DataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vexowriter");
+}
+
+QStringList CVexoWriterApp::MoveFromOldPlaces()
+{
+    // Earlier versions: the settings under the company key and the
+    // application title, the chip in the data folder named after both.
+    const QString company = FromCore(kCompanyKey);
+    const QString title = FromCore(kAppTitle);
+    const QString oldConfigFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') + company;
+    const QString oldDataFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                  QLatin1Char('/') + company + QLatin1Char('/') + title;
+    const QString moves[][2] = {
+        {oldConfigFolder + QLatin1Char('/') + title + QStringLiteral(".conf"), ProfilePath()},
+        {oldDataFolder + QStringLiteral("/chip.bin"), DataFolder() + QStringLiteral("/chip.bin")},
+    };
+    QStringList moved;
+    for (const auto& [from, to] : moves) {
+        if (!QFileInfo::exists(from) || QFileInfo::exists(to)) continue;
+        QDir().mkpath(QFileInfo(to).path());
+        // Another file system: copy, then remove the old one.
+        if (QFile::rename(from, to) || (QFile::copy(from, to) && QFile::remove(from)))
+            moved << QStringLiteral("%1 -> %2").arg(from, to);
+    }
+    // The old folders go when nothing else is left in them.
+    for (const QString& folder : {oldDataFolder, QFileInfo(oldDataFolder).path(), oldConfigFolder})
+        QDir().rmdir(folder);
+    return moved;
 }
 
 int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions* options,
@@ -100,6 +148,23 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
                        "unplug=N, joined by commas."),
         QStringLiteral("FAULTS"));
     parser.addOptions({portOption, traceOption, vcdOption, faultOption, screenshotOption});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("An image to open as Open BIN File does."), QStringLiteral("[FILE]"));
+
+    // The shell's completion asks what to offer (hidden: not in --help).
+    if (arguments.size() >= 2 && arguments[1] == QStringLiteral("--complete")) {
+        std::vector<CompletionOption> completion{{"--help", WordKind::None}, {"--version", WordKind::None}};
+        for (const QCommandLineOption* option : {&portOption, &traceOption, &vcdOption, &faultOption})
+            for (const QString& name : option->names())
+                completion.push_back({"--" + ToCore(name), option == &portOption ? WordKind::Port
+                                                         : option == &faultOption ? WordKind::Text
+                                                                                  : WordKind::File});
+        std::vector<std::string> words;
+        for (qsizetype i = 2; i < arguments.size(); ++i) words.push_back(ToCore(arguments[i]));
+        *output = FromCore(
+            CompletionLines(CompleteOptionsAndFiles(completion, words), words.empty() ? "" : words.back()));
+        return 0;
+    }
 
     if (!parser.parse(arguments)) {
         *output = QStringLiteral("vexowriter: %1 (see --help)\n").arg(parser.errorText());
@@ -111,14 +176,15 @@ int CVexoWriterApp::ParseCommandLine(const QStringList& arguments, StartOptions*
         return 0;
     }
     if (parser.isSet(version)) {
-        *output = QStringLiteral("vexowriter %1\n").arg(kVersion);
+        *output = QStringLiteral("vexowriter %1\n%2\n").arg(kVersion, QString::fromLatin1(vexo::kLicenceNotice));
         return 0;
     }
-    if (!parser.positionalArguments().isEmpty()) {
+    if (parser.positionalArguments().size() > 1) {
         *output = QStringLiteral("vexowriter: unexpected argument '%1' (see --help)\n")
-                      .arg(parser.positionalArguments().first());
+                      .arg(parser.positionalArguments()[1]);
         return 2;
     }
+    if (!parser.positionalArguments().isEmpty()) options->file = parser.positionalArguments().first();
     options->portGiven = parser.isSet(portOption);
     options->port = parser.value(portOption);
     options->trace = parser.value(traceOption);
@@ -189,8 +255,14 @@ bool CVexoWriterApp::InitInstance(const QStringList& arguments)
 
     CreateDialogs();
     m_pInfoDlg->show();
-    // Kept for the next start: a port given here that opened.
-    if (portGiven && m_bPortOpened) m_profile.setValue(kPortKey, portText);
+    // A port given on the command line is for this run only: the port used
+    // last stays what it was.
+    if (!m_movedFiles.isEmpty())
+        m_pMainFrame->statusBar()->showMessage(
+            QStringLiteral("Moved to the desktop's places: %1").arg(m_movedFiles.join(QStringLiteral("; "))),
+            kMovedMessageMs);
+    // `vexowriter FILE`: as Open BIN File with FILE chosen.
+    if (!options.file.isEmpty()) m_pMainFrame->OpenBin(options.file);
     m_nStartFailureCode = 0;
     WatchStopRequests();
     return true;

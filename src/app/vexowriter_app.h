@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: owns the device object and the main window, holds
 // the view and the thirteen modeless dialogs, and runs start-up and shut-down.
 // The Tools windows are not among its members: it creates them with what
@@ -52,6 +53,7 @@ public:
         bool faultGiven = false;
         QString fault;
         QString screenshotDir;
+        QString file;  // `vexowriter FILE`: opened as Open BIN File does
     };
     // Reads the command line; needs no application object. -1: start with
     // `options`; otherwise the exit code, and `output` the text to print
@@ -136,6 +138,14 @@ public:
 
     // The port description used when neither --port nor the settings name one.
     static QString DefaultPortText();
+    // Where the settings and the simulated chip live: $XDG_CONFIG_HOME/
+    // vexowriter/vexowriter.conf and $XDG_DATA_HOME/vexowriter/chip.bin.
+    static QString ProfilePath();
+    static QString DataFolder();
+    // Moves the settings and the chip from where earlier versions kept them
+    // (under the wizard's company key) to the places above, when they are
+    // there and the new ones are not. The files moved, "old -> new".
+    static QStringList MoveFromOldPlaces();
 
     // A stop request (SIGTERM, SIGHUP: the desktop session ending): the
     // running pass stops at its next byte, a box on screen is closed, and
@@ -153,6 +163,7 @@ private:
     void OpenPort(const PortSetup& setup);
 
     QtUiServices m_ui;
+    QStringList m_movedFiles;  // what the first start moved to the XDG places
     QSettings m_profile;
     std::unique_ptr<IUiAnswerer> m_pOwnAnswerer;
     std::unique_ptr<Session> m_pSession;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether a window can be shown at all, asked before the toolkit starts (it
 // aborts without a display).
 #pragma once

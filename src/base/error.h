@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one error shape of our own code: a function that can fail returns a
 // Status (nothing else to give back) or a Result<T> (a value or the failure).
 // A failure carries the whole sentence an operator reads ("chip.bin: No

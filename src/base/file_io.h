@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small, careful file helpers shared by the image loader, the save and the
 // converter.
 #pragma once

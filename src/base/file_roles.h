@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One file in two roles: a run that would write a file it also reads or
 // holds open (the chip file, the trace, the capture, an image loaded or
 // saved, a log or report it writes records to) is refused before anything

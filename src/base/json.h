@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JSON Lines output: one object per line, every string escaped so that any
 // JSON parser reads it back (quotes, backslashes, control characters; bytes
 // that are not UTF-8 become U+FFFD). Written here rather than taken from a

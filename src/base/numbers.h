@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers as every program here reads them: decimal, or hexadecimal after
 // 0x; never through the locale (a German desktop must not turn "0.5" into a
 // usage error). std::from_chars underneath.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's host of the device object: every message box becomes a
 // line on standard output, and the Hex Count pane a progress bar on standard
 // error (only when that is a terminal).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo's line test at a terminal: a warning, then one output line per Enter
 // with the status lines shown live; q ends it, and the lines go back to their
 // reset state whichever way it ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/run.h"
 
 #include <fcntl.h>
@@ -19,6 +20,7 @@
 #include "base/text.h"
 #include "base/version.h"
 #include "cli/cli_ui.h"
+#include "cli/complete.h"
 #include "cli/step_files.h"
 #include "cli/steps.h"
 #include "port/port_open.h"
@@ -159,7 +161,8 @@ OptionRefs DefineOptions(CLI::App& app, Options& options)
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
     CLI::Option* jsonOption = app.add_flag("--json", options.json,
                  "print every message and result line as a JSON object, one per line");
-    app.set_version_flag("-V,--version", std::string("vexo ") + kVersion, "print the version and exit");
+    app.set_version_flag("-V,--version", std::string("vexo ") + kVersion + "\n" + kLicenceNotice,
+                         "print the version and licence and exit");
     // The first word that is not an option starts the steps; the step table
     // reads the rest.
     app.prefix_command();
@@ -328,6 +331,14 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
                  "the run stops at the first step that fails.\n",
                  "vexo"};
     const OptionRefs refs = DefineOptions(app, options);
+    // The shell's completion asks what to offer (hidden: not in --help).
+    if (argc >= 2 && std::string_view(argv[1]) == "--complete") {
+        const std::vector<std::string> words(argv + 2, argv + argc);
+        const std::string lines =
+            CompletionLines(CompleteVexo(CompletionOptionsOf(app), words), words.empty() ? "" : words.back());
+        std::fwrite(lines.data(), 1, lines.size(), out);
+        return kExitOk;
+    }
     if (const Status given = CheckNoEmptyAssignment(argc, argv, refs); !given) {
         UsageError(out, err, AsksForJson(argc, argv), given.message());
         return kExitUsage;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One vexo run, from the command line to the exit status.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The files a run's steps read and write, for the checks made before it runs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps of a vexo run: what the operator's button presses and dialog OKs
 // become on the command line. Each step is one row of the table in steps.cpp
 // (name, argument count, step-local options, check, handler); a new step is a

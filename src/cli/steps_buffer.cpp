@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer steps: fill, patch, swap, split, merge, load-at, repeat, export.
 // The numbers' form is checked before the run (a usage error); whether a
 // range fits the buffer is the operation's own refusal, at its turn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnosis steps: compare the chip with the buffer, check it is erased.
 #include <algorithm>
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The production steps: `batch`, chip after chip until the operator stops.
 #include <cstdio>
 #include <optional>

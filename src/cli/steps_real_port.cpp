@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real port steps: the port check and the line test.
 #include <unistd.h>
 

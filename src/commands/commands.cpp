@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programming commands as the operator runs them: order of steps,
 // refusals and messages. Outcomes come from the error flag the passes leave.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A production run, one chip at a time: module check, blank check,
 // programming with the chip's serial number patched in, verify; a result line
 // and a log record per chip. The front ends ask for each chip (a prompt, a

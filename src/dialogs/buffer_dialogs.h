@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small prompts for the buffer commands: one line of numbers each, read with
 // the same parsers as the command line's steps.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Room for a window's whole caption: window managers cut a title that does
 // not fit between the window's icon and its buttons ("Ve... er1").
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnosis report window: what a compare or an erase check found, as a
 // summary, the findings and a table of every differing byte. Modeless,
 // created once by the Tools menu and shown again for each new report. It

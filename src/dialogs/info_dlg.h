@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The information panel: a view of the session's panel model (port, file,
 // device, speed and the buffer's start and end addresses), following every
 // push.

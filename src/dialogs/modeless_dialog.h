@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The common ground of the settings dialogs: created hidden once, shown and
 // hidden afterwards, members exchanged with the controls by UpdateData.
 #pragma once

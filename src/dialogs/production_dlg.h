@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Production window: chip after chip with the loaded image, each with its
 // serial number, a result in large text and a record in the log. It drives
 // the session's production run and tells the operator through the UI

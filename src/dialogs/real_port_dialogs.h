@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real port windows of the Tools menu: the port check's report, the
 // part number finder and the programming options. Each is created once and
 // shown and hidden afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialogs: blank-check confirmation, count display, device type
 // with the DIP-switch confirmations, speed, port, save name and the progress
 // dialog. Each is created hidden once and only shown and hidden afterwards.

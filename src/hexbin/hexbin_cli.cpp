@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "hexbin/hexbin_cli.h"
 
 #include <unistd.h>
@@ -6,11 +7,14 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/file_io.h"
 #include "base/version.h"
 #include "rom/image_convert.h"
 #include "rom/image_source.h"
+#include "session/completion.h"
 
 namespace vexo {
 
@@ -38,9 +42,18 @@ int RunHexBinCommandLine(int argc, char** argv, std::ostream& out, std::ostream&
     app.add_option("--offset", offsetText,
                    "first address of the output; bytes below it are dropped (default 0)")
         ->type_name("ADDRESS");
-    app.set_version_flag("--version", std::string("vexo-hexbin ") + kVersion, "print the version and exit");
+    app.set_version_flag("--version", std::string("vexo-hexbin ") + kVersion + "\n" + kLicenceNotice,
+                         "print the version and licence and exit");
     app.footer("Numbers: decimal, 0x1F00 or 1F00h.\n"
                "Exit status: 0 converted, 1 the conversion failed, 2 usage error.");
+
+    // The shell's completion asks what to offer (hidden: not in --help).
+    if (argc >= 2 && std::string_view(argv[1]) == "--complete") {
+        const std::vector<std::string> words(argv + 2, argv + argc);
+        out << CompletionLines(CompleteOptionsAndFiles(CompletionOptionsOf(app), words),
+                               words.empty() ? "" : words.back());
+        return 0;
+    }
 
     try {
         app.parse(argc, argv);

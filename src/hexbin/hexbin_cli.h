@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo-hexbin's command-line use: vexo-hexbin IN [OUT] [--fill 0xFF] [--offset N].
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter's window: input file, output file, fill byte, start offset,
 // Convert, and the outcome (range and byte count, or the error with its line).
 #pragma once

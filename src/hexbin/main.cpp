@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo-hexbin: a window without arguments, a command-line converter with them.
 #include <QApplication>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "port/fault_port.h"
 
 #include "base/numbers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Seeded, reproducible faults on any port, for proving that every failure
 // reaches the operator as a failure. Description (--fault), keys joined by
 // commas:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "port/hardware_ports.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backends that reach a real parallel port, and the disconnected port.
 // Each maps the three register addresses the device object uses (data 0x378,
 // status 0x379, control 0x37A) onto the port it was opened on and passes

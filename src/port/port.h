@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two operations the programming module is driven through: one byte in
 // from an I/O address, one byte out to one. Nothing at this level fails.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "port/port_check.h"
 
 #include <dirent.h>
@@ -155,15 +156,80 @@ std::string ModeText(mode_t mode)
 CheckLine Ok(std::string what) { return {true, std::move(what), {}}; }
 CheckLine Problem(std::string what, std::string fix) { return {false, std::move(what), std::move(fix)}; }
 
+// Whether the running kernel can load `module` at all: it is built in, or
+// its module tree lists it. Unknown (nullopt) when the release cannot be read.
+std::optional<bool> ModuleAvailable(const SystemPaths& paths, std::string_view module)
+{
+    const auto release = ReadText(paths.proc + "/sys/kernel/osrelease");
+    const std::vector<std::string> releaseLines = release ? Lines(*release) : std::vector<std::string>{};
+    if (releaseLines.empty() || Trim(releaseLines[0]).empty()) return std::nullopt;
+    const std::string tree = Cat({paths.modules, "/", Trim(releaseLines[0])});
+    // "kernel/drivers/parport/parport_pc.ko" (.ko.xz, .ko.zst) in either list.
+    const std::string file = Cat({"/", module, ".ko"});
+    for (const char* list : {"/modules.builtin", "/modules.dep"}) {
+        const auto text = ReadText(tree + list);
+        if (!text) continue;
+        for (const std::string& line : Lines(*text)) {
+            const std::string_view path = std::string_view(line).substr(0, line.find(':'));
+            const std::size_t at = path.rfind(file);
+            if (at != std::string_view::npos &&
+                (at + file.size() == path.size() || path[at + file.size()] == '.'))
+                return true;
+        }
+    }
+    return false;
+}
+
 void CheckModules(const SystemPaths& paths, std::vector<CheckLine>& out)
 {
     for (const char* module : {"parport_pc", "ppdev"}) {
         if (ModuleLoaded(paths, module))
             out.push_back(Ok(Cat({"kernel module ", module, " is loaded"})));
+        else if (ModuleAvailable(paths, module) == false)
+            out.push_back(Problem(Cat({"kernel module ", module, " is not available in this kernel (no ",
+                                       paths.modules, " entry for it)"}),
+                                  "install the modules of the running kernel (linux-image-$(uname -r)) "
+                                  "or boot a kernel that has them; a container or virtual machine "
+                                  "needs its host to load the drivers and pass /dev/parport* in"));
         else
             out.push_back(Problem(Cat({"kernel module ", module, " is not loaded"}),
                                   Cat({"sudo modprobe ", module})));
     }
+}
+
+// PCI and PCIe cards of the parallel port class (0x0701xx): one without a
+// driver is a port the kernel has not taken up.
+void CheckPciCards(const SystemPaths& paths, bool portShown, std::vector<CheckLine>& out)
+{
+    const std::string bus = paths.sys + "/bus/pci/devices";
+    std::vector<std::string> cards;
+    if (DIR* d = opendir(bus.c_str())) {
+        while (const dirent* entry = readdir(d))
+            if (entry->d_name[0] != '.') cards.emplace_back(entry->d_name);
+        closedir(d);
+    }
+    std::sort(cards.begin(), cards.end());
+    bool found = false;
+    constexpr std::string_view kSerialParallel =
+        "a card with serial and parallel ports needs parport_serial (sudo modprobe parport_serial); "
+        "lspci -k shows each card with the driver in use";
+    for (const std::string& card : cards) {
+        const auto cls = ReadText(Cat({bus, "/", card, "/class"}));
+        if (!cls || Trim(*cls).substr(0, 6) != "0x0701") continue;
+        found = true;
+        char driver[256] = {};
+        const ssize_t length = readlink(Cat({bus, "/", card, "/driver"}).c_str(), driver, sizeof driver - 1);
+        if (length > 0) {
+            const std::string_view target(driver, std::size_t(length));
+            out.push_back(Ok(Cat({"PCI parallel port ", card, " uses driver ",
+                                  target.substr(target.rfind('/') + 1)})));
+        } else {
+            out.push_back(Problem(Cat({"PCI parallel port ", card, " has no driver"}),
+                                  Cat({"sudo modprobe parport_pc; ", kSerialParallel})));
+        }
+    }
+    if (!found && !portShown)
+        out.push_back(Problem("no PCI or PCIe parallel port card found", std::string(kSerialParallel)));
 }
 
 void CheckNode(const PortCheckOptions& options, const std::vector<GroupEntry>& groups,
@@ -387,6 +453,7 @@ std::vector<CheckLine> PortCheckSetupLines(const PortCheckOptions& options)
                               "printer cable cannot drive the module"));
     }
     CheckModules(paths, out);
+    CheckPciCards(paths, !nodes.empty() || (ioports && !ParallelRanges(*ioports).empty()), out);
     const std::vector<GroupEntry> groups = ReadGroups(paths);
     if (nodes.empty())
         out.push_back(Problem("no /dev/parport* node", "sudo modprobe ppdev"));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What stands between this program and a parallel port on this machine: the
 // kernel's drivers, the device nodes and who may open them, the printer
 // driver, the I/O ranges the kernel lists, and what direct I/O needs. Every
@@ -22,6 +23,8 @@ struct SystemPaths {
     std::string sys = "/sys";
     std::string dev = "/dev";
     std::string etc = "/etc";
+    // The kernels' module trees, one folder per release (uname -r).
+    std::string modules = "/lib/modules";
 };
 
 // Who runs the check: the ids and the groups that count for this login.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a port backend from its description string, the same for every
 // front end (--port):
 //   sim[:key=value,...]   the simulated module (chip=PATH, size=NAME|BYTES,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An in-memory traffic recorder: keeps every access, and answers status reads
 // from a queue of bytes (then from the wrapped port, else a fixed byte).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programming module with an EPROM in its socket, simulated at the level
 // of the three port registers. Its data sheet, in register values as the
 // program writes them:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A port that writes every access of the port it wraps to a text file, one
 // line each: "W 37A 04", "W 378 00", "R 379 80". The file is written in large
 // blocks; it is complete once the port is destroyed.

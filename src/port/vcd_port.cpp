@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "port/vcd_port.h"
 
 #include "base/file_io.h"

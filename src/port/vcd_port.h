@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wire capture: a port wrapper that writes the traffic as a value change dump
 // (VCD), for GTKWave, PulseView or sigrok-cli.
 //

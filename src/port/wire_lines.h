@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of the parallel port as the programming module uses them: one
 // table, read by the device object's named bits, the simulated module and
 // the value change dump's signal names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's pictures: tool-bar buttons, icons, the About picture and the
 // module's DIP-switch settings. All are drawn as vectors, so they stay sharp
 // at any size and device pixel ratio.

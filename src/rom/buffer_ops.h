@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operations on the 16 MiB image buffer: fill, patch, byte swap, split into
 // and merge from interleaved files, load at an offset, repeat to fill the
 // device, export, checksums of a range, find. Ranges are inclusive. Each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The devices the module programs and the speeds it programs them at.
 #pragma once
 

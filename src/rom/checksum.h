@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checksums over a range of the image buffer, in the forms EPROM programmers
 // and ROM archives print them.
 //

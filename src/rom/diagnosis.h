@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where and why a chip differs from the buffer: the byte-by-byte comparison,
 // the kind of each difference, the patterns a wiring or chip fault leaves,
 // and the erase check. Pure functions over memory; reading the chip is the

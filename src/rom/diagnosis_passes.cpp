@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device object's part in diagnosis: the scratch read for compare and
 // erase check, the failing pass's line for the failure box, and the extra
 // programming rounds for bytes that came out short.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo for the image buffer. Each change keeps only the bytes it
 // overwrote (one contiguous range) and the image's length before and after,
 // never a copy of the buffer; undoing swaps the kept bytes with the buffer's,

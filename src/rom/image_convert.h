@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converting image files between raw binary, Intel HEX and S-record, the
 // format of each side chosen by its extension (FormatForPath). Shared by
 // vexo-hexbin and `vexo convert`.

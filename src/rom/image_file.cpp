@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open BIN File and Save Buffer. Raw images: file offset = device address;
 // HEX and S-record files are read by their extension (ReadImageSource).
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text image formats beside raw binary: Intel HEX and Motorola S-record.
 #pragma once
 

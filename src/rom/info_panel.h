@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The information panel's model: port, file, device, speed and the buffer's
 // start and end addresses, as six lines of text. The device object and the
 // operator's session write the fields and push; every view (the desktop

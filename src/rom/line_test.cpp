@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rom/line_test.h"
 
 #include "base/hex.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line test: the module's output lines driven one at a time from their
 // reset state, for a meter, a logic probe or LEDs, with the two status lines
 // the module answers on read back after each step.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The part numbers printed on chips, mapped to the five module types. A
 // number is read the way people copy it off a package: maker prefix, the
 // family, a revision letter, then speed and package codes ("M27C512-12F1",

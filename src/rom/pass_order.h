@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The order every whole-device pass visits the chip in: bank, page and byte
 // ascending, byte innermost.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four whole-device passes. Each visits bank, page and byte in ascending
 // order, byte innermost, and publishes the running count after every counted
 // byte.

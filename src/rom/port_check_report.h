@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole port check as an operator runs it: the machine's set-up, then
 // the chosen port opened, the module asked, one access timed and the time
 // each command would take on that port.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record of a production run: one line per chip, CSV (a header line when
 // the file is new) or JSON Lines when the name ends in ".jsonl". Every record
 // is appended in one write and pushed to the disk before the next chip, so a

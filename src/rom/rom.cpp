@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device object's link to the module: line reset, module check, port
 // selection, the serial primitives, and the object's construction and reset.
 #include "rom/rom.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CRom, the device object: the programming module on the parallel port and
 // the image buffer that is programmed into or read out of the EPROM.
 #pragma once

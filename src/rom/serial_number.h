@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial numbers written into each chip of a production run: a number at a
 // fixed address of the image, in a fixed number of bytes, growing after
 // every chip that passed.

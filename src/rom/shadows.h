@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port-register shadows. Every write to the data or control register
 // sends a whole shadow after changing one bit of it; the status shadow keeps
 // the last byte read. Process-wide, zero at start.

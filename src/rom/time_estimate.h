@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How many port accesses each operator command makes, and how long that
 // takes on a port of a given speed: the passes' traffic is fixed per byte,
 // so the count follows from the device, the speed and the settings.

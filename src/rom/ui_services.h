@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the device object may ask of whoever hosts it: the GUI, the command
 // line and the tests each implement this.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's session: what one operator works with (the opened port and
 // its wrappers, the device object, the information panel's model, the
 // image's file name) and every operator action, once, for the desktop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's buffer actions: each operation of rom/buffer_ops.h with the
 // session's history, the held files checked before anything is written, and
 // the listener told afterwards.

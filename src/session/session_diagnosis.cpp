@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's diagnosis actions: compare and erase check on a scratch read
 // of the chip, and the retry rounds' figures after a write.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's real port actions: the port check, part numbers, what the
 // line test may drive.
 #include "session/session.h"

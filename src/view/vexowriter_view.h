@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer view: one page of 384 bytes of the image buffer as a hex dump
 // with a character column, inside a drawn frame. Up and Down page through
 // the buffer. Go To Address and Find move the page; with byte editing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the desktop program on a simulated module, answers its boxes and
 // file chooser from queues, and helps to click its widgets.
 #pragma once

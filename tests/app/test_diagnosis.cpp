@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Tools menu's compare and erase check: the report window, its table,
 // its CSV, and the double-click that scrolls the hex view.
 #include <QAbstractItemModel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialogs as the operator drives them: device type and DIP
 // switches, speed, port, save name, blank check; the information panel's
 // own OK and Cancel; the DIP pictures.

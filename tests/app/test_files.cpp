@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's files: one file in two roles at start-up and in the
 // save dialog, the reason of a failed save in the box's details, no display.
 #include <QFileInfo>

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: start-up, the command table, the bars and menus, the Hex
 // Count pane, exit, and the About box.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -56,7 +59,9 @@ private slots:
     void exitAsksAndHonoursNo();
     void closeIsRefusedWhileACommandRuns();
     void aboutBoxIsModalWithItsTexts();
-    void portIsKeptForTheNextStart();
+    void portGivenIsForThisRunOnly();
+    void settingsAndChipMoveToTheDesktopPlaces();
+    void fileOnTheCommandLineIsOpened();
     void portOpenFailureIsShownAndTheProgramCarriesOn();
     void traceWritesEveryPortAccess();
     void faultsAndWireCapture();
@@ -331,32 +336,120 @@ void MainWindowTest::aboutBoxIsModalWithItsTexts()
     QCOMPARE(labels.size(), 2);
 }
 
-void MainWindowTest::portIsKeptForTheNextStart()
+void MainWindowTest::portGivenIsForThisRunOnly()
 {
     QTemporaryDir dir;
-    const QString port = QStringLiteral("sim:chip=%1/kept.bin,size=27C512").arg(dir.path());
+    const QString kept = QStringLiteral("sim:chip=%1/kept.bin,size=27C512").arg(dir.path());
+    const QString given = QStringLiteral("sim:chip=%1/given.bin,size=27C256").arg(dir.path());
+    QSettings(CVexoWriterApp::ProfilePath(), QSettings::NativeFormat).setValue(QStringLiteral("Settings/Port"), kept);
     {
         vexo::ResetShadows();
         CVexoWriterApp app;
         test::RecordingAnswerer answerer;
         app.Ui().SetAnswerer(&answerer);
-        QVERIFY(app.InitInstance({QStringLiteral("vexowriter"), QStringLiteral("--port"), port}));
+        QVERIFY(app.InitInstance({QStringLiteral("vexowriter"), QStringLiteral("--port"), given}));
+        QCOMPARE(app.PortText(), given);
         app.ExitInstance();
     }
+    // The next start without --port: the port used last, not the one given.
     vexo::ResetShadows();
     CVexoWriterApp app;
     test::RecordingAnswerer answerer;
     app.Ui().SetAnswerer(&answerer);
     QVERIFY(app.InitInstance({QStringLiteral("vexowriter")}));
-    QCOMPARE(app.PortText(), port);
+    QCOMPARE(app.PortText(), kept);
     QVERIFY(app.IsSimulated());
     QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("kept.bin"))).size(), qint64(0x10000));
     app.ExitInstance();
-    QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Vexo Writer1"))
-        .remove(QStringLiteral("Settings/Port"));
+    QSettings(CVexoWriterApp::ProfilePath(), QSettings::NativeFormat).remove(QStringLiteral("Settings/Port"));
     // Nothing kept: the simulated module with its chip in the data folder.
     QVERIFY(CVexoWriterApp::DefaultPortText().startsWith(QStringLiteral("sim:chip=")));
-    QVERIFY(CVexoWriterApp::DefaultPortText().endsWith(QStringLiteral("/chip.bin,size=27C040")));
+    QVERIFY(CVexoWriterApp::DefaultPortText().endsWith(QStringLiteral("/vexowriter/chip.bin,size=27C040")));
+}
+
+void MainWindowTest::settingsAndChipMoveToTheDesktopPlaces()
+{
+    // XDG_CONFIG_HOME and XDG_DATA_HOME are the test's own (tests/app/CMakeLists.txt).
+    const QString config = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
+    const QString data = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
+    QVERIFY(!config.isEmpty() && !data.isEmpty());
+    QCOMPARE(CVexoWriterApp::ProfilePath(), config + QStringLiteral("/vexowriter/vexowriter.conf"));
+    QCOMPARE(CVexoWriterApp::DataFolder(), data + QStringLiteral("/vexowriter"));
+    const QString newChip = data + QStringLiteral("/vexowriter/chip.bin");
+    QFile::remove(CVexoWriterApp::ProfilePath());
+    QFile::remove(newChip);
+
+    // Where earlier versions kept them: under the wizard's company key.
+    const QString oldProfile =
+        config + QStringLiteral("/Local AppWizard-Generated Applications/Vexo Writer1.conf");
+    const QString oldChipFolder = data + QStringLiteral("/Local AppWizard-Generated Applications/Vexo Writer1");
+    {
+        QSettings old(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Vexo Writer1"));
+        old.setValue(QStringLiteral("Settings/Recent"), QStringLiteral("fw.bin"));
+        old.sync();
+        QCOMPARE(old.fileName(), oldProfile);
+    }
+    QVERIFY(QDir().mkpath(oldChipFolder));
+    QByteArray chip(0x80000, char(0xFF));
+    chip[0] = 0x12;
+    chip[0x7FFFF] = 0x34;
+    {
+        QFile file(oldChipFolder + QStringLiteral("/chip.bin"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(chip), qint64(chip.size()));
+    }
+
+    {
+        vexo::ResetShadows();
+        CVexoWriterApp app;
+        test::RecordingAnswerer answerer;
+        app.Ui().SetAnswerer(&answerer);
+        QVERIFY(app.InitInstance({QStringLiteral("vexowriter")}));
+        // Said once, in the status bar, naming both moves.
+        const QString said = app.MainFrame()->statusBar()->currentMessage();
+        QVERIFY2(said.contains(QStringLiteral("vexowriter.conf")) && said.contains(newChip), qPrintable(said));
+        QCOMPARE(answerer.messages, QStringList());
+        // The moved chip is the simulator's, contents and all.
+        QCOMPARE(app.PortText(), QStringLiteral("sim:chip=%1,size=27C040").arg(newChip));
+        app.ExitInstance();
+    }
+    QVERIFY(!QFileInfo::exists(oldProfile));
+    QVERIFY(!QFileInfo::exists(oldChipFolder));
+    QCOMPARE(QSettings(CVexoWriterApp::ProfilePath(), QSettings::NativeFormat).value(QStringLiteral("Settings/Recent")),
+             QVariant(QStringLiteral("fw.bin")));
+    QFile moved(newChip);
+    QVERIFY(moved.open(QIODevice::ReadOnly));
+    QCOMPARE(moved.readAll(), chip);
+
+    // The second start finds nothing to move and says nothing.
+    vexo::ResetShadows();
+    CVexoWriterApp app;
+    test::RecordingAnswerer answerer;
+    app.Ui().SetAnswerer(&answerer);
+    QVERIFY(app.InitInstance({QStringLiteral("vexowriter")}));
+    QCOMPARE(app.MainFrame()->statusBar()->currentMessage(), QString());
+    app.ExitInstance();
+}
+
+void MainWindowTest::fileOnTheCommandLineIsOpened()
+{
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("fw.hex"));
+    {
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(":0400000001020304F2\n:00000001FF\n");
+    }
+    GuiHarness gui(QString(), {image});
+    QVERIFY(gui.started);
+    QCOMPARE(gui.answerer.messages, QStringList());
+    QCOMPARE(gui.Rom().m_Buffer[0], std::uint8_t(0x01));
+    QCOMPARE(gui.Rom().m_Buffer[3], std::uint8_t(0x04));
+
+    // Two files: a usage error.
+    CVexoWriterApp::StartOptions options;
+    QString output;
+    QCOMPARE(CVexoWriterApp::ParseCommandLine({QStringLiteral("vexowriter"), image, image}, &options, &output), 2);
 }
 
 void MainWindowTest::portOpenFailureIsShownAndTheProgramCarriesOn()
@@ -376,7 +469,7 @@ void MainWindowTest::portOpenFailureIsShownAndTheProgramCarriesOn()
     QVERIFY(!app.MainFrame()->windowHandle()->title().contains(QStringLiteral("simulated")));
     app.ExitInstance();
     // A port that failed to open is not kept.
-    QVERIFY(!QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Vexo Writer1"))
+    QVERIFY(!QSettings(CVexoWriterApp::ProfilePath(), QSettings::NativeFormat)
                  .value(QStringLiteral("Settings/Port")).toString().startsWith(QStringLiteral("ppdev")));
 }
 

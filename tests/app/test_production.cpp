@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Production window: Next Chip on the simulator's tray, serials, the log,
 // the result in large text, and no closing while a chip is programmed.
 #include <QCheckBox>

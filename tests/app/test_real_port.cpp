@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Tools menu's real port commands: the options kept and applied, Find
 // Part opening the right DIP-switch dialog, the port check's window, and the
 // time left in the status bar's message pane during a pass.

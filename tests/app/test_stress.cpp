@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long, seeded random session against the simulated module: tool-bar
 // commands, menu items, dialog choices and key presses, every box answered
 // at once. Nothing may crash, and the buffer, the information panel and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Tools menu's buffer entries: the editing toggle, the Buffer submenu's
 // operations through the session (files answered by the test), undo across
 // them, and the title marker.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hex-dump view: what a paint draws, paging with Up and Down, Clear
 // Window, printing; and the information panel after a load or a read.
 #include <QImage>

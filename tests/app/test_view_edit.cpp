@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view as a buffer editor: go to, find with its highlight, the editing
 // keys and the mouse, undo and redo, and the title's "*".
 #include <QApplication>

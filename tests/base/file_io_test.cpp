@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a save lands: descriptors, links, long names, folders we cannot read.
 #include "base/file_io.h"
 

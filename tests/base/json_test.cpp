@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JSON Lines output read back by a real JSON parser (python3's json), so the
 // escaping is checked against the format, not against our own reading of it.
 #include <gtest/gtest.h>

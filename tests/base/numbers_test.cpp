@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers read the same in every locale, and nothing loose is taken.
 #include "base/numbers.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo's pieces in-process: the progress line, the host's bookkeeping, and
 // a step failing when the port stops answering.
 #include <gtest/gtest.h>

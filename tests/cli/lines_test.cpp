@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line test's terminal driver: refused without a terminal, driven
 // through a pseudo-terminal otherwise.
 #include <gtest/gtest.h>

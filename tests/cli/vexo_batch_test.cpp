@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo's production runs on the simulator's tray, and --json read back by a
 // JSON parser.
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo's buffer steps end to end, the files they write compared byte for byte.
 #include "vexo_runner.h"
 

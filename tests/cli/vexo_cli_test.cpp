@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo end to end: the built binary on the simulated module, its message
 // lines, its status lines, its files and its exit codes.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compare, erase check and retries through the vexo binary, on the simulated
 // module's faults.
 #include <regex>

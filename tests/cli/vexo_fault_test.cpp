@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults injected under every command: a failure message and exit status 1,
 // never an OK, never a crash.
 #include "vexo_runner.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo's files under attack: targets that are descriptors, one file in two
 // roles, pipes, and the reasons of a failed save.
 #include <poll.h>

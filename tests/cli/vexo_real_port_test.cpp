@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port check, part numbers and the line test through the built vexo.
 #include <string>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built vexo binary and collects what it printed and its exit code.
 #pragma once
 

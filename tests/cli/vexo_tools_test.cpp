@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo's image tools and wire capture: checksum, convert, --vcd.
 #include "vexo_runner.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five commands as the operator runs them: messages in order, the error
 // flag afterwards, and what reached the chip.
 #include <gtest/gtest.h>

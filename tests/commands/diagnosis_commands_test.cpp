@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device object's diagnosis on the simulated module: the scratch read,
 // the failing pass's line, the extra programming rounds, and the simulated
 // faults seen through compare.

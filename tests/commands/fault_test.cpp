@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults on the wire during each pass end in the command's failure message,
 // never in an OK.
 #include <gtest/gtest.h>

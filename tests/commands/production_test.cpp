@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Production runs end to end on the simulator's tray: the chips hold the
 // image with their serial numbers, the buffer stays as loaded, a failed chip
 // gives its number to the next one, and the log has a record per chip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo-hexbin IN [OUT] [--fill B] [--offset N]: outputs, messages, exit status.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter's window, driven through its fields and its Convert button.
 #include <gtest/gtest.h>
 

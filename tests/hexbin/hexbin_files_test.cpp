@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vexo-hexbin under attack: standard output as the target, pipes, no display.
 #include <gtest/gtest.h>
 

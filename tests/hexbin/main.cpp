@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest with a QApplication for the window tests, offscreen unless the
 // environment names another platform.
 #include <gtest/gtest.h>

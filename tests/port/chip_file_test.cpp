@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's chip file under attack: another program on it, a file cut
 // short under the run, sparse files, the shared-files check around it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port check on made-up machines, and the direct I/O address rules.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -118,6 +119,67 @@ TEST(PortCheck, AddressesHiddenFromUsersAreNamedSo)
     machine.Put("proc/ioports", "0000-0000 : parport0\n");
     const auto lines = Report(machine.Options());
     EXPECT_NE(LineStarting(lines, "ok: the kernel lists parallel port parport0 (its address shows to root only)"), "");
+}
+
+// A kernel whose module tree lacks the drivers (a container, a trimmed
+// kernel) is told apart from drivers that are there but not loaded.
+TEST(PortCheck, DriversMissingFromTheKernelAreNotCalledUnloaded)
+{
+    FakeMachine machine;
+    machine.Put("proc/sys/kernel/osrelease", "6.1.0-test\n");
+    PortCheckOptions options = machine.Options();
+    options.paths.modules = machine.File("lib/modules");
+    // No entry for the release at all.
+    auto lines = Report(options);
+    EXPECT_NE(LineStarting(lines, "problem: kernel module parport_pc is not available in this kernel"), "");
+    EXPECT_NE(LineStarting(lines, "problem: kernel module ppdev is not available in this kernel"), "");
+    EXPECT_EQ(LineStarting(lines, "problem: kernel module parport_pc is not loaded"), "");
+
+    // The tree lists parport_pc (compressed) but not ppdev.
+    machine.Put("lib/modules/6.1.0-test/modules.dep",
+                "kernel/drivers/parport/parport_pc.ko.xz: kernel/drivers/parport/parport.ko.xz\n"
+                "kernel/drivers/parport/parport.ko.xz:\n");
+    machine.Put("lib/modules/6.1.0-test/modules.builtin", "kernel/drivers/char/ppdev_extra.ko\n");
+    lines = Report(options);
+    EXPECT_EQ(LineStarting(lines, "problem: kernel module parport_pc"),
+              "problem: kernel module parport_pc is not loaded (sudo modprobe parport_pc)");
+    EXPECT_NE(LineStarting(lines, "problem: kernel module ppdev is not available in this kernel"), "");
+
+    // Built in counts as available.
+    machine.Put("lib/modules/6.1.0-test/modules.builtin", "kernel/drivers/char/ppdev.ko\n");
+    lines = Report(options);
+    EXPECT_EQ(LineStarting(lines, "problem: kernel module ppdev"),
+              "problem: kernel module ppdev is not loaded (sudo modprobe ppdev)");
+}
+
+// Parallel-class PCI cards: one without a driver is named, with the way to
+// load one; a machine with no port and no card hears about combined cards.
+TEST(PortCheck, PciParallelCardsWithoutADriver)
+{
+    FakeMachine machine;
+    machine.Put("sys/bus/pci/devices/0000:00:1f.0/class", "0x060100\n");
+    machine.Put("sys/bus/pci/devices/0000:03:00.0/class", "0x070102\n");
+    machine.Put("sys/bus/pci/devices/0000:04:00.0/class", "0x070100\n");
+    std::filesystem::create_directories(machine.File("sys/bus/pci/drivers/parport_pc"));
+    std::filesystem::create_symlink(machine.File("sys/bus/pci/drivers/parport_pc"),
+                                    machine.File("sys/bus/pci/devices/0000:04:00.0/driver"));
+    auto lines = Report(machine.Options());
+    const std::string bare = LineStarting(lines, "problem: PCI parallel port 0000:03:00.0 has no driver");
+    EXPECT_NE(bare, "");
+    EXPECT_NE(bare.find("parport_serial"), std::string::npos) << bare;
+    EXPECT_NE(bare.find("lspci -k"), std::string::npos) << bare;
+    EXPECT_EQ(LineStarting(lines, "ok: PCI parallel port 0000:04:00.0"),
+              "ok: PCI parallel port 0000:04:00.0 uses driver parport_pc");
+    EXPECT_EQ(LineStarting(lines, "problem: PCI parallel port 0000:04"), "");
+    EXPECT_EQ(LineStarting(lines, "problem: no PCI or PCIe parallel port card"), "");
+
+    FakeMachine bare_machine;
+    lines = Report(bare_machine.Options());
+    const std::string none = LineStarting(lines, "problem: no PCI or PCIe parallel port card found");
+    EXPECT_NE(none.find("parport_serial"), std::string::npos) << none;
+    // A machine that shows its port needs no card.
+    bare_machine.Put("proc/ioports", "0378-037a : parport0\n");
+    EXPECT_EQ(LineStarting(Report(bare_machine.Options()), "problem: no PCI"), "");
 }
 
 TEST(PortCheck, NodeOwnershipAndGroups)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port descriptions: their form, opening each backend, chip files and the
 // access trace.
 #include <gtest/gtest.h>

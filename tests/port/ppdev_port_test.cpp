@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ppdev backend against a stand-in kernel: what it asks of the kernel
 // when it opens, accesses and closes a port, what it says when the kernel
 // refuses, and a whole Auto Write through it onto the simulated module.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device object's serial primitives against the simulated module: what
 // the object puts on the wire must program and read real bytes, for every
 // device's line steps and every speed's pulse train.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated module's fault keys: how they are written, and what each
 // does to reads and programming.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated module driven register by register, independent of the
 // device object: its address register, serial read, program pulse rule,
 // pulse counting, wrap-around and the absent module.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wire capture: the dump's text for a short sequence, and the same file read
 // back by sigrok-cli with the edges where they belong.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer operations and their undo history: range checks that leave the
 // buffer alone, round trips through files, undo and redo across operations,
 // and the history's memory bound.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte sum and CRC-32 against known values, and their printed forms.
 #include <gtest/gtest.h>
 

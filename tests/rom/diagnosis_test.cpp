@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compare and erase-check classifier on hand-made chip/buffer pairs.
 #include "rom/diagnosis.h"
 

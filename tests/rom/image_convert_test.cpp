@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converting image files by extension: fill, offset, refusals, and that a
 // failure keeps an existing output file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading images into the buffer and saving the buffer, good files and bad.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Intel HEX and S-record: round trips, the writers against checked-in text,
 // and every reader fault with its line number.
 #include <gtest/gtest.h>

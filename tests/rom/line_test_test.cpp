@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line test's sequence on the wire.
 #include <gtest/gtest.h>
 

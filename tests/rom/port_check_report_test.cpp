@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole port check on the simulated module and on a port that is not there.
 #include <gtest/gtest.h>
 

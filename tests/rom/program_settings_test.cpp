@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pulse width and blank-byte skipping settings: what reaches the wire and
 // what ends up in the chip.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The access counts behind the time table, checked against what the commands
 // really send, and the duration and progress texts.
 #include <gtest/gtest.h>

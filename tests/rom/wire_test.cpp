@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exact register traffic of the line operations, the module check and the
 // serial primitives.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's real port actions: the port check on made-up machines, and
 // device selection by part number.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's buffer actions: one history across every operation and the
 // front ends, started anew by loads and reads, the listener told of each
 // change, and files the session holds refused as targets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's diagnosis actions: scratch reads that leave the buffer alone,
 // the refusal without a module, and the retry rounds' notes after a write.
 #include <gtest/gtest.h>

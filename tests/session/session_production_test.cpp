@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's production run: what it refuses before a chip, the log as a
 // held file, and the extra pulse rounds taken from the session's settings.
 #include <gtest/gtest.h>

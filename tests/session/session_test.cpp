@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's session: the rules both programs reach through it, once.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device object on a recording port, with the shadows back at their
 // process-start values.
 #pragma once

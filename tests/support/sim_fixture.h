@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device object on the simulated module, with helpers to load images.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UI services for tests: records every box and the last Hex Count text, and
 // answers the file chooser from a queue.
 #pragma once
