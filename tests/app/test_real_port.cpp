@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/command_ids.h"
+#include "app/vexowriter_app.h"
 #include "dialogs/real_port_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "gui_harness.h"
@@ -30,7 +31,7 @@ QAction* ToolsAction(CMainFrame* frame, const QString& text)
 
 void ForgetStoredOptions()
 {
-    QSettings profile(QString::fromUtf8(kCompanyKey.data()), QString::fromUtf8(kAppTitle.data()));
+    QSettings profile(CVexoWriterApp::ProfilePath(), QSettings::NativeFormat);
     profile.remove(QStringLiteral("Settings/Retries"));
     profile.remove(QStringLiteral("Settings/PulseMicros"));
     profile.remove(QStringLiteral("Settings/SkipBlank"));
