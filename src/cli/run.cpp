@@ -255,6 +255,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     CliUi ui(out, err, showProgress);
     ui.SetJson(options.json);
     bool succeeded;
+    int failStatus = kExitFailed;
     {
         Session session(ui);
         const PortReport& port = session.OpenPort(setup);
@@ -276,6 +277,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         StepContext context{session, ui, out, err};
         context.json = options.json;
         succeeded = RunSteps(context, steps);
+        if (context.exitStatus != 0) failStatus = context.exitStatus;
         ui.EndPass();
         if (StopRequested()) SayWhereStopped(err, context, session.Rom());
         ui.SetStep("finish");
@@ -297,7 +299,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     }
     // A stop request: the session was finished as at any exit; the status says why.
     if (StopRequested()) return StopExitStatus(StopReason());
-    return succeeded ? kExitOk : kExitFailed;
+    return succeeded ? kExitOk : failStatus;
 }
 
 }  // namespace vexo::cli

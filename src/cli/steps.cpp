@@ -57,11 +57,9 @@ bool RunPort(StepContext& c, const Step& step) { return c.session.SelectPort(ste
 // --- files ---
 
 bool RunLoad(StepContext& c, const Step& step) { return c.session.OpenImage(step.args[0]); }
-bool RunSave(StepContext& c, const Step& step) { return c.session.SaveChip(step.args[0]); }
 
 // --- programming commands ---
 
-bool RunRead(StepContext& c, const Step&) { return c.session.ReadRom(); }
 bool RunBlank(StepContext& c, const Step&) { return c.session.BlankCheck(); }
 bool RunWrite(StepContext& c, const Step&) { return c.session.WriteRom(); }
 bool RunVerify(StepContext& c, const Step&) { return c.session.Verify(); }
@@ -169,8 +167,10 @@ std::vector<StepDef> MakeTable()
 {
     return {
         {"load", "FILE", "Open BIN File: load FILE into the buffer", 1, {}, NoCheck, RunLoad},
-        {"save", "FILE", "read the device and save it to FILE", 1, {}, NoCheck, RunSave},
-        {"read", "", "Read ROM into the buffer", 0, {}, NoCheck, RunRead},
+        {"save", "FILE", "read the device and save it to FILE", 1, {{"--passes", "N"}, {"--max-diffs", "N"}},
+         CheckReadPasses, RunSavePasses},
+        {"read", "", "Read ROM into the buffer", 0, {{"--passes", "N"}, {"--max-diffs", "N"}}, CheckReadPasses,
+         RunReadPasses},
         {"blank", "", "Blank Check", 0, {}, NoCheck, RunBlank},
         {"write", "", "Write ROM from the buffer, then verify", 0, {}, NoCheck, RunWrite},
         {"verify", "", "Verify the device against the buffer", 0, {}, NoCheck, RunVerify},
@@ -223,6 +223,7 @@ const std::vector<StepDef>& StepTable()
         AddRealPortSteps(t);
         AddBufferSteps(t);
         AddProductionSteps(t);
+        AddDumpSteps(t);
         return t;
     }();
     return table;
@@ -288,6 +289,20 @@ bool ParseSteps(const std::vector<std::string>& words, std::vector<Step>* steps,
             }
             if (!found) break;
             ++i;
+            if (found->repeats && step.options.count(found->name) && !found->value.empty()) {
+                // Another value of a repeatable option, after the ones before it.
+                std::string more;
+                if (w.size() > found->name.size() && w[found->name.size()] == '=') {
+                    more = w.substr(found->name.size() + 1);
+                } else if (i < words.size()) {
+                    more = words[i++];
+                } else {
+                    *reason = Cat({"'", def->name, " ", found->name, "' needs ", found->value});
+                    return false;
+                }
+                step.options[std::string(found->name)] += "\n" + more;
+                continue;
+            }
             if (step.options.count(found->name)) {
                 *reason = Cat({"'", def->name, " ", found->name, "' is given twice"});
                 return false;
