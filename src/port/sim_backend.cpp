@@ -90,18 +90,18 @@ constexpr SimKey kSimKeys[] = {
          s.faults.weakPercent = std::uint32_t(*percent);
          return {};
      }},
-    {"flaky", "N", "N bytes each with one bit that reads as a coin toss (placed by seed)",
-     [](std::string_view v, SimConfig& s) -> Status {
-         const auto n = ParseUnsigned(v, kMaxChipSize);
-         if (!n) return Status::Fail("is not understood; give flaky= a number of bytes");
-         s.faults.flakyBytes = std::uint32_t(*n);
-         return {};
-     }},
     {"seed", "N", "which bytes are weak or flaky",
      [](std::string_view v, SimConfig& s) -> Status {
          const auto seed = ParseUnsigned(v);
          if (!seed) return Status::Fail("is not understood; give seed= a whole number");
          s.faults.seed = *seed;
+         return {};
+     }},
+    {"flaky", "N", "N bytes each with one bit that reads as a coin toss (placed by seed)",
+     [](std::string_view v, SimConfig& s) -> Status {
+         const auto n = ParseUnsigned(v, kMaxChipSize);
+         if (!n) return Status::Fail("is not understood; give flaky= a number of bytes");
+         s.faults.flakyBytes = std::uint32_t(*n);
          return {};
      }},
     {"tray", "DIR", "a tray of chips DIR/chip-N.bin, the next one per chip of a batch",
