@@ -37,6 +37,7 @@ inline constexpr int kDiagnosisCommands = 32800;   // 32800-32819
 inline constexpr int kRealPortCommands = 32820;    // 32820-32839
 inline constexpr int kBufferCommands = 32840;      // 32840-32869
 inline constexpr int kProductionCommands = 32870;  // 32870-32889
+inline constexpr int kDumpCommands = 32890;        // 32890-32899
 
 // The buffer workbench's commands (Tools, and its Buffer submenu).
 enum BufferCommandId : int {

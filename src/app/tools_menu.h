@@ -12,5 +12,13 @@ void AddDiagnosisTools(CMainFrame& frame, CVexoWriterApp& app);   // tools_diagn
 void AddRealPortTools(CMainFrame& frame, CVexoWriterApp& app);    // tools_real_port.cpp
 void AddBufferTools(CMainFrame& frame, CVexoWriterApp& app);      // tools_buffer.cpp
 void AddProductionTools(CMainFrame& frame, CVexoWriterApp& app);  // tools_production.cpp
+void AddDumpTools(CMainFrame& frame, CVexoWriterApp& app);        // tools_dumps.cpp
+
+class OptionsDialog;
+// The dump settings of the Options dialog (read passes, DAT paths): put in
+// before it opens, and kept (session and profile) after its OK. False, with
+// the reason told, when a value is refused.
+void LoadDumpOptions(CVexoWriterApp& app, OptionsDialog& options);
+bool ApplyDumpOptions(CVexoWriterApp& app, const OptionsDialog& options);
 
 }  // namespace vexo::gui

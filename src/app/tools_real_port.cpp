@@ -84,9 +84,11 @@ void AddRealPortTools(CMainFrame& frame, CVexoWriterApp& app)
             return;
         }
         StoreSettings(app.Profile(), settings);
+        static_cast<void>(ApplyDumpOptions(app, *options));  // a refusal is told to the operator there
     });
     menu.addAction(frame.AddCommand(ID_OPTIONS, QStringLiteral("Options\u2026"), [&app, options] {
         options->Load(app.TheSession().Settings());
+        LoadDumpOptions(app, *options);
         options->open();
     }));
 }

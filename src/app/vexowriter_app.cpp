@@ -341,6 +341,7 @@ void CVexoWriterApp::CreateTools()
     AddRealPortTools(frame, *this);
     AddBufferTools(frame, *this);
     AddProductionTools(frame, *this);
+    AddDumpTools(frame, *this);
 }
 
 CDipSwitchDlg* CVexoWriterApp::DipDialog(int index) const

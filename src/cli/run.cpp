@@ -280,14 +280,19 @@ bool OpenSessionPort(Session& session, const PortSetup& setup, const Options& op
 
 enum class SessionEnd { kSucceeded, kFailed, kPortNotWrapped };
 
+struct SessionOutcome {
+    SessionEnd end = SessionEnd::kFailed;
+    int failStatus = kExitFailed;  // a step's own status (2: read passes disagree)
+};
+
 // One session: the port opened, the device object started, the steps run,
 // then the exit-time reset and the files closed, after a failed step too; a
 // trace or capture that lost lines fails the run.
-SessionEnd RunSession(CliUi& ui, const RunPlan& plan, const ProgramSettings& settings, const Options& options,
-                      const RunStreams& io)
+SessionOutcome RunSession(CliUi& ui, const RunPlan& plan, const ProgramSettings& settings, const Options& options,
+                          const RunStreams& io)
 {
     Session session(ui);
-    if (!OpenSessionPort(session, plan.setup, options, io)) return SessionEnd::kPortNotWrapped;
+    if (!OpenSessionPort(session, plan.setup, options, io)) return {SessionEnd::kPortNotWrapped};
 
     static_cast<void>(session.SetProgramSettings(settings));  // checked by ReadSettings
     session.Start();  // the power-on module check, as at start-up
@@ -295,6 +300,8 @@ SessionEnd RunSession(CliUi& ui, const RunPlan& plan, const ProgramSettings& set
     StepContext context{session, ui, io.out, io.err};
     context.json = io.json;
     bool succeeded = RunSteps(context, plan.steps);
+    SessionOutcome outcome;
+    if (context.exitStatus != 0) outcome.failStatus = context.exitStatus;
     ui.EndPass();
     if (StopRequested()) SayWhereStopped(io.err, context, session.Rom());
     ui.SetStep("finish");
@@ -306,19 +313,21 @@ SessionEnd RunSession(CliUi& ui, const RunPlan& plan, const ProgramSettings& set
         FailureRecord(io.out, io.json, "finish", shutDown.message());
         succeeded = false;
     }
-    return succeeded ? SessionEnd::kSucceeded : SessionEnd::kFailed;
+    outcome.end = succeeded ? SessionEnd::kSucceeded : SessionEnd::kFailed;
+    return outcome;
 }
 
 // The exit status once the session has ended: messages that never reached
 // standard output fail the run too; a stop request says why it stopped.
-int ExitStatusAfter(bool succeeded, const RunStreams& io)
+int ExitStatusAfter(const SessionOutcome& outcome, const RunStreams& io)
 {
+    bool succeeded = outcome.end == SessionEnd::kSucceeded;
     if (std::fflush(io.out) != 0 || std::ferror(io.out)) {
         std::fprintf(io.err, "vexo: cannot write the messages to standard output: %s\n", std::strerror(errno));
         succeeded = false;
     }
     if (StopRequested()) return StopExitStatus(StopReason());
-    return succeeded ? kExitOk : kExitFailed;
+    return succeeded ? kExitOk : outcome.failStatus;
 }
 
 }  // namespace
@@ -376,10 +385,10 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     CliUi ui(out, err, showProgress);
     ui.SetJson(json);
     const RunStreams io{out, err, json};
-    const SessionEnd end = RunSession(ui, *plan, *settings, options, io);
-    if (end == SessionEnd::kPortNotWrapped) return kExitFailed;
+    const SessionOutcome outcome = RunSession(ui, *plan, *settings, options, io);
+    if (outcome.end == SessionEnd::kPortNotWrapped) return kExitFailed;
     // A stop request: the session was shut down as at any exit; the status says why.
-    return ExitStatusAfter(end == SessionEnd::kSucceeded, io);
+    return ExitStatusAfter(outcome, io);
 }
 
 }  // namespace vexo::cli

@@ -63,11 +63,16 @@ bool RunPort(StepContext& c, const Step& step) { return c.session.SelectPort(ste
 // --- files ---
 
 bool RunLoad(StepContext& c, const Step& step) { return c.session.OpenImage(step.args[0], StepFormat(step)); }
-bool RunSave(StepContext& c, const Step& step) { return c.session.SaveChip(step.args[0], StepFormat(step)); }
+
+// The save's and the read's options: --format, and the passes.
+std::string CheckSaveOptions(const Step& step)
+{
+    if (std::string problem = CheckFormatOptions(step); !problem.empty()) return problem;
+    return CheckReadPasses(step);
+}
 
 // --- programming commands ---
 
-bool RunRead(StepContext& c, const Step&) { return c.session.ReadRom(); }
 bool RunBlank(StepContext& c, const Step&) { return c.session.BlankCheck(); }
 bool RunWrite(StepContext& c, const Step&) { return c.session.WriteRom(); }
 bool RunVerify(StepContext& c, const Step&) { return c.session.Verify(); }
@@ -237,9 +242,10 @@ std::vector<StepDef> MakeTable()
     return {
         {"load", "FILE", "Open BIN File: load FILE (- standard input) into the buffer", 1, {kFormat},
          CheckFormatOptions, RunLoad},
-        {"save", "FILE", "read the device and save it to FILE (- standard output)", 1, {kFormat},
-         CheckFormatOptions, RunSave},
-        {"read", "", "Read ROM into the buffer", 0, {}, NoCheck, RunRead},
+        {"save", "FILE", "read the device and save it to FILE (- standard output)", 1,
+         {kFormat, {"--passes", "N"}, {"--max-diffs", "N"}}, CheckSaveOptions, RunSavePasses},
+        {"read", "", "Read ROM into the buffer", 0, {{"--passes", "N"}, {"--max-diffs", "N"}}, CheckReadPasses,
+         RunReadPasses},
         {"blank", "", "Blank Check", 0, {}, NoCheck, RunBlank},
         {"write", "", "Write ROM from the buffer, then verify", 0, {}, NoCheck, RunWrite},
         {"verify", "", "Verify the device against the buffer", 0, {}, NoCheck, RunVerify},
@@ -320,6 +326,7 @@ const std::vector<StepDef>& StepTable()
         AddRealPortSteps(t);
         AddBufferSteps(t);
         AddProductionSteps(t);
+        AddDumpSteps(t);
         return t;
     }();
     return table;
@@ -357,6 +364,15 @@ Status ParseStepOptions(const std::vector<std::string>& words, std::size_t& i, S
         }
         if (!found) break;
         ++i;
+        if (found->repeats && step.options.count(found->name) && !found->value.empty()) {
+            // Another value of a repeatable option, after the ones before it.
+            std::string more;
+            if (inlineValue) more = value;
+            else if (i < words.size()) more = words[i++];
+            else return Status::Fail(Cat({"'", def->name, " ", found->name, "' needs ", found->value}));
+            step.options[std::string(found->name)] += "\n" + more;
+            continue;
+        }
         if (step.options.count(found->name))
             return Status::Fail(Cat({"'", def->name, " ", found->name, "' is given twice"}));
         if (found->value.empty()) {

@@ -39,6 +39,9 @@ struct StepContext {
     // under --json the step's {"ok":false} record carries it as "error".
     std::string error = {};
     bool emitted = false;  // the running step printed a result line
+    // A failed step's exit status when it is not the usual 1 (identify: 2
+    // for a DAT file it cannot read).
+    int exitStatus = 0;
 };
 
 // The start of every --json record: {"v":1,"step":STEP}. `v` is the
@@ -78,6 +81,8 @@ struct Step {
 struct StepOption {
     std::string_view name;  // "--fill"
     std::string_view value;  // "BYTE", for the help text; empty: a flag without a value
+    // May be given more than once; the values are kept in order, one per line.
+    bool repeats = false;
 };
 
 struct StepDef {
@@ -103,6 +108,13 @@ void AddDiagnosisSteps(std::vector<StepDef>& table);   // steps_diagnosis.cpp
 void AddRealPortSteps(std::vector<StepDef>& table);    // steps_real_port.cpp
 void AddBufferSteps(std::vector<StepDef>& table);      // steps_buffer.cpp
 void AddProductionSteps(std::vector<StepDef>& table);  // steps_production.cpp
+void AddDumpSteps(std::vector<StepDef>& table);        // steps_dumps.cpp
+
+// read and save with their --passes and --max-diffs (steps_dumps.cpp); one
+// pass, the default, is the seed's Read ROM and save.
+std::string CheckReadPasses(const Step& step);
+bool RunReadPasses(StepContext& c, const Step& step);
+bool RunSavePasses(StepContext& c, const Step& step);
 
 const std::vector<StepDef>& StepTable();
 const StepDef* FindStep(std::string_view name);  // case-insensitive

@@ -25,6 +25,11 @@ bool CRom::ReadRom()
         m_ui.RomMessageBox("ROM not found");
         return false;
     }
+    if (!ReadMorePasses()) {
+        if (Stopped()) return false;
+        m_ui.RomMessageBox("ROM not found");
+        return false;
+    }
     m_ui.RomMessageBox("Reading OK");
     return true;
 }

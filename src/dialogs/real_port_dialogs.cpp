@@ -112,6 +112,17 @@ OptionsDialog::OptionsDialog(QWidget* parent) : QDialog(parent)
     form->addRow(QStringLiteral("Retries:"), m_retries);
     form->addRow(QStringLiteral("Program pulse width:"), m_pulseMicros);
     form->addRow(m_skipBlank);
+    m_readPasses = new QSpinBox(this);
+    m_readPasses->setRange(int(kMinReadPasses), int(kMaxReadPasses));
+    m_readPasses->setToolTip(QStringLiteral("Read ROM reads the chip this many times and keeps each bit's "
+                                            "majority; 1 reads once, as designed"));
+    form->addRow(QStringLiteral("Read passes:"), m_readPasses);
+    m_datPaths = new QPlainTextEdit(this);
+    m_datPaths->setObjectName(QStringLiteral("DatPaths"));
+    m_datPaths->setPlaceholderText(QStringLiteral("one DAT file or folder per line"));
+    m_datPaths->setToolTip(QStringLiteral("Tools \u2192 Identify matches the buffer against these"));
+    m_datPaths->setMaximumHeight(80);
+    form->addRow(QStringLiteral("DAT files and folders:"), m_datPaths);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(OkCancel(this));

@@ -63,6 +63,10 @@ public:
     QSpinBox* m_retries = nullptr;
     QSpinBox* m_pulseMicros = nullptr;
     QCheckBox* m_skipBlank = nullptr;
+    // Dumps: how many times Read ROM reads (1 = once, as designed), and the
+    // DAT files and folders Identify reads, one per line.
+    QSpinBox* m_readPasses = nullptr;
+    QPlainTextEdit* m_datPaths = nullptr;
 };
 
 }  // namespace vexo::gui

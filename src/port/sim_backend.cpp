@@ -90,11 +90,18 @@ constexpr SimKey kSimKeys[] = {
          s.faults.weakPercent = std::uint32_t(*percent);
          return {};
      }},
-    {"seed", "N", "which bytes are weak",
+    {"seed", "N", "which bytes are weak or flaky",
      [](std::string_view v, SimConfig& s) -> Status {
          const auto seed = ParseUnsigned(v);
          if (!seed) return Status::Fail("is not understood; give seed= a whole number");
          s.faults.seed = *seed;
+         return {};
+     }},
+    {"flaky", "N", "N bytes each with one bit that reads as a coin toss (placed by seed)",
+     [](std::string_view v, SimConfig& s) -> Status {
+         const auto n = ParseUnsigned(v, kMaxChipSize);
+         if (!n) return Status::Fail("is not understood; give flaky= a number of bytes");
+         s.faults.flakyBytes = std::uint32_t(*n);
          return {};
      }},
     {"tray", "DIR", "a tray of chips DIR/chip-N.bin, the next one per chip of a batch",
@@ -163,6 +170,9 @@ std::string SimDescription(const SimModule& module)
         text += ", address line A" + std::to_string(faults.addressOpenBit) + " open";
     if (faults.weakPercent > 0)
         text += ", " + std::to_string(faults.weakPercent) + "% weak bytes (seed " +
+                std::to_string(faults.seed) + ")";
+    if (faults.flakyBytes > 0)
+        text += ", " + Count(faults.flakyBytes, "flaky byte", "flaky bytes") + " (seed " +
                 std::to_string(faults.seed) + ")";
     return text;
 }

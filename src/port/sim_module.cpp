@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -133,6 +134,20 @@ void SimModule::SetFaults(const SimFaults& faults)
         for (std::uint32_t i = 0; i < m_size; ++i)
             if (Mix(seed ^ i) % 100 < faults.weakPercent) m_weakPulses[i] = 0;
     }
+    m_flaky.clear();
+    m_toss = Mix(faults.seed ^ 0x666C616B79ull);
+    if (faults.flakyBytes > 0) {
+        m_flaky.assign(m_size, 0);
+        const std::uint32_t want = std::min(faults.flakyBytes, m_size);
+        std::uint64_t pick = Mix(faults.seed + 0x464C414Bull);
+        for (std::uint32_t placed = 0; placed < want;) {
+            pick = Mix(pick);
+            const auto index = std::uint32_t(pick % m_size);
+            if (m_flaky[index] != 0) continue;
+            m_flaky[index] = std::uint8_t(1u << ((pick >> 32) % 8));
+            ++placed;
+        }
+    }
 }
 
 void SimModule::MarkProgrammed(std::uint32_t index)
@@ -222,7 +237,14 @@ void SimModule::OnReadClock(std::uint8_t data)
 {
     if (m_state == SimState::Absent) return;
     if (data & kAddressBit) {
-        m_shift = OnDataLines(m_chip[ChipIndex()]);
+        const std::uint32_t index = ChipIndex();
+        m_shift = OnDataLines(m_chip[index]);
+        if (!m_flaky.empty() && m_flaky[index] != 0) {
+            // A coin toss for the flaky bit, on every read of the byte.
+            m_toss = Mix(m_toss);
+            const std::uint8_t bit = m_flaky[index];
+            m_shift = std::uint8_t((m_toss & 1u) ? (m_shift | bit) : (m_shift & ~bit));
+        }
         m_state = SimState::Reading;
     } else if (m_state == SimState::Reading) {
         m_shift = std::uint8_t((m_shift << 1) | 1u);

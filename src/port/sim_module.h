@@ -30,6 +30,8 @@
 //   weak cells        a share of the bytes, chosen by a seed, need twice the
 //                     pulses; their pulses add up over the run, not only since
 //                     the last address clock
+//   flaky bits        a number of bytes, placed by the seed, each with one
+//                     bit that reads as a coin toss on every read (seeded)
 #pragma once
 
 #include <cstdint>
@@ -52,7 +54,8 @@ struct SimFaults {
     bool dataStuckLevel = false;    // the level that line is stuck at
     int addressOpenBit = -1;        // 0..23; -1: every address line works
     std::uint32_t weakPercent = 0;  // 0..100: share of weak bytes
-    std::uint64_t seed = 0;         // which bytes are weak
+    std::uint64_t seed = 0;         // which bytes are weak or flaky
+    std::uint32_t flakyBytes = 0;   // bytes with one bit that reads as a coin toss
 };
 
 struct SimConfig {
@@ -124,6 +127,11 @@ public:
     bool IsWeak(std::uint32_t offset) const
     {
         return !m_weakPulses.empty() && m_weakPulses[offset % m_size] != kStrong;
+    }
+    // The bits of the byte at `offset` that read as a coin toss (0: none).
+    std::uint8_t FlakyBits(std::uint32_t offset) const
+    {
+        return m_flaky.empty() ? 0 : m_flaky[offset % m_size];
     }
     // Empty when the chip is in memory.
     const std::string& ChipPath() const { return m_chipPath; }
@@ -221,6 +229,10 @@ private:
     std::uint8_t m_dataOr = 0x00;
     std::uint32_t m_addressMask = 0xFFFFFF;
     std::vector<std::uint16_t> m_weakPulses;
+    // Per byte the bits that read as a coin toss (empty when none), and the
+    // tosses' generator state.
+    std::vector<std::uint8_t> m_flaky;
+    std::uint64_t m_toss = 0;
     std::string m_trayDir;
     std::uint32_t m_trayChipSize = 0;
     unsigned m_trayChip = 0;

@@ -105,7 +105,8 @@ bool CRom::SaveBuffer()
 {
     ReadAll();
     if (Stopped()) return false;  // a part of the chip is no file to save
-    if (m_bModuleLost) {
+    if (m_bModuleLost || !ReadMorePasses()) {
+        if (Stopped()) return false;
         m_ui.RomMessageBox("Save Failed !!");
         return false;
     }

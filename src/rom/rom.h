@@ -18,6 +18,7 @@
 #include "rom/catalogue.h"
 #include "rom/image_formats.h"
 #include "rom/info_panel.h"
+#include "rom/read_vote.h"
 #include "rom/shadows.h"
 #include "rom/ui_services.h"
 
@@ -141,6 +142,17 @@ public:
     // programming again the bytes that still need programming (never those
     // that need erasing). Fills m_retriedPerRound. Nothing at m_retries 0.
     void RetryShortBytes();
+    // --- read passes (rom/read_passes.cpp) ---
+    // How many times Read ROM and the save read the device; 1 is the
+    // module's own single read. Further passes are the read pass's traffic
+    // and Hex Count, without boxes, and the buffer then holds each bit's
+    // majority (m_readVote says which bits disagreed).
+    unsigned m_readPasses = 1;
+    ReadVote m_readVote;
+    // After the first read pass: the other m_readPasses - 1 passes and the
+    // vote. False when a stop request or a module that stopped answering
+    // ended them (the buffer keeps the first pass).
+    bool ReadMorePasses();
     // Extra programming rounds Write ROM and Auto Write may give; 0 is the
     // module's own behaviour.
     int m_retries = 0;

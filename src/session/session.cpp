@@ -195,12 +195,7 @@ bool Session::SaveChip(const std::string& path, std::optional<ImageFormat> forma
     return saved;
 }
 
-bool Session::ReadRom()
-{
-    const bool read = m_rom->ReadRom();
-    BufferReplaced();
-    return read;
-}
+bool Session::ReadRom() { return ReadRom(m_readPasses); }
 
 ChecksumReport Session::Checksum() const
 {

@@ -22,11 +22,14 @@
 #include "rom/buffer_ops.h"
 #include "rom/edit_history.h"
 #include "rom/diagnosis.h"
+#include "rom/dump_inspect.h"
 #include "rom/image_convert.h"
 #include "rom/info_panel.h"
 #include "rom/part_numbers.h"
 #include "rom/port_check_report.h"
+#include "rom/read_vote.h"
 #include "rom/rom.h"
+#include "rom/rom_identify.h"
 
 namespace vexo {
 
@@ -159,6 +162,7 @@ public:
     ImageSource Source() const;
 
     // --- the programming commands (each reports itself in its boxes) ---
+    // Read ROM with the session's read passes (ReadPasses(), 1 by default).
     bool ReadRom();
     bool BlankCheck() { return m_rom->BlankCheck(); }
     bool WriteRom() { const bool ok = m_rom->WriteRom(); ReportRetries(ok); return ok; }
@@ -282,6 +286,28 @@ public:
     const ProductionRun* Production() const { return m_production.get(); }
     const ProductionLog* ProductionLogFile() const { return m_productionLog.get(); }
 
+    // --- dumps: read passes, inspect, identify (session_dumps.cpp) ---
+    // Read ROM and the save with `passes` reads (kMinReadPasses to
+    // kMaxReadPasses): the first is the usual one with its boxes, the others
+    // silent; the buffer holds each bit's majority. LastReadVote() says which
+    // bits disagreed; a read that disagrees with itself is no success (false).
+    bool ReadRom(unsigned passes);
+    bool SaveChip(const std::string& path, unsigned passes, std::optional<ImageFormat> format = std::nullopt);
+    const ReadVote& LastReadVote() const { return m_rom->m_readVote; }
+    // The passes Read ROM makes (the GUI's Options); 1 by default.
+    Status SetReadPasses(unsigned passes);
+    unsigned ReadPasses() const { return m_readPasses; }
+    // "give a number of passes from 1 to 16"
+    static std::string ReadPassesRangeText();
+    // The integrity report over `range` of the buffer (the device's range
+    // when unset). Fails when the range does not fit the buffer.
+    Result<InspectReport> Inspect(std::optional<BufferRange> range = std::nullopt) const;
+    // The buffer's candidates matched against DAT files and folders.
+    IdentifyReport Identify(const std::vector<std::string>& dats) const;
+    // The DAT files and folders the GUI identifies against (its Options).
+    void SetDatPaths(std::vector<std::string> paths) { m_datPaths = std::move(paths); }
+    const std::vector<std::string>& DatPaths() const { return m_datPaths; }
+
 private:
     IUiServices& m_ui;
     InfoPanel m_panel;
@@ -307,6 +333,9 @@ private:
     // production runs
     std::unique_ptr<ProductionLog> m_productionLog;
     std::unique_ptr<ProductionRun> m_production;
+    // dumps
+    unsigned m_readPasses = 1;
+    std::vector<std::string> m_datPaths;
 };
 
 }  // namespace vexo

@@ -4,12 +4,14 @@
 # every record it prints against docs/json.schema.json. The steps come from
 # `vexo --help` (the step table): a step without an entry in the schema's
 # $defs/steps fails here, as does a step this script never saw print.
+import hashlib
 import json
 import os
 import re
 import subprocess
 import sys
 import tempfile
+import zlib
 
 import jsonschema
 
@@ -33,6 +35,14 @@ with open(image, "wb") as f:
     f.write(bytes((i * 7 + 3) & 0xFF for i in range(32768)))
 with open(image, "rb") as f, open(os.path.join(work, "chip.bin"), "wb") as g:
     g.write(f.read())  # a chip that holds the image, read through a stuck line
+with open(image, "rb") as f:
+    data = f.read()
+with open(os.path.join(work, "set.xml"), "w", encoding="utf-8") as f:
+    f.write('<?xml version="1.0"?>\n<datafile><game name="board"><description>Board</description>'
+            f'<rom name="fw.u1" size="{len(data)}" crc="{zlib.crc32(data):08x}" '
+            f'sha1="{hashlib.sha1(data).hexdigest()}"/></game></datafile>\n')
+with open(os.path.join(work, "bad.xml"), "w", encoding="utf-8") as f:
+    f.write("<datafile><game>\n")
 
 # (arguments, standard input): successes first, then failures of each kind.
 runs = [
@@ -54,6 +64,12 @@ runs = [
     (["--port", "sim:tray=tray", "load", "fw.bin", "batch", "--serial", "0x7FF0:4:1"], b"\n\nq\n"),
     (["load", "-", "export", "-"], open(image, "rb").read()),
     (["convert", "-", "-"], open(image, "rb").read()),
+    (["load", "fw.bin", "write", "read", "--passes", "3", "save", "s.bin", "--passes", "2", "inspect",
+      "fill", "0x100", "0x3FF", "0xFF", "inspect", "--range", "0", "0xFFF", "identify", "--dat", "set.xml"], b""),
+    (["--port", "sim:chip=chip.bin,flaky=5", "read", "--passes", "3", "--max-diffs", "2"], b""),
+    (["--port", "sim:chip=chip.bin,flaky=5", "save", "v.bin", "--passes", "3"], b""),
+    (["identify", "--dat", "set.xml"], b""),
+    (["identify", "--dat", "bad.xml"], b""),
     # Failures: a step's own, boxes, usage errors, a failed start.
     (["lines"], b""),
     (["load", "nope.bin"], b""),
@@ -78,6 +94,14 @@ runs = [
     (["--port", "sim:tray=tray", "load", "fw.bin", "batch"], b"q\n"),
 ]
 
+def unique_keys(pairs):
+    keys = [k for k, _ in pairs]
+    duplicated = sorted({k for k in keys if keys.count(k) > 1})
+    if duplicated:
+        raise ValueError(f"key given twice: {', '.join(duplicated)}")
+    return dict(pairs)
+
+
 seen = set()
 kinds = set()  # the records the contract names that must show up
 records = 0
@@ -93,8 +117,8 @@ for args, stdin in runs:
     for line in lines:
         records += 1
         try:
-            record = json.loads(line)
-        except json.JSONDecodeError as e:
+            record = json.loads(line, object_pairs_hook=unique_keys)
+        except (json.JSONDecodeError, ValueError) as e:
             failures.append(f"{args}: not JSON ({e}): {line}")
             continue
         seen.add(record.get("step"))

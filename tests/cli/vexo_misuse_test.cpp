@@ -389,6 +389,7 @@ TEST_F(VexoMisuse, UnderJsonEveryLineOnStandardOutputIsOneObject)
           "doctor", "erase-check"},
          1},  // erase-check finds the image
         {{"load", "fw.bin", "repeat", "auto"}, 0},
+        {{"load", "fw.bin", "inspect", "read", "--passes", "2", "identify", "--dat", "fw.bin"}, 2},
         {{"--port", "sim:chip=programmed.bin", "load", "fw.bin", "compare", "erase-check"}, 1},
         // A file name that holds a line end.
         {{"load", "a\nb.bin", "status"}, 0},
