@@ -19,11 +19,13 @@
 #include "base/text.h"
 #include "base/version.h"
 #include "cli/cli_ui.h"
+#include "cli/job_options.h"
 #include "cli/step_files.h"
 #include "cli/steps.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
 #include "rom/diagnosis.h"
+#include "rom/job_file.h"
 #include "rom/rom.h"
 #include "session/session.h"
 
@@ -40,6 +42,7 @@ struct Options {
     std::string vcd;
     std::string retries;
     std::string pulseMicros;
+    std::string job;
     bool skipBlank = false;
     bool json = false;
 };
@@ -155,6 +158,10 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
             ->type_name("N");
     CLI::Option* skipBlankOption = app.add_flag("--skip-blank", options.skipBlank,
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
+    CLI::Option* jobOption =
+        app.add_option("--job", options.job,
+                       "run a job file: its image (SHA-256 checked), device, settings, serials and log")
+            ->type_name("FILE");
     CLI::Option* jsonOption = app.add_flag("--json", options.json,
                  "print every message and result line as a JSON object, one per line");
     app.set_version_flag("--version", std::string("vexo ") + kVersion, "print the version and exit");
@@ -166,7 +173,8 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     // "--device=" with nothing after it: CLI11 would take the next word as
     // the value.
     const CLI::Option* const valued[] = {portOption,    traceOption,   vcdOption,    faultOption,
-                                         deviceOption,  speedOption,   retriesOption, pulseOption};
+                                         deviceOption,  speedOption,   retriesOption, pulseOption,
+                                         jobOption};
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (word == "--" || FindStep(word)) break;
@@ -207,6 +215,28 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     for (const CLI::Option* flag : {skipBlankOption, jsonOption})
         if (flag->count() > 1) return usage(Cat({"'", flag->get_name(), "' is given twice"}));
 
+    // A job fixes the device, the settings, the serials and the log; the
+    // command line may repeat them but not change them.
+    std::optional<Job> job;
+    if (!options.job.empty()) {
+        auto read = ReadJob(options.job);
+        if (!read) {
+            std::fprintf(err, "vexo: %s\n", read.message().c_str());
+            FailureRecord(out, json, "job", read.message());
+            return kExitFailed;
+        }
+        job = std::move(*read);
+        if (std::string why = JobContradiction(*job, options.job, options.device, options.speed, options.retries,
+                                               options.pulseMicros, options.skipBlank);
+            !why.empty())
+            return usage(why);
+        if (options.device.empty()) options.device = job->device;
+        if (options.speed.empty()) options.speed = job->speed;
+        if (options.retries.empty()) options.retries = std::to_string(job->retries);
+        if (options.pulseMicros.empty()) options.pulseMicros = std::to_string(job->pulseMicros);
+        options.skipBlank = job->skipBlank;
+    }
+
     // The shorthand options are steps placed first.
     std::vector<std::string> words;
     if (!options.device.empty()) words.insert(words.end(), {"device", options.device});
@@ -223,6 +253,9 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
     std::vector<Step> steps;
     std::string reason;
     if (!ParseSteps(words, &steps, &reason, globalOptions)) return usage(reason);
+    if (job) {
+        if (std::string why = ApplyJobToSteps(*job, options.job, &steps); !why.empty()) return usage(why);
+    }
     // The port's and the faults' descriptions, and no file in two roles (the
     // chip, the trace, the capture, the steps' files).
     PortWords portWords{options.port, std::nullopt, options.trace, options.vcd};
@@ -275,7 +308,16 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         ui.AttachRom(&session.Rom());
         StepContext context{session, ui, out, err};
         context.json = options.json;
-        succeeded = RunSteps(context, steps);
+        // The job's image, checked against its SHA-256, before the steps.
+        Status jobOpened;
+        if (job) {
+            jobOpened = session.OpenJob(options.job);
+            if (!jobOpened) {
+                std::fprintf(err, "vexo: %s\n", jobOpened.message().c_str());
+                FailureRecord(out, json, "job", jobOpened.message());
+            }
+        }
+        succeeded = jobOpened && RunSteps(context, steps);
         ui.EndPass();
         if (StopRequested()) SayWhereStopped(err, context, session.Rom());
         ui.SetStep("finish");
