@@ -467,6 +467,8 @@ Result<std::unique_ptr<ProductionDatabase>> ProductionDatabase::Open(const std::
         PGconn* conn = PQconnectdb(conninfo.c_str());
         auto opened = std::make_unique<PostgresDatabase>(target, conn);
         if (!conn || PQstatus(conn) != CONNECTION_OK) return opened->Fail("reach");
+        // The server's notices ("relation … already exists, skipping") are not the operator's.
+        PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
         if (Status s = opened->Setup(); !s) return s;
         return std::unique_ptr<ProductionDatabase>(std::move(opened));
     }
