@@ -296,6 +296,8 @@ public:
     Result<Job> MakeJob(const std::string& path, const Job& production) const;
     Status SaveJob(const std::string& path, const Job& production);
     void CloseJob();
+    // The open job's serial plan or list and log as a run takes them.
+    Result<ProductionOptions> JobProductionOptions() const;
     // The job open, or null; its file and that file's SHA-256.
     const Job* JobInUse() const { return m_job ? &*m_job : nullptr; }
     const std::string& JobPath() const { return m_jobPath; }

@@ -184,6 +184,25 @@ Status Session::OpenJob(const std::string& path)
     return {};
 }
 
+Result<Session::ProductionOptions> Session::JobProductionOptions() const
+{
+    if (!m_job) return Status::Fail("no job is open");
+    ProductionOptions options;
+    if (!m_job->serial.empty()) {
+        auto plan = ParseSerialPlan(m_job->serial);
+        if (!plan) return Status::Fail(Cat({"job ", m_jobPath, ": ", plan.message()}));
+        options.serial = *plan;
+    }
+    if (!m_job->serialList.empty()) {
+        auto plan = ParseSerialAt(m_job->serialAt);
+        if (!plan) return Status::Fail(Cat({"job ", m_jobPath, ": ", plan.message()}));
+        options.serial = *plan;
+        options.serialList = JobRelativeTo(m_jobPath, m_job->serialList);
+    }
+    options.logPath = m_job->log;
+    return options;
+}
+
 void Session::CloseJob()
 {
     m_job.reset();
