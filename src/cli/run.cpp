@@ -21,11 +21,13 @@
 #include "base/version.h"
 #include "cli/cli_ui.h"
 #include "cli/complete.h"
+#include "cli/job_options.h"
 #include "cli/step_files.h"
 #include "cli/steps.h"
 #include "port/port_open.h"
 #include "rom/catalogue.h"
 #include "rom/diagnosis.h"
+#include "rom/job_file.h"
 #include "rom/rom.h"
 #include "session/session.h"
 
@@ -42,6 +44,7 @@ struct Options {
     std::string vcd;
     std::string retries;
     std::string pulseMicros;
+    std::string job;
     bool skipBlank = false;
     bool json = false;
 };
@@ -159,6 +162,10 @@ OptionRefs DefineOptions(CLI::App& app, Options& options)
             ->type_name("N");
     CLI::Option* skipBlankOption = app.add_flag("--skip-blank", options.skipBlank,
                  "the programming pass leaves out bytes that are 0xFF in the buffer");
+    CLI::Option* jobOption =
+        app.add_option("--job", options.job,
+                       "run a job file: its image (SHA-256 checked), device, settings, serials and log")
+            ->type_name("FILE");
     CLI::Option* jsonOption = app.add_flag("--json", options.json,
                  "print every message and result line as a JSON object, one per line");
     app.set_version_flag("-V,--version", std::string("vexo ") + kVersion + "\n" + kLicenceNotice,
@@ -168,7 +175,7 @@ OptionRefs DefineOptions(CLI::App& app, Options& options)
     app.prefix_command();
     app.footer("Steps:\n" + StepHelp() + "\n" + PortHelpText() + "\n" + kExamples);
     return {{portOption, traceOption, vcdOption, faultOption, deviceOption, speedOption, retriesOption,
-             pulseOption},
+             pulseOption, jobOption},
             {skipBlankOption, jsonOption},
             faultOption};
 }
@@ -201,6 +208,22 @@ Status CheckOptionCounts(const OptionRefs& refs)
     return Status::Ok();
 }
 
+// A job fixes the device, the settings, the serials and the log; the
+// command line may repeat them but not change them.
+Status TakeJobSettings(const Job& job, Options& options)
+{
+    if (Status same = JobContradiction(job, options.job, options.device, options.speed, options.retries,
+                                       options.pulseMicros, options.skipBlank);
+        !same)
+        return same;
+    if (options.device.empty()) options.device = job.device;
+    if (options.speed.empty()) options.speed = job.speed;
+    if (options.retries.empty()) options.retries = std::to_string(job.retries);
+    if (options.pulseMicros.empty()) options.pulseMicros = std::to_string(job.pulseMicros);
+    options.skipBlank = job.skipBlank;
+    return Status::Ok();
+}
+
 // What a run does, read from a command line that parsed.
 struct RunPlan {
     std::vector<Step> steps;
@@ -210,7 +233,8 @@ struct RunPlan {
 // The steps (the shorthand options are steps placed first), then the port's
 // and the faults' descriptions, and no file in two roles (the chip, the
 // trace, the capture, the steps' files).
-Result<RunPlan> PlanRun(CLI::App& app, const Options& options, const OptionRefs& refs)
+Result<RunPlan> PlanRun(CLI::App& app, const Options& options, const OptionRefs& refs,
+                        const std::optional<Job>& job)
 {
     std::vector<std::string> words;
     if (!options.device.empty()) words.insert(words.end(), {"device", options.device});
@@ -228,6 +252,9 @@ Result<RunPlan> PlanRun(CLI::App& app, const Options& options, const OptionRefs&
     if (!steps) return steps.status();
     RunPlan plan;
     plan.steps = std::move(*steps);
+    if (job) {
+        if (Status applied = ApplyJobToSteps(*job, options.job, &plan.steps); !applied) return applied;
+    }
     PortWords portWords{options.port, std::nullopt, options.trace, options.vcd};
     if (refs.fault->count() > 0) portWords.fault = options.fault;
     Result<PortSetup> made = Session::MakePortSetup(
@@ -299,7 +326,16 @@ SessionOutcome RunSession(CliUi& ui, const RunPlan& plan, const ProgramSettings&
     ui.AttachRom(&session.Rom());
     StepContext context{session, ui, io.out, io.err};
     context.json = io.json;
-    bool succeeded = RunSteps(context, plan.steps);
+    // The job's image, checked against its SHA-256, before the steps.
+    Status jobOpened = Status::Ok();
+    if (!options.job.empty()) {
+        jobOpened = session.OpenJob(options.job);
+        if (!jobOpened) {
+            std::fprintf(io.err, "vexo: %s\n", jobOpened.message().c_str());
+            FailureRecord(io.out, io.json, "job", jobOpened.message());
+        }
+    }
+    bool succeeded = jobOpened && RunSteps(context, plan.steps);
     SessionOutcome outcome;
     if (context.exitStatus != 0) outcome.failStatus = context.exitStatus;
     ui.EndPass();
@@ -371,7 +407,18 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err, bool 
         return kExitUsage;
     };
     if (const Status counted = CheckOptionCounts(refs); !counted) return usage(counted.message());
-    Result<RunPlan> plan = PlanRun(app, options, refs);
+    std::optional<Job> job;
+    if (!options.job.empty()) {
+        Result<Job> read = ReadJob(options.job);
+        if (!read) {
+            std::fprintf(err, "vexo: %s\n", read.message().c_str());
+            FailureRecord(out, json, "job", read.message());
+            return kExitFailed;
+        }
+        job = std::move(*read);
+        if (const Status taken = TakeJobSettings(*job, options); !taken) return usage(taken.message());
+    }
+    Result<RunPlan> plan = PlanRun(app, options, refs, job);
     if (!plan) return usage(plan.message());
     // Data on standard output: the messages go to standard error instead.
     if (StepsWriteTo(plan->steps, ::fileno(out))) out = err;

@@ -13,6 +13,8 @@
 #include "cli/steps.h"
 #include "commands/production.h"
 #include "rom/catalogue.h"
+#include "rom/job_file.h"
+#include "rom/production_db.h"
 #include "session/session.h"
 
 namespace vexo::cli {
@@ -24,12 +26,32 @@ std::string Option(const Step& step, std::string_view name)
     return it == step.options.end() ? std::string() : it->second;
 }
 
-std::string CheckBatch(const Step& step)
+// The serial and log options batch and job-save share; `name` is the step's.
+std::string CheckSerialOptions(std::string_view name, const Step& step)
 {
     if (step.options.count("--serial")) {
         auto plan = ParseSerialPlan(Option(step, "--serial"));
-        if (!plan) return Cat({"batch --serial: ", plan.message()});
+        if (!plan) return Cat({name, " --serial: ", plan.message()});
     }
+    if (step.options.count("--serial") && step.options.count("--serial-list"))
+        return Cat({name, ": --serial and --serial-list exclude each other"});
+    if (step.options.count("--serial-list") != step.options.count("--serial-at"))
+        return Cat({name, ": --serial-list and --serial-at go together"});
+    if (step.options.count("--serial-list") && Option(step, "--serial-list").empty())
+        return Cat({name, " --serial-list needs a file name"});
+    if (step.options.count("--serial-at")) {
+        auto plan = ParseSerialAt(Option(step, "--serial-at"));
+        if (!plan) return Cat({name, " --serial-at: ", plan.message()});
+    }
+    if (step.options.count("--log") && Option(step, "--log").empty()) return Cat({name, " --log needs a file name"});
+    return {};
+}
+
+std::string CheckBatch(const Step& step)
+{
+    if (std::string why = CheckSerialOptions("batch", step); !why.empty()) return why;
+    if (step.options.count("--station") && Option(step, "--station").empty())
+        return "batch --station needs a name";
     if (step.options.count("--retries") && !ParseUnsigned(Option(step, "--retries"), kMaxRetries))
         return Cat({"batch --retries ", Option(step, "--retries"), ": ", RetriesRangeText()});
     if (step.options.count("--log") && Option(step, "--log").empty()) return "batch --log needs a file name";
@@ -91,6 +113,9 @@ bool RunBatch(StepContext& c, const Step& step)
 {
     Session::ProductionOptions options;
     if (step.options.count("--serial")) options.serial = *ParseSerialPlan(Option(step, "--serial"));
+    if (step.options.count("--serial-at")) options.serial = *ParseSerialAt(Option(step, "--serial-at"));
+    options.serialList = Option(step, "--serial-list");
+    options.station = Option(step, "--station");
     if (step.options.count("--retries"))
         options.retries = unsigned(*ParseUnsigned(Option(step, "--retries"), kMaxRetries));
     options.skipBlank = step.options.count("--skip-blank") > 0;
@@ -130,14 +155,100 @@ bool RunBatch(StepContext& c, const Step& step)
     return succeeded && !stoppedEarly && !StopRequested();
 }
 
+std::string CheckJobSave(const Step& step)
+{
+    if (step.args.empty() || step.args[0].empty()) return "job-save needs a file name";
+    return CheckSerialOptions("job-save", step);
+}
+
+bool RunJobSave(StepContext& c, const Step& step)
+{
+    Job production;
+    production.serial = Option(step, "--serial");
+    if (!production.serial.empty()) production.serial = SerialPlanText(*ParseSerialPlan(production.serial));
+    production.serialList = Option(step, "--serial-list");
+    production.serialAt = Option(step, "--serial-at");
+    production.log = Option(step, "--log");
+    production.note = Option(step, "--note");
+    const std::string& path = step.args[0];
+    if (Status saved = c.session.SaveJob(path, production); !saved) {
+        ReportFailure(c, saved.message());
+        return false;
+    }
+    auto job = ReadJob(path);
+    if (!job) {
+        ReportFailure(c, job.message());
+        return false;
+    }
+    JsonObject fields;
+    fields.String("file", path).String("image", job->image).String("image_sha256", job->imageSha256)
+        .String("device", job->device);
+    Emit(c, Cat({"job-save: ", path, ": ", job->image, " sha256 ", job->imageSha256, " ", job->device}), fields);
+    return true;
+}
+
+std::string CheckLogReport(const Step& step)
+{
+    if (Option(step, "--log").empty()) return "log-report needs --log TARGET";
+    if (DatabaseKindOf(Option(step, "--log")) == DatabaseKind::None)
+        return Cat({"log-report --log ", Option(step, "--log"), ": not a database (sqlite:PATH or postgresql://…)"});
+    return {};
+}
+
+bool RunLogReport(StepContext& c, const Step& step)
+{
+    auto rows = Session::ReadLogRows(Option(step, "--log"));
+    if (!rows) {
+        ReportFailure(c, rows.message());
+        return false;
+    }
+    // Under --json the chips' records first, then the summaries.
+    if (c.json) {
+        for (const ChipRow& row : *rows) {
+            const ProductionRecord& r = row.record;
+            JsonObject f;
+            f.String("kind", "chip").String("time", row.timeText).Unsigned("chip", r.chip)
+                .String("device", r.device).String("image", r.image).Unsigned("image_crc32", r.imageCrc32)
+                .Bool("image_edited", r.imageEdited);
+            if (r.serial) f.Unsigned("serial", *r.serial);
+            else f.Null("serial");
+            f.Unsigned("sum16", r.sum16).Unsigned("crc32", r.crc32).String("result", r.passed ? "passed" : "failed");
+            if (r.passed) f.Null("failed_step");
+            else f.String("failed_step", r.failedStep);
+            if (r.failedAddress) f.Unsigned("failed_address", *r.failedAddress);
+            else f.Null("failed_address");
+            f.Fixed("seconds", r.seconds, 1).String("station", row.station);
+            if (row.jobSha256.empty()) f.Null("job_sha256");
+            else f.String("job_sha256", row.jobSha256);
+            char crc[16];
+            std::snprintf(crc, sizeof crc, "0x%08X", unsigned(r.crc32));
+            Emit(c, Cat({"chip ", std::to_string(r.chip), " ", row.station, " ", r.passed ? "passed" : "failed",
+                         r.serial ? ", serial " + std::to_string(*r.serial) : "", ", crc32 ", crc}),
+                 f);
+        }
+    }
+    for (const LogSummary& g : SummarizeRows(*rows)) {
+        JsonObject f;
+        f.String("kind", "summary").String("image", g.image).String("device", g.device).String("station", g.station)
+            .Unsigned("chips", g.chips).Unsigned("passed", g.passed).Unsigned("failed", g.failed);
+        if (g.hasSerials) f.Unsigned("serial_first", g.firstSerial).Unsigned("serial_last", g.lastSerial);
+        else f.Null("serial_first").Null("serial_last");
+        Emit(c, g.Line(), f);
+    }
+    if (rows->empty()) Emit(c, "log-report: no chips recorded", JsonObject().String("kind", "empty"));
+    return true;
+}
+
 }  // namespace
 
 std::string CheckBatchSerials(const std::vector<Step>& steps)
 {
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const Step& step = steps[i];
-        if (step.def->run != RunBatch || !step.options.count("--serial")) continue;
-        const Result<SerialPlan> plan = ParseSerialPlan(Option(step, "--serial"));
+        if (step.def->run != RunBatch || !(step.options.count("--serial") || step.options.count("--serial-at")))
+            continue;
+        const Result<SerialPlan> plan = step.options.count("--serial") ? ParseSerialPlan(Option(step, "--serial"))
+                                                                      : ParseSerialAt(Option(step, "--serial-at"));
         if (!plan) continue;  // the step's own check says why
         const DeviceInfo& device = kDevices[std::size_t(DeviceAt(steps, i))];
         if (Status within = CheckSerialWithin(*plan, device.Size(), device.name); !within)
@@ -152,11 +263,30 @@ void AddProductionSteps(std::vector<StepDef>& table)
                      "production run: chip after chip (Enter; q stops), each with its serial and a log record",
                      0,
                      {{"--serial", "ADDR:WIDTH:START[:STEP[:FORMAT]]"},
-                      {"--log", "FILE"},
+                      {"--serial-list", "FILE.csv"},
+                      {"--serial-at", "ADDR:WIDTH[:FORMAT]"},
+                      {"--log", "FILE|sqlite:PATH|postgresql://..."},
+                      {"--station", "NAME"},
                       {"--retries", "N"},
                       {"--skip-blank", ""}},
                      CheckBatch,
                      RunBatch});
+    table.push_back({"job-save", "FILE",
+                     "write a job file: the loaded image's name and SHA-256, device, speed and settings",
+                     1,
+                     {{"--serial", "ADDR:WIDTH:START[:STEP[:FORMAT]]"},
+                      {"--serial-list", "FILE.csv"},
+                      {"--serial-at", "ADDR:WIDTH[:FORMAT]"},
+                      {"--log", "TARGET"},
+                      {"--note", "TEXT"}},
+                     CheckJobSave,
+                     RunJobSave});
+    table.push_back({"log-report", "",
+                     "summary of a database log per image, device and station (--log TARGET)",
+                     0,
+                     {{"--log", "TARGET"}},
+                     CheckLogReport,
+                     RunLogReport});
 }
 
 }  // namespace vexo::cli

@@ -99,7 +99,7 @@ RunEnd ProductionRun::EndAfter(const Result<ChipResult>& chip, bool portFailed) 
 
 std::optional<std::uint64_t> ProductionRun::NextSerial() const
 {
-    if (!m_serial) return std::nullopt;
+    if (!m_serial || m_setup.serials) return std::nullopt;
     return m_serial->Current();
 }
 
@@ -172,16 +172,39 @@ Result<ChipResult> ProductionRun::RunChip()
         return Status::Fail("batch: no image in the buffer; load one first");
     const std::uint32_t size = m_rom.DeviceSize();
 
+    if (m_setup.beforeChip) {
+        if (Status s = m_setup.beforeChip(); !s) return Status::Fail(Cat({"batch: ", s.message()}));
+    }
     std::vector<std::uint8_t> serialBytes;
-    if (m_serial) {
-        auto bytes = m_serial->CurrentBytes();
-        if (!bytes) return Status::Fail(Cat({"batch: ", bytes.message()}));
+    std::optional<std::uint64_t> sourced;  // the number the source gave this chip
+    if (m_serial && m_setup.serials) {
         if (Status within = CheckSerialWithin(m_serial->Plan(), size, m_rom.Device().name); !within)
             return Status::Fail(Cat({"batch: ", within.message()}));
+        auto taken = m_setup.serials->Take();
+        if (!taken) return Status::Fail(Cat({"batch: ", taken.message()}));
+        auto bytes = EncodeSerial(m_serial->Plan(), *taken);
+        // A number this chip will not get stays free for another.
+        const auto giveBack = [&](const Status& why) {
+            Status back = m_setup.serials->Done(*taken, SerialOutcome::Unused);
+            return Status::Fail(Cat({"batch: ", why.message(), back ? "" : "; ", back ? "" : back.message()}));
+        };
+        if (!bytes) return giveBack(bytes.status());
+        if (m_setup.insertChip) {
+            if (Status s = m_setup.insertChip(); !s) return giveBack(s);
+        }
+        sourced = *taken;
         serialBytes = std::move(*bytes);
-    }
-    if (m_setup.insertChip) {
-        if (Status s = m_setup.insertChip(); !s) return Status::Fail(Cat({"batch: ", s.message()}));
+    } else {
+        if (m_serial) {
+            auto bytes = m_serial->CurrentBytes();
+            if (!bytes) return Status::Fail(Cat({"batch: ", bytes.message()}));
+            if (Status within = CheckSerialWithin(m_serial->Plan(), size, m_rom.Device().name); !within)
+                return Status::Fail(Cat({"batch: ", within.message()}));
+            serialBytes = std::move(*bytes);
+        }
+        if (m_setup.insertChip) {
+            if (Status s = m_setup.insertChip(); !s) return Status::Fail(Cat({"batch: ", s.message()}));
+        }
     }
 
     // The image as it is programmed, before this chip's serial goes in.
@@ -193,7 +216,7 @@ Result<ChipResult> ProductionRun::RunChip()
     {
         std::optional<SerialPatch> patch;
         if (m_serial) {
-            result.serial = m_serial->Current();
+            result.serial = sourced ? *sourced : m_serial->Current();
             patch.emplace(m_rom.m_Buffer.get(), m_serial->Plan().address, serialBytes);
         }
         result.programmed = ComputeChecksums(m_rom.m_Buffer.get(), size);
@@ -202,9 +225,14 @@ Result<ChipResult> ProductionRun::RunChip()
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 
     (result.passed ? m_passed : m_failed) += 1;
-    if (m_serial) m_serial->ChipDone(result.passed);
+    // The source learns the chip's outcome before the next prompt.
+    Status serialSaved;
+    if (sourced)
+        serialSaved = m_setup.serials->Done(*sourced, result.passed ? SerialOutcome::Passed : SerialOutcome::Failed);
+    else if (m_serial)
+        m_serial->ChipDone(result.passed);
 
-    if (m_log) {
+    if (m_log || m_setup.record) {
         ProductionRecord record;
         record.time = result.started;
         record.chip = result.chip;
@@ -219,8 +247,9 @@ Result<ChipResult> ProductionRun::RunChip()
         record.failedStep = ProductionStepName(result.failedStep);
         record.failedAddress = result.failedAddress;
         record.seconds = result.seconds;
-        result.logged = m_log->Append(record);
+        result.logged = m_log ? m_log->Append(record) : m_setup.record(record);
     }
+    if (result.logged && !serialSaved) result.logged = serialSaved;
     return result;
 }
 

@@ -46,6 +46,15 @@ struct ProductionSetup {
     bool stopOnPortFault = false;
     // The wall clock for the records; unset: time(nullptr).
     std::function<std::time_t()> clock;
+    // Where the numbers come from instead of counting up from the plan's
+    // start (a serial list, a shared database); `serial` still says where
+    // and how they are written. Outlives the run.
+    SerialSource* serials = nullptr;
+    // Asked before each chip (a database still answers); a failure stops
+    // the run before the chip.
+    std::function<Status()> beforeChip;
+    // Takes each chip's record instead of the log file (a database).
+    std::function<Status(const ProductionRecord&)> record;
 };
 
 struct ChipResult {

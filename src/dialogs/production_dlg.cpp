@@ -21,6 +21,7 @@
 #include "base/hex.h"
 #include "commands/production.h"
 #include "dialogs/core_text.h"
+#include "dialogs/job_bar.h"
 #include "dialogs/modeless_dialog.h"
 #include "rom/production_log.h"
 #include "rom/rom.h"
@@ -123,6 +124,8 @@ ProductionWindow::ProductionWindow(Session& session, IUiServices& ui, QWidget* p
     buttons->addWidget(m_stop);
 
     auto* layout = new QVBoxLayout(this);
+    m_jobBar = new JobBar(m_session, m_ui, *this);
+    layout->addWidget(m_jobBar);
     auto* top = new QHBoxLayout;
     top->addWidget(job, 1);
     top->addWidget(serial, 1);
@@ -180,6 +183,12 @@ Status ProductionWindow::StartRun()
     Session::ProductionOptions options;
     options.serial = *serial;
     options.logPath = ToCore(m_logFile->text().trimmed());
+    // An open job's settings, whatever the fields say.
+    if (m_session.JobInUse()) {
+        auto fromJob = m_session.JobProductionOptions();
+        if (!fromJob) return fromJob.status();
+        options = *fromJob;
+    }
     if (Status s = m_session.StartProduction(options); !s) return s;
     m_records->setRowCount(0);
     m_result->clear();

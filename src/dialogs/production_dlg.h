@@ -30,6 +30,8 @@ struct SerialPlan;
 
 namespace vexo::gui {
 
+class JobBar;
+
 class ProductionWindow final : public QDialog {
     Q_OBJECT
 public:
@@ -59,6 +61,7 @@ public:
     QLabel* ResultLabel() const { return m_result; }
     QLabel* CountersLabel() const { return m_counters; }
     QTableWidget* Records() const { return m_records; }
+    JobBar* Jobs() const { return m_jobBar; }
 
 signals:
     // Around the programming of one chip, boxes included.
@@ -99,6 +102,7 @@ private:
     QLabel* m_counters = nullptr;
     QLabel* m_result = nullptr;
     QTableWidget* m_records = nullptr;
+    JobBar* m_jobBar = nullptr;
 };
 
 }  // namespace vexo::gui

@@ -104,6 +104,27 @@ Result<SerialPlan> ParseSerialPlan(std::string_view text)
     return BuildPlan(text, plan);
 }
 
+Result<SerialPlan> ParseSerialAt(std::string_view text)
+{
+    const std::vector<std::string_view> parts = SplitColons(text);
+    if (parts.size() < 2 || parts.size() > 3)
+        return Bad(text, "write ADDR:WIDTH[:FORMAT], e.g. 0x7FF0:4");
+    PlanParts plan;
+    plan.address = parts[0];
+    plan.width = ParseUnsigned(parts[1], 8);
+    plan.start = "0";
+    if (parts.size() > 2) plan.format = FormatNamed(parts[2]);
+    return BuildPlan(text, plan);
+}
+
+std::string SerialPlanText(const SerialPlan& plan)
+{
+    char address[16];
+    std::snprintf(address, sizeof address, "0x%X", unsigned(plan.address));
+    return Cat({address, ":", std::to_string(plan.width), ":", std::to_string(plan.start), ":",
+                std::to_string(plan.step), ":", SerialFormatName(plan.format)});
+}
+
 Result<SerialPlan> SerialPlanFromFields(const SerialPlanFields& fields)
 {
     // Failures quote the fields as the text front would take them.

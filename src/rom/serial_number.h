@@ -38,6 +38,14 @@ struct SerialPlan {
 // names the part that is wrong.
 Result<SerialPlan> ParseSerialPlan(std::string_view text);
 
+// Reads ADDR:WIDTH[:FORMAT], where a serial list's numbers go (start 0,
+// step 1: the list gives the numbers).
+Result<SerialPlan> ParseSerialAt(std::string_view text);
+
+// "0x7FF0:4:1000:1:le": the plan written out in full, the same for the same
+// plan however it was typed.
+std::string SerialPlanText(const SerialPlan& plan);
+
 // A plan as a form holds it: the numbers as the operator typed them (blanks
 // around them already trimmed), the width and format as chosen.
 struct SerialPlanFields {
@@ -70,6 +78,21 @@ std::string SerialOverlap(const SerialPlan& plan, std::span<const std::uint8_t> 
 
 // The number for each chip in turn: the same number again after a chip that
 // failed, the next (+STEP) after one that passed.
+// Where a run's numbers come from when a plain counter will not do: a
+// serial list, a database shared by stations. The run takes one number per
+// chip and then says what became of it, before the next prompt.
+enum class SerialOutcome : std::uint8_t { Passed, Failed, Unused };
+
+class SerialSource {
+public:
+    virtual ~SerialSource() = default;
+    // The next chip's number, or why there is none.
+    virtual Result<std::uint64_t> Take() = 0;
+    // Passed: the chip holds it. Failed: the chip was programmed and failed.
+    // Unused: the chip never started, the number is still free.
+    virtual Status Done(std::uint64_t serial, SerialOutcome outcome) = 0;
+};
+
 class SerialCounter {
 public:
     explicit SerialCounter(const SerialPlan& plan) : m_plan(plan), m_value(plan.start) {}

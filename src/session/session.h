@@ -25,8 +25,10 @@
 #include "rom/dump_inspect.h"
 #include "rom/image_convert.h"
 #include "rom/info_panel.h"
+#include "rom/job_file.h"
 #include "rom/part_numbers.h"
 #include "rom/port_check_report.h"
+#include "rom/production_db.h"
 #include "rom/read_vote.h"
 #include "rom/rom.h"
 #include "rom/rom_identify.h"
@@ -256,8 +258,11 @@ public:
 
     // --- production runs (session_production.cpp) ---
     struct ProductionOptions {
+        // With serialList: where and how the list's numbers go (ParseSerialAt).
         std::optional<SerialPlan> serial;
-        std::string logPath;              // empty: no log
+        std::string serialList;           // a CSV list of numbers; empty: none
+        std::string logPath;              // empty: no log; a database target (production_db.h)
+        std::string station;              // the database's station; empty: the host name
         std::optional<unsigned> retries;  // unset: the session's setting
         bool skipBlank = false;           // or the session's setting
         bool blankCheck = true;
@@ -285,6 +290,30 @@ public:
     // The run going, or null.
     const ProductionRun* Production() const { return m_production.get(); }
     const ProductionLog* ProductionLogFile() const { return m_productionLog.get(); }
+    // The station's name in a database record: the host name.
+    static std::string DefaultStation();
+
+    // --- job files (session_production.cpp) ---
+    // Opens a job: its image is loaded (refused, with nothing loaded, when
+    // the file's SHA-256 is not the job's: "job: fw.bin changed since the
+    // job was made (sha256 …, the job says …)"), its device, speed,
+    // retries, pulse width and skip-blank are selected. The job stays open
+    // (JobInUse) until CloseJob or another job.
+    Status OpenJob(const std::string& path);
+    // The job of the image loaded now and the settings in use, with the
+    // serial plan, list and log given; `path` is where it will be saved
+    // (the image and the list are named relative to it).
+    Result<Job> MakeJob(const std::string& path, const Job& production) const;
+    Status SaveJob(const std::string& path, const Job& production);
+    void CloseJob();
+    // The open job's serial plan or list and log as a run takes them.
+    Result<ProductionOptions> JobProductionOptions() const;
+    // The job open, or null; its file and that file's SHA-256.
+    const Job* JobInUse() const { return m_job ? &*m_job : nullptr; }
+    const std::string& JobPath() const { return m_jobPath; }
+    const std::string& JobSha256() const { return m_jobSha256; }
+    // Every chip's row of a database log (log-report).
+    static Result<std::vector<ChipRow>> ReadLogRows(const std::string& target);
 
     // --- dumps: read passes, inspect, identify (session_dumps.cpp) ---
     // Read ROM and the save with `passes` reads (kMinReadPasses to
@@ -336,6 +365,12 @@ private:
     // dumps
     unsigned m_readPasses = 1;
     std::vector<std::string> m_datPaths;
+    std::unique_ptr<ProductionDatabase> m_productionDb;
+    std::unique_ptr<SerialSource> m_productionSerials;
+    // job files
+    std::optional<Job> m_job;
+    std::string m_jobPath;
+    std::string m_jobSha256;
 };
 
 }  // namespace vexo

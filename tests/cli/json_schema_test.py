@@ -69,6 +69,10 @@ runs = [
     (["--port", "sim:chip=chip.bin,flaky=5", "read", "--passes", "3", "--max-diffs", "2"], b""),
     (["--port", "sim:chip=chip.bin,flaky=5", "save", "v.bin", "--passes", "3"], b""),
     (["identify", "--dat", "set.xml"], b""),
+    (["load", "fw.bin", "job-save", "fw.vexojob", "--serial", "0x10:4:1", "--log", "sqlite:line.db"], b""),
+    (["--port", "sim:tray=jobtray", "--job", "fw.vexojob", "--station", "s1", "batch"], b"\n\nq\n"),
+    (["log-report", "--log", "sqlite:line.db"], b""),
+    (["log-report", "--log", "sqlite:none.db"], b""),
     (["identify", "--dat", "bad.xml"], b""),
     # Failures: a step's own, boxes, usage errors, a failed start.
     (["lines"], b""),

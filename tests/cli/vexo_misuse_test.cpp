@@ -405,6 +405,8 @@ TEST_F(VexoMisuse, UnderJsonEveryLineOnStandardOutputIsOneObject)
         {{"--port", "sim:module=absent", "compare"}, 1},
         {{"load", "fw.bin", "compare"}, 1},
         {{"load", "fw.bin", "batch", "--log", "log.fifo"}, 1},
+        {{"load", "fw.bin", "job-save", "fw.vexojob"}, 0},
+        {{"log-report", "--log", "missing.db"}, 1},
         {{"--trace", "no/such/folder/t.log", "status"}, 2},
         // Usage errors, before and after the options are read.
         {{"frobnicate"}, 2},

@@ -70,7 +70,7 @@ while read -r step rest; do
     # "-" in the arguments' place is a file (standard input or output).
     case $step in
         convert) args="a.hex b.bin " ;;
-        load | save | export) args="x.bin " ;;
+        load | save | export | job-save) args="x.bin " ;;
         merge) args="a.bin b.bin " ;;
         load-at) args="0x100 x.bin " ;;
     esac
