@@ -15,6 +15,7 @@
 
 #include "base/numbers.h"
 #include "base/sizes.h"
+#include "base/text.h"
 #include "dialogs/core_text.h"
 
 namespace vexo::gui {
@@ -159,6 +160,9 @@ void FillDialog::FromLine(const QString& line)
 
 Result<FillArgs> FillDialog::Args() const
 {
+    static constexpr const char* kNames[3] = {"Start", "End", "Byte"};
+    for (int k = 0; k < 3; ++k)
+        if (m_pFields[k]->text().trimmed().isEmpty()) return Status::Fail(Cat({"Give the ", kNames[k], "."}));
     const Result<std::uint64_t> first = ParseHexNumber(ToCore(m_pFields[0]->text()), kBufferSize - 1, "start");
     if (!first) return first.status();
     const Result<std::uint64_t> last = ParseHexNumber(ToCore(m_pFields[1]->text()), kBufferSize - 1, "end");

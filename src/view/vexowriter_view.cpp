@@ -261,8 +261,8 @@ void CVexoWriterView::GoToAddress(std::uint32_t address)
     m_nEndOffset = std::min(row + kPageBytes, kBufferEnd);
     m_nStartOffset = m_nEndOffset - kPageBytes;
     m_bShowDump = 1;
-    m_gotoMark = address;
     if (m_editing) MoveCaret(address, false);
+    m_gotoMark = address;
     Say(QStringLiteral("Address %1").arg(HexAddress(address)));
     update();
 }
@@ -377,6 +377,7 @@ void CVexoWriterView::MoveCaret(std::int64_t to, bool extend)
     to = std::clamp<std::int64_t>(to, 0, std::int64_t(kBufferSize) - 1);
     if (extend && !m_anchor) m_anchor = m_caret;
     if (!extend) m_anchor.reset();
+    m_gotoMark.reset();  // the caret marks where the operator is now
     m_caret = std::uint32_t(to);
     m_nPendingDigit = -1;
     EnsureVisible(m_caret);

@@ -286,8 +286,11 @@ void WorkbenchTest::fillFieldsAreCheckedAsTyped()
     dialog.show();
     QPushButton* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
     QVERIFY(!ok->isEnabled());
-    QVERIFY(dialog.Problem().startsWith(QStringLiteral("Bad byte")));
-    QTest::keyClicks(dialog.Field(2), QStringLiteral("aa"));
+    QCOMPARE(dialog.Problem(), QStringLiteral("Give the Byte."));
+    QTest::keyClicks(dialog.Field(2), QStringLiteral("1aa"));
+    QVERIFY(!ok->isEnabled());
+    QVERIFY(dialog.Problem().startsWith(QStringLiteral("Bad byte \"1aa\": give 0 .. FF")));
+    dialog.Field(2)->setText(QStringLiteral("aa"));
     QVERIFY(ok->isEnabled());
     QCOMPARE(dialog.Problem(), QStringLiteral("Fills 16 bytes."));
     QCOMPARE(dialog.Args()->value, std::uint8_t(0xAA));
