@@ -13,7 +13,6 @@
 
 #include <algorithm>
 
-#include "base/numbers.h"
 #include "base/sizes.h"
 #include "base/text.h"
 #include "dialogs/core_text.h"
@@ -205,23 +204,27 @@ std::optional<Result<std::uint32_t>> AskOffset(QWidget* parent)
 {
     const std::optional<QString> line =
         AskLine(parent, QStringLiteral("Load at Offset"),
-                QStringLiteral("Offset (decimal or 0x hex):"), QString());
+                QStringLiteral("Offset (hex; #32768 for decimal):"), QString());
     if (!line) return std::nullopt;
-    const std::optional<std::uint64_t> offset =
-        ParseUnsigned(ToCore(line->trimmed()), kBufferSize - 1);
-    if (!offset)
-        return Result<std::uint32_t>(
-            Status::Fail("Bad offset: give 0 .. 0xFFFFFF (decimal or 0x hex)."));
+    const Result<std::uint64_t> offset = ParseHexNumber(ToCore(*line), kBufferSize - 1, "offset");
+    if (!offset) return Result<std::uint32_t>(offset.status());
     return Result<std::uint32_t>(std::uint32_t(*offset));
 }
 
 std::optional<Result<BufferRange>> AskRange(QWidget* parent, BufferRange preset)
 {
     const std::optional<QString> line = AskLine(
-        parent, QStringLiteral("Checksum"), QStringLiteral("START END (decimal or 0x hex):"),
+        parent, QStringLiteral("Checksum"), QStringLiteral("START END (hex; #decimal):"),
         Hex6(preset.first) + QLatin1Char(' ') + Hex6(preset.last));
     if (!line) return std::nullopt;
-    return ParseRangeArgs(Words(*line));
+    const std::vector<std::string> words = Words(*line);
+    if (words.size() != 2) return Result<BufferRange>(Status::Fail("Give START and END."));
+    const Result<std::uint64_t> first = ParseHexNumber(words[0], kBufferSize - 1, "start");
+    if (!first) return Result<BufferRange>(first.status());
+    const Result<std::uint64_t> last = ParseHexNumber(words[1], kBufferSize - 1, "end");
+    if (!last) return Result<BufferRange>(last.status());
+    if (*last < *first) return Result<BufferRange>(Status::Fail("END is before START."));
+    return Result<BufferRange>(BufferRange{std::uint32_t(*first), std::uint32_t(*last)});
 }
 
 }  // namespace vexo::gui

@@ -311,6 +311,19 @@ void WorkbenchTest::fillFieldsAreCheckedAsTyped()
     QVERIFY(ok->isEnabled());
     dialog.reject();
 
+    // Load at Offset and a checksum's range read hex too.
+    AnswerPrompt(QStringLiteral("8000"));
+    QCOMPARE(**AskOffset(m_view), 0x8000u);
+    AnswerPrompt(QStringLiteral("#100"));
+    QCOMPARE(**AskOffset(m_view), 100u);
+    AnswerPrompt(QStringLiteral("1000000"));
+    QCOMPARE(AskOffset(m_view)->message(),
+             std::string("Bad offset \"1000000\": give 0 .. FFFFFF (hexadecimal; #16777215 for decimal)."));
+    AnswerPrompt(QStringLiteral("100 1FF"));
+    QCOMPARE((*AskRange(m_view, {0, 0x7FFF}))->last, 0x1FFu);
+    AnswerPrompt(QStringLiteral("1FF 100"));
+    QVERIFY(!AskRange(m_view, {0, 0x7FFF})->ok());
+
     // Through the menu: hex by default.
     m_gui->Frame()->show();
     AnswerPrompt(QStringLiteral("100 10F 5A"));
