@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/hex_input.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -11,21 +10,27 @@
 namespace vexo {
 namespace {
 
+// Plain ASCII tests: the <cctype> ones follow the locale, which the desktop sets.
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool Digit(char c, int base)
+{
+    if (c >= '0' && c <= '9') return true;
+    return base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'));
+}
+
 std::string_view Trim(std::string_view text)
 {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    while (!text.empty() && Blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && Blank(text.back())) text.remove_suffix(1);
     return text;
 }
 
 bool AllDigits(std::string_view text, int base)
 {
     if (text.empty()) return false;
-    for (const char c : text) {
-        const bool ok = base == 10 ? std::isdigit(static_cast<unsigned char>(c)) != 0
-                                   : std::isxdigit(static_cast<unsigned char>(c)) != 0;
-        if (!ok) return false;
-    }
+    for (const char c : text)
+        if (!Digit(c, base)) return false;
     return true;
 }
 

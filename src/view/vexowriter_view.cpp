@@ -248,8 +248,7 @@ constexpr int kRows = CVexoWriterView::kPageBytes / 16;
 
 QString HexAddress(std::uint32_t address)
 {
-    return QStringLiteral("0x%1").arg(address, 5, 16, QLatin1Char('0')).toUpper().replace(
-        QStringLiteral("0X"), QStringLiteral("0x"));
+    return QStringLiteral("0x") + QStringLiteral("%1").arg(address, 5, 16, QLatin1Char('0')).toUpper();
 }
 
 }  // namespace
