@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -75,6 +76,16 @@ CMainFrame::CMainFrame(CVexoWriterApp& app) : m_app(app)
     CreateMenus();
     CreateToolBars();
     CreateStatusBar();
+    connect(view, &CVexoWriterView::statusMessage, this,
+            [this](const QString& text) { m_wndStatus->showMessage(text, 8000); });
+    connect(view, &CVexoWriterView::positionChanged, this, [this](const QString& text) {
+        m_pPositionPane->setText(text);
+        m_pPositionPane->setVisible(!text.isEmpty());
+    });
+    auto* toolsKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_T), this);
+    connect(toolsKey, &QShortcut::activated, this, [this] {
+        menuBar()->setActiveAction(m_pToolsMenu->menuAction());
+    });
 
     setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
     DockBarBeside(m_wndRomBar, m_wndAboutBar);
@@ -248,6 +259,13 @@ void CMainFrame::CreateStatusBar()
     m_pLockPanes[0] = pane(QString(), QStringLiteral("CAP"));
     m_pLockPanes[1] = pane(QString(), QStringLiteral("NUM"));
     m_pLockPanes[2] = pane(QString(), QStringLiteral("SCRL"));
+    // Shown only while bytes are edited, so the seed's bar stays as it was.
+    m_pPositionPane = new QLabel(m_wndStatus);
+    m_pPositionPane->setObjectName(QStringLiteral("PositionPane"));
+    m_pPositionPane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    m_pPositionPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_wndStatus->insertPermanentWidget(1, m_pPositionPane);  // after the message pane
+    m_pPositionPane->hide();
     m_pLockPanes[0]->setAlignment(Qt::AlignCenter);
     m_pLockPanes[1]->setAlignment(Qt::AlignCenter);
     m_pLockPanes[2]->setAlignment(Qt::AlignCenter);
@@ -320,10 +338,36 @@ void CMainFrame::ShowDialog(ModelessDialog* dialog)
     if (dialog) dialog->ShowCentred();
 }
 
+bool CMainFrame::AskBeforeReplacing()
+{
+    if (!m_app.m_pView || !m_app.m_pView->IsModified()) return true;
+    const int answer = m_app.Ui().AskChoice(
+        QStringLiteral("The buffer has changes that are not saved. Export them first?"),
+        {QStringLiteral("Export\u2026"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
+    if (answer == 1) return true;
+    if (answer != 0) return false;
+    const std::optional<std::string> file = m_app.Ui().ChooseFileToSave(QStringLiteral("Export the device's range"));
+    if (!file) return false;
+    Status status = Status::Ok();
+    RunSessionCommand([&](Session& s) { status = s.ExportDevice(*file); });
+    if (!status) m_app.Ui().AppMessageBox(status.message());
+    return status.ok();
+}
+
+void CMainFrame::ReplaceBuffer(const QString& command, bool (Session::*load)())
+{
+    if (!AskBeforeReplacing()) return;
+    const std::uint64_t before = m_app.TheSession().History().State();
+    RunRomCommand(m_app, [load](Session& s) { return (s.*load)(); });
+    if (!m_app.m_pView) return;
+    if (m_app.TheSession().History().State() != before && !m_app.TheSession().History().CanUndo())
+        m_app.m_pView->SetReplacedBy(command);
+    m_app.m_pView->OnBufferReplaced();
+}
+
 void CMainFrame::OnOpenBin()
 {
-    RunRomCommand(m_app, [](Session& s) { return s.OpenImage(); });
-    if (m_app.m_pView) m_app.m_pView->OnBufferReplaced();
+    ReplaceBuffer(QStringLiteral("Open BIN File"), static_cast<bool (Session::*)()>(&Session::OpenImage));
 }
 
 void CMainFrame::OpenBin(const QString& path)
@@ -348,11 +392,7 @@ void CMainFrame::OnDeviceType() { ShowDialog(m_app.m_pDeviceTypeDlg); }
 
 void CMainFrame::OnHexBin() { StartHexBin(); }
 
-void CMainFrame::OnReadRom()
-{
-    RunRomCommand(m_app, [](Session& s) { return s.ReadRom(); });
-    if (m_app.m_pView) m_app.m_pView->OnBufferReplaced();
-}
+void CMainFrame::OnReadRom() { ReplaceBuffer(QStringLiteral("Read ROM"), &Session::ReadRom); }
 
 void CMainFrame::OnViewRomBar()
 {
@@ -381,6 +421,7 @@ void CMainFrame::OnChangeSpeed() { ShowDialog(m_app.m_pSpeedDlg); }
 
 void CMainFrame::OnQuit()
 {
+    if (!AskBeforeReplacing()) return;
     if (m_app.Ui().AskYesNo(FromCore(kExitQuestion))) close();
 }
 

@@ -45,8 +45,14 @@ public:
     // Runs an operator action of the session as every command runs: closing
     // the window is refused meanwhile and the port's health is looked at after.
     void RunSessionCommand(const std::function<void(Session&)>& action);
-    // The Tools menu, after Function.
+    // The Tools menu, after Function; Alt+T opens it.
     QMenu* m_pToolsMenu = nullptr;
+
+    // Before the buffer is replaced (a load, a read, a merge) or the program
+    // quits: with the buffer modified, asks whether to export it first
+    // (Export..., Discard, Cancel). True to go ahead; nothing is asked when
+    // the buffer is unmodified.
+    bool AskBeforeReplacing();
 
     QIcon m_hBigIcon;
     QStatusBar* m_wndStatus = nullptr;
@@ -55,6 +61,7 @@ public:
     QLabel* m_pMessagePane = nullptr;   // pane 0, "Ready" when idle
     QLabel* m_pHexCountPane = nullptr;  // pane 1, indicator 101
     QLabel* m_pLockPanes[3] = {};       // CAP, NUM, SCRL
+    QLabel* m_pPositionPane = nullptr;  // the caret and selection, while editing
 
     // --- the command handlers ---
     void OnOpenBin();
@@ -89,6 +96,9 @@ private:
     void CreateStatusBar();
     void UpdateLockPanes();
     void ShowDialog(ModelessDialog* dialog);
+
+    // Runs a command that replaces the buffer; an Undo then names it.
+    void ReplaceBuffer(const QString& command, bool (Session::*load)());
 
     CVexoWriterApp& m_app;
     QMap<int, QAction*> m_actions;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/command_ids.h"
 #include "dialogs/caption_room.h"
@@ -87,6 +88,25 @@ bool QtUiServices::AskYesNo(const QString& text)
     box.setWindowModality(Qt::ApplicationModal);
     GiveCaptionRoom(box);
     return box.exec() == QMessageBox::Yes;
+}
+
+int QtUiServices::AskChoice(const QString& text, const QStringList& buttons)
+{
+    if (m_pAnswerer) return m_pAnswerer->Choice(text, buttons);
+    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::NoButton, m_pMainWindow.data());
+    box.setWindowModality(Qt::ApplicationModal);
+    QList<QAbstractButton*> pressed;
+    for (qsizetype k = 0; k < buttons.size(); ++k) {
+        const bool last = k + 1 == buttons.size();
+        QPushButton* b = box.addButton(buttons[k], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        if (k == 0) box.setDefaultButton(b);
+        if (last) box.setEscapeButton(b);
+        pressed << b;
+    }
+    GiveCaptionRoom(box);
+    box.exec();
+    const qsizetype k = pressed.indexOf(box.clickedButton());
+    return k < 0 ? int(buttons.size()) - 1 : int(k);
 }
 
 void QtUiServices::SetHexCountText(std::string_view text)

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -31,6 +32,13 @@ public:
     virtual bool Question(const QString& text) = 0;
     // The open-file chooser; empty for Cancel.
     virtual std::optional<QString> ChooseFile() = 0;
+    // A question with its own buttons (the last one is Cancel): the index of
+    // the answer. By default the Yes/No answer picks the first or the second.
+    virtual int Choice(const QString& text, const QStringList& buttons)
+    {
+        static_cast<void>(buttons);
+        return Question(text) ? 0 : 1;
+    }
     // The save-file chooser (export, split); the open chooser's answers by default.
     virtual std::optional<QString> ChooseSaveFile(const QString& title)
     {
@@ -55,6 +63,9 @@ public:
 
     // The exit confirmation and similar: Yes/No, owned by the main window.
     bool AskYesNo(const QString& text);
+    // A question with `buttons` (the first the default, the last Cancel and
+    // Escape): the index of the one pressed.
+    int AskChoice(const QString& text, const QStringList& buttons);
     // A file to write, by its extension raw, Intel HEX or S-record; nothing on Cancel.
     std::optional<std::string> ChooseFileToSave(const QString& title);
 

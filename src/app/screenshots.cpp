@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPixmap>
 #include <QThread>
 
@@ -16,9 +18,11 @@
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
 #include "app/vexowriter_app.h"
+#include "dialogs/buffer_dialogs.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/settings_dialogs.h"
 #include "rom/rom.h"
+#include "session/session.h"
 #include "view/vexowriter_view.h"
 
 namespace vexo::gui {
@@ -48,6 +52,68 @@ void FillDemoImage(CRom& rom)
     static const char kText[] = "Vexo Writer demo image: 27C040 test pattern.\r\n";
     for (int i = 0; i < 128; ++i) rom.m_Buffer[std::size_t(i)] = std::uint8_t(kText[i % (sizeof kText - 1)]);
     for (int i = 0; i < 256; ++i) rom.m_Buffer[std::size_t(128 + i)] = std::uint8_t(i);
+}
+
+// A dark desktop's palette, as a dark theme gives it.
+QPalette DarkPalette()
+{
+    QPalette p(QColor(53, 53, 53));
+    p.setColor(QPalette::Window, QColor(45, 45, 48));
+    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    p.setColor(QPalette::Base, QColor(30, 30, 30));
+    p.setColor(QPalette::Text, QColor(230, 230, 230));
+    p.setColor(QPalette::Button, QColor(53, 53, 56));
+    p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    return p;
+}
+
+void Press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+           const QString& text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(widget, &press);
+}
+
+// The byte editor at work: a changed byte, a half-typed one, a selection and
+// the caret pane; then the Find and Fill dialogs and the question before a
+// modified buffer is replaced.
+bool SaveEditorShots(CVexoWriterApp& app, CMainFrame* frame, const QDir& folder)
+{
+    CVexoWriterView* view = app.m_pView;
+    if (!view || !app.m_pRom) return true;
+    bool ok = true;
+    view->SetEditing(true);
+    view->GoToAddress(0x10);
+    Press(view, Qt::Key_4, Qt::NoModifier, QStringLiteral("4"));
+    Press(view, Qt::Key_2, Qt::NoModifier, QStringLiteral("2"));
+    for (int i = 0; i < 3; ++i) Press(view, Qt::Key_Down);
+    for (int i = 0; i < 21; ++i) Press(view, Qt::Key_Right, Qt::ShiftModifier);
+    Press(view, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
+    ok &= Save(frame, folder, QStringLiteral("editor_selection"));
+
+    FindDialog find(frame, QStringLiteral("DE AD BE EF"), FindMode::Auto, false);
+    find.show();
+    ok &= Save(&find, folder, QStringLiteral("find_dialog"));
+    find.hide();
+    FillDialog fill(frame, view->Selection());
+    fill.show();
+    ok &= Save(&fill, folder, QStringLiteral("fill_dialog"));
+    fill.hide();
+
+    QMessageBox question(QMessageBox::Question, QtUiServices::BoxTitle(),
+                         QStringLiteral("The buffer has changes that are not saved. Export them first?"),
+                         QMessageBox::NoButton, frame);
+    question.setDefaultButton(question.addButton(QStringLiteral("Export\u2026"), QMessageBox::AcceptRole));
+    question.addButton(QStringLiteral("Discard"), QMessageBox::AcceptRole);
+    question.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    GiveCaptionRoom(question);
+    question.show();
+    ok &= Save(&question, folder, QStringLiteral("unsaved_question"));
+    question.hide();
+    while (view->History().CanUndo()) view->Undo();
+    view->SetEditing(false);
+    return ok;
 }
 
 }  // namespace
@@ -109,6 +175,15 @@ int SaveScreenshots(CVexoWriterApp& app, const QString& folderPath)
     box.show();
     ok &= Save(&box, folder, QStringLiteral("message_box"));
     box.hide();
+
+    // The main window on a dark desktop: readable buttons, the page white.
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(DarkPalette());
+    frame->update();
+    ok &= Save(frame, folder, QStringLiteral("main_window_dark"));
+    QApplication::setPalette(before);
+
+    ok &= SaveEditorShots(app, frame, folder);
     return ok ? 0 : 1;
 }
 

@@ -69,7 +69,8 @@ void AddBufferMenu(CMainFrame& frame, CVexoWriterApp& app, QMenu* menu)
             Tell(app, status ? "Split OK !!" : status.message());
         });
     });
-    command(ID_BUFFER_MERGE, QStringLiteral("Merge..."), [&app, run] {
+    command(ID_BUFFER_MERGE, QStringLiteral("Merge..."), [&app, &frame, run] {
+        if (!frame.AskBeforeReplacing()) return;
         const std::size_t count = AskFileCount(app, QStringLiteral("Merge"));
         std::vector<std::string> files;
         for (std::size_t k = 0; k < count; ++k) {
@@ -80,6 +81,7 @@ void AddBufferMenu(CMainFrame& frame, CVexoWriterApp& app, QMenu* menu)
         run([&](Session& s) { return s.MergeFiles(files); });
     });
     command(ID_BUFFER_LOAD_AT, QStringLiteral("Load at Offset..."), [&app, &frame, run] {
+        if (!frame.AskBeforeReplacing()) return;
         const auto offset = AskOffset(&frame);
         if (!offset) return;
         if (!*offset) return Tell(app, offset->message());
@@ -131,10 +133,26 @@ void AddBufferTools(CMainFrame& frame, CVexoWriterApp& app)
                                       onView([](CVexoWriterView& v) { v.OnFind(); })));
     tools->addAction(frame.AddCommand(ID_FIND_NEXT, QStringLiteral("Find Next\tF3"),
                                       onView([](CVexoWriterView& v) { v.FindNext(); })));
-    tools->addAction(frame.AddCommand(ID_UNDO, QStringLiteral("Undo\tCtrl+Z"),
-                                      onView([](CVexoWriterView& v) { v.Undo(); })));
-    tools->addAction(frame.AddCommand(ID_REDO, QStringLiteral("Redo\tCtrl+Y"),
-                                      onView([](CVexoWriterView& v) { v.Redo(); })));
+    QAction* undo = frame.AddCommand(ID_UNDO, QStringLiteral("Undo\tCtrl+Z"),
+                                     onView([](CVexoWriterView& v) { v.Undo(); }));
+    QAction* redo = frame.AddCommand(ID_REDO, QStringLiteral("Redo\tCtrl+Y"),
+                                     onView([](CVexoWriterView& v) { v.Redo(); }));
+    tools->addAction(undo);
+    tools->addAction(redo);
+    // Greyed while there is nothing to undo or redo, here and in the view's own list.
+    if (view) {
+        QList<QAction*> undos{undo}, redos{redo};
+        for (QAction* a : view->EditActions()) {
+            if (a->text().startsWith(QStringLiteral("Undo"))) undos << a;
+            if (a->text().startsWith(QStringLiteral("Redo"))) redos << a;
+        }
+        const auto follow = [undos, redos](bool canUndo, bool canRedo) {
+            for (QAction* a : undos) a->setEnabled(canUndo);
+            for (QAction* a : redos) a->setEnabled(canRedo);
+        };
+        QObject::connect(view, &CVexoWriterView::undoAvailable, &frame, follow);
+        follow(view->History().CanUndo(), view->History().CanRedo());
+    }
     QMenu* buffer = tools->addMenu(QStringLiteral("Buffer"));
     buffer->setObjectName(QStringLiteral("BufferMenu"));
     AddBufferMenu(frame, app, buffer);

@@ -2,6 +2,7 @@
 #include "base/file_roles.h"
 #include "app/vexowriter_app.h"
 
+#include <QMenu>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -338,8 +339,11 @@ void CVexoWriterApp::CreateTools()
     // What came after the seed's commands, each capability in its own file.
     CMainFrame& frame = *m_pMainFrame;
     AddDiagnosisTools(frame, *this);
+    frame.m_pToolsMenu->addSeparator();
     AddRealPortTools(frame, *this);
+    frame.m_pToolsMenu->addSeparator();
     AddBufferTools(frame, *this);
+    frame.m_pToolsMenu->addSeparator();
     AddProductionTools(frame, *this);
     AddDumpTools(frame, *this);
 }

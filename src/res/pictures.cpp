@@ -3,10 +3,14 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPolygonF>
+
+#include <algorithm>
 
 #include "rom/catalogue.h"
 
@@ -29,6 +33,18 @@ QFont PictureFont(qreal pixelSize, bool bold = true)
     font.setBold(bold);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
+}
+
+// A button's text colour as the palette asks: as designed on a light
+// palette; on a dark one kept in hue but made light enough to read.
+QColor TextInk(const QColor& designed)
+{
+    const QPalette palette = QGuiApplication::palette();
+    if (palette.color(QPalette::Button).lightness() >= 128) return designed;
+    if (designed.hslSaturation() < 40) return palette.color(QPalette::ButtonText);
+    QColor lifted = designed.toHsl();
+    lifted.setHsl(lifted.hslHue(), lifted.hslSaturation(), std::max(lifted.lightness(), 170));
+    return lifted;
 }
 
 // Draws `text` centred in `box`, shrunk until it fits the box's width.
@@ -209,32 +225,32 @@ void Paint(Picture picture, QPainter& p)
         break;
     }
     case Picture::HexBin:
-        FitText(p, QRectF(0, 1, 32, 12), QStringLiteral("HEX"), 10.5, QColor(0x90, 0x20, 0x20));
-        Arrow(p, QPointF(16, 12), QPointF(16, 18.5), kInk, 1.6);
-        FitText(p, QRectF(0, 18, 32, 12), QStringLiteral("BIN"), 10.5, kDiskBlue);
+        FitText(p, QRectF(0, 1, 32, 12), QStringLiteral("HEX"), 10.5, TextInk(QColor(0x90, 0x20, 0x20)));
+        Arrow(p, QPointF(16, 12), QPointF(16, 18.5), TextInk(kInk), 1.6);
+        FitText(p, QRectF(0, 18, 32, 12), QStringLiteral("BIN"), 10.5, TextInk(kDiskBlue));
         break;
     case Picture::ReadRom:
-        FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Read"), 11, kDiskBlue);
+        FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Read"), 11, TextInk(kDiskBlue));
         break;
     case Picture::BlankCheck:
-        FitText(p, QRectF(0, 2, 32, 13), QStringLiteral("Blank"), 9.5, kInk);
-        FitText(p, QRectF(0, 15, 32, 13), QStringLiteral("Check"), 9.5, kInk);
+        FitText(p, QRectF(0, 2, 32, 13), QStringLiteral("Blank"), 9.5, TextInk(kInk));
+        FitText(p, QRectF(0, 15, 32, 13), QStringLiteral("Check"), 9.5, TextInk(kInk));
         break;
     case Picture::WriteRom:
         Chip(p, QRectF(9.5, 3.5, 13, 24), 7, false);
         break;
     case Picture::Verify:
-        FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Verify"), 10, kGreen);
+        FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Verify"), 10, TextInk(kGreen));
         break;
     case Picture::AutoWrite:
-        FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Auto"), 11, QColor(0x90, 0x20, 0x20));
+        FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Auto"), 11, TextInk(QColor(0x90, 0x20, 0x20)));
         break;
     case Picture::ChangeSpeed:
         LightningBolt(p, QRectF(8, 1.5, 16, 19));
-        FitText(p, QRectF(0, 20, 32, 11), QStringLiteral("speed"), 8.5, kInk);
+        FitText(p, QRectF(0, 20, 32, 11), QStringLiteral("speed"), 8.5, TextInk(kInk));
         break;
     case Picture::Quit:
-        FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Quit"), 11, QColor(0xb0, 0x10, 0x10));
+        FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Quit"), 11, TextInk(QColor(0xb0, 0x10, 0x10)));
         break;
     case Picture::About: {
         QPainterPath mark;

@@ -13,6 +13,7 @@
 
 #include "base/file_io.h"
 #include "base/hex.h"
+#include "base/hex_input.h"
 #include "base/numbers.h"
 #include "base/sizes.h"
 #include "base/text.h"
@@ -329,38 +330,30 @@ Result<Checksums> ChecksumRange(const CRom& rom, BufferRange range)
 
 Result<std::vector<std::uint8_t>> ParseFindPattern(std::string_view text)
 {
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
-        text = text.substr(1, text.size() - 2);
-    else {
-        std::vector<std::uint8_t> bytes;
-        bool hex = true;
-        std::size_t i = 0;
-        while (i < text.size() && hex) {
-            if (text[i] == ' ' || text[i] == '\t') {
-                ++i;
-                continue;
-            }
-            std::size_t j = i;
-            while (j < text.size() && text[j] != ' ' && text[j] != '\t') ++j;
-            const std::optional<std::uint64_t> v =
-                j - i == 2 ? ParseUnsigned(Cat({"0x", text.substr(i, 2)}), 0xFF) : std::nullopt;
-            if (!v)
-                hex = false;
-            else
-                bytes.push_back(std::uint8_t(*v));
-            i = j;
-        }
-        if (hex && !bytes.empty()) return bytes;
-    }
-    if (text.empty()) return Status::Fail("Nothing to find.");
-    return std::vector<std::uint8_t>(text.begin(), text.end());
+    Result<FindQuery> query = ParseFindQuery(text, FindMode::Auto);
+    if (!query) return query.status();
+    return std::move(query->bytes);
 }
 
 std::optional<std::uint32_t> FindInBuffer(const std::uint8_t* buffer, std::uint32_t size,
-                                          std::span<const std::uint8_t> pattern, std::uint32_t from)
+                                          std::span<const std::uint8_t> pattern, std::uint32_t from,
+                                          bool ignoreCase)
 {
     if (pattern.empty() || pattern.size() > size) return std::nullopt;
     if (from >= size) from = 0;
+    if (ignoreCase) {
+        const auto fold = [](std::uint8_t c) {
+            return std::uint8_t(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        };
+        const auto same = [&fold](std::uint8_t a, std::uint8_t b) { return fold(a) == fold(b); };
+        const std::uint8_t* end = buffer + size;
+        const std::uint8_t* hit = std::search(buffer + from, end, pattern.begin(), pattern.end(), same);
+        if (hit != end) return std::uint32_t(hit - buffer);
+        const std::uint8_t* wrapEnd = buffer + std::min<std::size_t>(size, from + pattern.size() - 1);
+        hit = std::search(buffer, wrapEnd, pattern.begin(), pattern.end(), same);
+        if (hit != wrapEnd) return std::uint32_t(hit - buffer);
+        return std::nullopt;
+    }
     const std::boyer_moore_horspool_searcher searcher(pattern.begin(), pattern.end());
     const std::uint8_t* end = buffer + size;
     const std::uint8_t* hit = std::search(buffer + from, end, searcher);

@@ -75,10 +75,11 @@ Status WriteImageFile(const std::string& file, const std::uint8_t* data, std::ui
 // "DE AD BE EF" (every word two hex digits) is bytes; anything else is the
 // text itself, and "\"DE\"" in quotes is the text between them.
 Result<std::vector<std::uint8_t>> ParseFindPattern(std::string_view text);
-// The first match at or after `from`, wrapping round to the buffer's start.
+// The first match at or after `from`, wrapping round to the buffer's start;
+// `ignoreCase` matches ASCII letters either way.
 std::optional<std::uint32_t> FindInBuffer(const std::uint8_t* buffer, std::uint32_t size,
                                           std::span<const std::uint8_t> pattern,
-                                          std::uint32_t from);
+                                          std::uint32_t from, bool ignoreCase = false);
 
 // --- arguments as the command line and the dialogs give them ---
 struct FillArgs {

@@ -107,4 +107,23 @@ void EditHistory::Trim()
     }
 }
 
+std::optional<std::uint32_t> EditHistory::UndoAddress() const
+{
+    if (m_undo.empty()) return std::nullopt;
+    return m_undo.back().address;
+}
+
+std::optional<std::uint32_t> EditHistory::RedoAddress() const
+{
+    if (m_redo.empty()) return std::nullopt;
+    return m_redo.back().address;
+}
+
+bool EditHistory::Touched(std::uint32_t address) const
+{
+    for (const Change& c : m_undo)
+        if (address >= c.address && address - c.address < c.bytes.size()) return true;
+    return false;
+}
+
 }  // namespace vexo

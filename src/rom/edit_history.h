@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "base/error.h"
@@ -51,6 +52,12 @@ public:
     // Names the buffer's state as far as the history knows: equal values,
     // the same bytes (a change undone gives the earlier state back).
     std::uint64_t State() const { return TopId(); }
+
+    // Where the change the next Undo (Redo) reverts (makes again) starts.
+    std::optional<std::uint32_t> UndoAddress() const;
+    std::optional<std::uint32_t> RedoAddress() const;
+    // True when a kept change wrote `address` since the last load or read.
+    bool Touched(std::uint32_t address) const;
 
     std::size_t MemoryUsed() const { return m_memory; }
     std::size_t Cap() const { return m_cap; }

@@ -2,6 +2,8 @@
 #include "view/vexowriter_view.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QInputDialog>
@@ -18,6 +20,7 @@
 #include "base/numbers.h"
 #include "rom/rom.h"
 #include "session/session.h"
+#include "dialogs/buffer_dialogs.h"
 #include "dialogs/core_text.h"
 
 namespace vexo::gui {
@@ -188,6 +191,8 @@ void CVexoWriterView::paintEvent(QPaintEvent*)
     painter.setPen(palette().color(QPalette::WindowText));
     PainterCanvas canvas(painter, m_pCanvasTap);
     OnDraw(canvas);
+    if (m_bShowDump == 1) DrawPending(painter);
+    DrawPageFrame(painter);
 }
 
 void CVexoWriterView::keyPressEvent(QKeyEvent* event)
@@ -235,6 +240,11 @@ namespace {
 
 constexpr int kRows = CVexoWriterView::kPageBytes / 16;
 
+QString HexAddress(std::uint32_t address)
+{
+    return QStringLiteral("0x") + QStringLiteral("%1").arg(address, 5, 16, QLatin1Char('0')).toUpper();
+}
+
 }  // namespace
 
 void CVexoWriterView::GoToAddress(std::uint32_t address)
@@ -245,6 +255,8 @@ void CVexoWriterView::GoToAddress(std::uint32_t address)
     m_nStartOffset = m_nEndOffset - kPageBytes;
     m_bShowDump = 1;
     if (m_editing) MoveCaret(address, false);
+    m_gotoMark = address;
+    Say(QStringLiteral("Address %1").arg(HexAddress(address)));
     update();
 }
 
@@ -253,7 +265,11 @@ void CVexoWriterView::EnsureVisible(std::uint32_t address)
     const auto a = std::int32_t(address);
     if (m_bShowDump == 1 && a >= FirstDrawnOffset() && a < m_nEndOffset) return;
     if (a < FirstDrawnOffset() || m_bShowDump != 1) {
-        GoToAddress(address);
+        // Its row on top, as Go To puts it, without Go To's mark.
+        m_nEndOffset = std::min((a & ~15) + kPageBytes, kBufferEnd);
+        m_nStartOffset = m_nEndOffset - kPageBytes;
+        m_bShowDump = 1;
+        update();
         return;
     }
     // Below the page: its row becomes the last one.
@@ -264,12 +280,19 @@ void CVexoWriterView::EnsureVisible(std::uint32_t address)
 
 bool CVexoWriterView::FindNext(const QString& pattern)
 {
-    const Result<std::vector<std::uint8_t>> bytes = ParseFindPattern(ToCore(pattern));
-    if (!bytes) {
-        Tell(FromCore(bytes.message()));
+    const Result<FindQuery> query = ParseFindQuery(ToCore(pattern), FindMode::Auto);
+    if (!query) {
+        Tell(FromCore(query.message()));
         return false;
     }
-    m_findPattern = *bytes;
+    return FindNext(*query);
+}
+
+bool CVexoWriterView::FindNext(const FindQuery& query)
+{
+    m_findPattern = query.bytes;
+    m_findIgnoreCase = query.ignoreCase;
+    m_findDescription = FromCore(query.Describe());
     m_findAt.reset();
     return FindNext();
 }
@@ -280,23 +303,31 @@ bool CVexoWriterView::FindNext()
     if (!rom || m_findPattern.empty()) return false;
     const std::uint32_t from = m_findAt ? *m_findAt + 1 : (m_editing ? m_caret : 0);
     const std::optional<std::uint32_t> hit =
-        FindInBuffer(rom->m_Buffer.get(), kBufferSize, m_findPattern, from);
+        FindInBuffer(rom->m_Buffer.get(), kBufferSize, m_findPattern, from, m_findIgnoreCase);
     if (!hit) {
         m_findAt.reset();
         update();
+        const QString what = QStringLiteral("Not found: %1").arg(m_findDescription);
+        Say(what);
+        m_app.Ui().SetNextBoxDetails(ToCore(what));
         Tell(QStringLiteral("Not found."));
         return false;
     }
     m_findAt = hit;
+    m_gotoMark.reset();
     const bool editing = m_editing;
     m_editing = false;  // the page moves; the caret follows below
     GoToAddress(*hit);
     m_editing = editing;
+    m_gotoMark.reset();
     if (m_editing) {
         m_caret = *hit;
         m_anchor.reset();
         m_nPendingDigit = -1;
+        NotifyPosition();
     }
+    Say(*hit < from ? QStringLiteral("Find wrapped to the start")
+                    : QStringLiteral("Found at %1").arg(HexAddress(*hit)));
     update();
     return true;
 }
@@ -330,6 +361,7 @@ void CVexoWriterView::SetEditing(bool on)
         }
         m_caret = std::uint32_t(FirstDrawnOffset());
     }
+    NotifyPosition();
     update();
 }
 
@@ -338,9 +370,11 @@ void CVexoWriterView::MoveCaret(std::int64_t to, bool extend)
     to = std::clamp<std::int64_t>(to, 0, std::int64_t(kBufferSize) - 1);
     if (extend && !m_anchor) m_anchor = m_caret;
     if (!extend) m_anchor.reset();
+    m_gotoMark.reset();  // the caret marks where the operator is now
     m_caret = std::uint32_t(to);
     m_nPendingDigit = -1;
     EnsureVisible(m_caret);
+    NotifyPosition();
     update();
 }
 
@@ -349,6 +383,8 @@ bool CVexoWriterView::EditKey(QKeyEvent* event)
     const int key = event->key();
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool ctrl = mods & Qt::ControlModifier;
+    const bool shift = mods & Qt::ShiftModifier;
+    if (ctrl && shift && key == Qt::Key_Z) return Redo(), true;
     if (ctrl && key == Qt::Key_Z) return Undo(), true;
     if (ctrl && key == Qt::Key_Y) return Redo(), true;
     if (ctrl && key == Qt::Key_G) return OnGoToAddress(), true;
@@ -356,8 +392,8 @@ bool CVexoWriterView::EditKey(QKeyEvent* event)
     if (key == Qt::Key_F3 && !ctrl) return FindNext(), true;
     if (!m_editing) return false;
 
-    const bool shift = mods & Qt::ShiftModifier;
     const std::int64_t at = m_caret;
+    const BufferRange device = m_app.TheSession().DeviceRange();
     switch (key) {
     case Qt::Key_Left: MoveCaret(at - 1, shift); return true;
     case Qt::Key_Right: MoveCaret(at + 1, shift); return true;
@@ -365,38 +401,119 @@ bool CVexoWriterView::EditKey(QKeyEvent* event)
     case Qt::Key_Down: MoveCaret(at + 16, shift); return true;
     case Qt::Key_PageUp: MoveCaret(at - kPageBytes, shift); return true;
     case Qt::Key_PageDown: MoveCaret(at + kPageBytes, shift); return true;
+    case Qt::Key_Home: MoveCaret(ctrl ? std::int64_t(device.first) : at & ~15, shift); return true;
+    case Qt::Key_End: MoveCaret(ctrl ? std::int64_t(device.last) : at | 15, shift); return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        m_charColumn = !m_charColumn;
+        m_nPendingDigit = -1;
+        update();
+        return true;
+    case Qt::Key_Escape:
+        if (m_nPendingDigit < 0) return false;
+        m_nPendingDigit = -1;
+        update();
+        return true;
     default: break;
     }
+    if (ctrl && key == Qt::Key_A) {
+        MoveCaret(device.first, false);
+        MoveCaret(device.last, true);
+        return true;
+    }
+    if (ctrl && key == Qt::Key_C) {
+        QApplication::clipboard()->setText(SelectionText(shift));
+        return true;
+    }
+    if (ctrl && key == Qt::Key_V) return PasteHex(QApplication::clipboard()->text()), true;
+
     const QString text = event->text();
     if (ctrl || text.size() != 1) return false;
-    const int digit = QString(text).toInt(nullptr, 16);
-    const QChar c = text.at(0).toUpper();
-    if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))))
+    const QChar c = text.at(0);
+    if (m_charColumn) {
+        if (c.unicode() < 0x20 || c.unicode() > 0xFF || c.unicode() == 0x7F) return false;
+        return TypeByte(std::uint8_t(c.unicode())), true;
+    }
+    const int digit = QString(c).toInt(nullptr, 16);
+    const QChar u = c.toUpper();
+    if (!((u >= QLatin1Char('0') && u <= QLatin1Char('9')) || (u >= QLatin1Char('A') && u <= QLatin1Char('F'))))
         return false;
     if (m_nPendingDigit < 0) {
         m_nPendingDigit = digit;
         update();
         return true;
     }
-    CRom* rom = m_app.m_pRom;
-    if (!rom) return true;
-    const std::uint8_t value = std::uint8_t(m_nPendingDigit * 16 + digit);
+    return TypeByte(std::uint8_t(m_nPendingDigit * 16 + digit)), true;
+}
+
+bool CVexoWriterView::TypeByte(std::uint8_t value)
+{
+    if (!m_app.m_pRom) return false;
     const std::uint8_t bytes[1] = {value};
-    if (!Reported(m_app.TheSession().PatchBuffer(m_caret, bytes))) return true;
+    if (!Reported(m_app.TheSession().PatchBuffer(m_caret, bytes))) return false;
     MoveCaret(std::int64_t(m_caret) + 1, false);
+    return true;
+}
+
+QString CVexoWriterView::SelectionText(bool raw) const
+{
+    const CRom* rom = m_app.m_pRom;
+    if (!rom || !m_editing) return {};
+    const BufferRange range = Selection().value_or(BufferRange{m_caret, m_caret});
+    QString out;
+    for (std::uint32_t a = range.first; a <= range.last; ++a) {
+        const std::uint8_t b = rom->m_Buffer[a];
+        if (raw) {
+            out += QChar(char16_t(b));
+            continue;
+        }
+        if (!out.isEmpty()) out += QLatin1Char(' ');
+        out += QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return out;
+}
+
+bool CVexoWriterView::PasteHex(const QString& text)
+{
+    if (!m_editing || !m_app.m_pRom) return false;
+    const Result<FindQuery> bytes = ParseFindQuery(ToCore(text.trimmed()), FindMode::Hex);
+    if (!bytes) {
+        Tell(QStringLiteral("Paste takes hex bytes (DE AD BE EF): %1").arg(FromCore(bytes.message())));
+        return false;
+    }
+    const std::uint32_t at = m_caret;
+    if (!Reported(m_app.TheSession().PatchBuffer(at, bytes->bytes))) return false;
+    MoveCaret(std::int64_t(at) + std::int64_t(bytes->bytes.size()), false);
+    Say(QStringLiteral("Pasted %1 bytes at %2").arg(bytes->bytes.size()).arg(HexAddress(at)));
     return true;
 }
 
 bool CVexoWriterView::Undo()
 {
-    if (!Rom() || !History().CanUndo()) return false;
-    return Reported(m_app.TheSession().Undo());
+    if (!Rom()) return false;
+    if (!History().CanUndo()) {
+        Say(m_replacedBy.isEmpty()
+                ? QStringLiteral("Nothing to undo.")
+                : QStringLiteral("Nothing to undo: the buffer was replaced by %1.").arg(m_replacedBy));
+        return false;
+    }
+    const std::optional<std::uint32_t> where = History().UndoAddress();
+    const bool done = Reported(m_app.TheSession().Undo());
+    if (done && where && m_editing) MoveCaret(*where, false);
+    return done;
 }
 
 bool CVexoWriterView::Redo()
 {
-    if (!Rom() || !History().CanRedo()) return false;
-    return Reported(m_app.TheSession().Redo());
+    if (!Rom()) return false;
+    if (!History().CanRedo()) {
+        Say(QStringLiteral("Nothing to redo."));
+        return false;
+    }
+    const std::optional<std::uint32_t> where = History().RedoAddress();
+    const bool done = Reported(m_app.TheSession().Redo());
+    if (done && where && m_editing) MoveCaret(*where, false);
+    return done;
 }
 
 bool CVexoWriterView::Reported(const Status& status)
@@ -414,14 +531,37 @@ void CVexoWriterView::BufferChanged()
 {
     m_nPendingDigit = -1;
     NotifyModified();
+    emit undoAvailable(History().CanUndo(), History().CanRedo());
     update();
 }
 
 void CVexoWriterView::OnBufferReplaced()
 {
     m_findAt.reset();
+    m_gotoMark.reset();
     BufferChanged();
 }
+
+void CVexoWriterView::NotifyPosition()
+{
+    const QString text = PositionText();
+    if (text == m_lastPosition) return;
+    m_lastPosition = text;
+    emit positionChanged(text);
+}
+
+QString CVexoWriterView::PositionText() const
+{
+    if (!m_editing) return {};
+    QString text = QStringLiteral("Caret %1").arg(HexAddress(m_caret));
+    if (const auto selection = Selection())
+        text += QStringLiteral("  Selection %1-%2, %3 bytes")
+                    .arg(HexAddress(selection->first), HexAddress(selection->last))
+                    .arg(selection->Size());
+    return text;
+}
+
+void CVexoWriterView::Say(const QString& text) { emit statusMessage(text); }
 
 void CVexoWriterView::NotifyModified()
 {
@@ -439,12 +579,13 @@ void CVexoWriterView::OnGoToAddress()
 {
     bool ok = false;
     const QString text = QInputDialog::getText(this, QStringLiteral("Go To Address"),
-                                               QStringLiteral("Address (decimal or 0x hex):"),
-                                               QLineEdit::Normal, QString(), &ok);
+                                               QStringLiteral("Address (hex; #16384 or d16384 decimal):"),
+                                               QLineEdit::Normal, m_lastGoTo, &ok);
     if (!ok || text.trimmed().isEmpty()) return;
-    const std::optional<std::uint64_t> address = ParseUnsigned(ToCore(text.trimmed()), kBufferSize - 1);
+    m_lastGoTo = text.trimmed();
+    const Result<std::uint64_t> address = ParseHexNumber(ToCore(text), kBufferSize - 1);
     if (!address) {
-        Tell(QStringLiteral("Bad address \"%1\": give 0 .. 0xFFFFFF (decimal or 0x hex).").arg(text.trimmed()));
+        Tell(FromCore(address.message()));
         return;
     }
     GoToAddress(std::uint32_t(*address));
@@ -452,12 +593,16 @@ void CVexoWriterView::OnGoToAddress()
 
 void CVexoWriterView::OnFind()
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(this, QStringLiteral("Find"),
-                                               QStringLiteral("Hex bytes (DE AD BE EF) or text:"),
-                                               QLineEdit::Normal, QString(), &ok);
-    if (!ok || text.isEmpty()) return;
-    FindNext(text);
+    FindDialog dialog(this, m_lastFind, m_findMode, m_findIgnoreCase);
+    if (dialog.exec() != QDialog::Accepted || dialog.textValue().isEmpty()) return;
+    m_lastFind = dialog.textValue();
+    m_findMode = dialog.Mode();
+    const Result<FindQuery> query = ParseFindQuery(ToCore(m_lastFind), m_findMode, dialog.IgnoreCase());
+    if (!query) {
+        Tell(FromCore(query.message()));
+        return;
+    }
+    FindNext(*query);
 }
 
 std::optional<std::uint32_t> CVexoWriterView::ByteAt(QPoint point) const
@@ -479,8 +624,10 @@ void CVexoWriterView::mousePressEvent(QMouseEvent* event)
     if (m_editing && event->button() == Qt::LeftButton) {
         if (const auto at = ByteAt(event->position().toPoint())) {
             const bool shift = event->modifiers() & Qt::ShiftModifier;
+            m_charColumn = event->position().x() >= 452;
             MoveCaret(*at, shift);
             if (!shift) m_anchor = *at;  // a drag selects from here
+            m_dragging = true;
             return;
         }
     }
@@ -494,11 +641,35 @@ void CVexoWriterView::mouseMoveEvent(QMouseEvent* event)
             if (!m_anchor) m_anchor = m_caret;
             m_caret = *at;
             m_nPendingDigit = -1;
+            NotifyPosition();
             update();
             return;
         }
     }
     QWidget::mouseMoveEvent(event);
+}
+
+bool CVexoWriterView::focusNextPrevChild(bool next)
+{
+    if (m_editing) return false;
+    return QWidget::focusNextPrevChild(next);
+}
+
+void CVexoWriterView::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The byte released on belongs to the selection, moved over or not.
+    if (m_editing && m_dragging && event->button() == Qt::LeftButton) {
+        m_dragging = false;
+        if (const auto at = ByteAt(event->position().toPoint())) {
+            if (!m_anchor) m_anchor = m_caret;
+            m_caret = *at;
+            NotifyPosition();
+            update();
+        }
+        return;
+    }
+    m_dragging = false;
+    QWidget::mouseReleaseEvent(event);
 }
 
 void CVexoWriterView::DrawMarks(QPainter& painter) const
@@ -520,9 +691,36 @@ void CVexoWriterView::DrawMarks(QPainter& painter) const
         const std::uint32_t to = std::min<std::uint32_t>(r.last, std::uint32_t(std::max(end - 1, 0)));
         for (std::uint32_t a = from; a <= to && a >= r.first; ++a) mark(a, colour);
     };
+    // Bytes changed since the load or read: a pale green under the text.
+    if (m_app.m_pRom && m_app.TheSession().History().CanUndo())
+        for (std::int32_t a = first; a < end; ++a)
+            if (m_app.TheSession().History().Touched(std::uint32_t(a))) mark(std::uint32_t(a), QColor(200, 240, 200));
     if (const auto match = FindMatch()) markRange(*match, QColor(255, 230, 120));
+    if (m_gotoMark) mark(*m_gotoMark, QColor(255, 200, 120));
     if (const auto selection = Selection()) markRange(*selection, QColor(170, 200, 255));
     if (m_editing) mark(m_caret, m_nPendingDigit >= 0 ? QColor(255, 170, 170) : QColor(200, 200, 200));
+}
+
+void CVexoWriterView::DrawPending(QPainter& painter) const
+{
+    // The first digit typed shows at once over the byte it is changing.
+    if (!m_editing || m_nPendingDigit < 0 || !m_app.m_pRom) return;
+    const std::int32_t a = std::int32_t(m_caret), first = FirstDrawnOffset();
+    if (a < first || a >= std::min(m_nEndOffset, kBufferEnd)) return;
+    const int x = 62 + 24 * ((a - first) % 16), y = 8 + 15 * ((a - first) / 16);
+    const int width = QFontMetrics(m_font).horizontalAdvance(QStringLiteral("00")) + 2;
+    painter.fillRect(QRect(x - 1, y, width, 14), QColor(255, 170, 170));
+    painter.setPen(Qt::black);
+    const QString shown = QStringLiteral("%1_").arg(m_nPendingDigit, 1, 16).toUpper();
+    painter.drawText(x, y + QFontMetrics(m_font).ascent(), shown);
+}
+
+void CVexoWriterView::DrawPageFrame(QPainter& painter) const
+{
+    // On a dark desktop the white page gets an edge of its own.
+    if (QApplication::palette().color(QPalette::Window).lightness() >= 128) return;
+    painter.setPen(QPen(QColor(120, 120, 120), 2));
+    painter.drawRect(rect().adjusted(1, 1, -1, -1));
 }
 
 }  // namespace vexo::gui

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/hex_input.h"
 #include "rom/buffer_ops.h"
 #include "rom/edit_history.h"
 
@@ -70,18 +71,27 @@ public:
     std::int32_t FirstDrawnOffset() const;
 
     // --- go to, find, editing, undo ---
-    // Puts the row of `address` at the top (the last page stops at the buffer's end).
+    // Puts the row of `address` at the top (the last page stops at the buffer's end)
+    // and marks the byte; the status bar names its address.
     void GoToAddress(std::uint32_t address);
+    // The byte the last Go To marked (cleared by a find or a load).
+    std::optional<std::uint32_t> GoToMark() const { return m_gotoMark; }
     // The next match of `pattern` (hex bytes "DE AD" or text) after the last
     // match or the caret, round to the start; highlighted, its row on top.
     // False (and a message to the operator) when there is none.
     bool FindNext(const QString& pattern);
     // F3: again with the last pattern.
     bool FindNext();
+    // A parsed entry of the Find dialog (hex or text, case ignored or not).
+    bool FindNext(const FindQuery& query);
     void SetEditing(bool on);
     bool IsEditing() const { return m_editing; }
+    // Nothing to undo (redo): false, and the status bar says why.
     bool Undo();
     bool Redo();
+    // The command that last replaced the whole buffer ("Read ROM"): an Undo
+    // with nothing to undo names it.
+    void SetReplacedBy(const QString& command) { m_replacedBy = command; }
     // The session's history, in which every change of the buffer is kept; after
     // changing the buffer through it, call BufferChanged(). The session's own
     // buffer actions tell the view themselves.
@@ -112,6 +122,17 @@ public:
     QList<QAction*> EditActions() const { return m_editActions; }
 
     std::uint32_t Caret() const { return m_caret; }
+    // The caret's address and the selection while editing ("" otherwise),
+    // as the status bar shows them.
+    QString PositionText() const;
+    // The half-typed byte's first digit (-1: none).
+    int PendingDigit() const { return m_nPendingDigit; }
+    // Typing goes to the character column (true) or the hex column.
+    bool InCharColumn() const { return m_charColumn; }
+    // Ctrl+C (hex text "DE AD") and Ctrl+Shift+C (the bytes as characters).
+    QString SelectionText(bool raw) const;
+    // Ctrl+V: hex text written over the bytes from the caret.
+    bool PasteHex(const QString& text);
     std::optional<BufferRange> Selection() const;
     std::optional<BufferRange> FindMatch() const;
     // The byte a point of the view shows (hex or character column), if any.
@@ -126,12 +147,21 @@ public:
 signals:
     // The buffer came to differ from what was loaded or read, or stopped to.
     void modifiedChanged(bool modified);
+    // Whether Undo and Redo have anything to do.
+    void undoAvailable(bool canUndo, bool canRedo);
+    // A passing word for the status bar ("Find wrapped to the start").
+    void statusMessage(const QString& text);
+    // The caret and selection changed (PositionText()).
+    void positionChanged(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // While editing, Tab switches between the hex and the character column.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void DrawDump(IDumpCanvas& canvas) const;
@@ -140,6 +170,11 @@ private:
     void MoveCaret(std::int64_t to, bool extend);
     void EnsureVisible(std::uint32_t address);
     void NotifyModified();
+    void NotifyPosition();
+    void DrawPending(QPainter& painter) const;
+    void DrawPageFrame(QPainter& painter) const;
+    bool TypeByte(std::uint8_t value);
+    void Say(const QString& text);
     void Tell(const QString& text);
     CRom* Rom() const;
 
@@ -149,6 +184,15 @@ private:
     std::optional<std::uint32_t> m_anchor;  // the selection's other end
     int m_nPendingDigit = -1;                // the first hex digit typed
     std::vector<std::uint8_t> m_findPattern;
+    bool m_findIgnoreCase = false;
+    QString m_findDescription;           // what was searched and how it was read
+    QString m_lastFind, m_lastGoTo;      // the dialogs' last entries
+    FindMode m_findMode = FindMode::Auto;
+    std::optional<std::uint32_t> m_gotoMark;
+    QString m_replacedBy;
+    QString m_lastPosition;
+    bool m_charColumn = false;
+    bool m_dragging = false;
     std::optional<std::uint32_t> m_findAt;
     QList<QAction*> m_editActions;
     QAction* m_pEditingAction = nullptr;

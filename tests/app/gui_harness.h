@@ -37,6 +37,15 @@ public:
         answers.pop_front();
         return yes;
     }
+    // Takes the next of `choices`; without one, answers as a Yes/No question.
+    int Choice(const QString& text, const QStringList& buttons) override
+    {
+        if (choices.empty()) return IUiAnswerer::Choice(text, buttons);
+        questions << text;
+        const int k = choices.front();
+        choices.pop_front();
+        return k;
+    }
     std::optional<QString> ChooseFile() override
     {
         const QString f = files.isEmpty() ? QString() : files.takeFirst();
@@ -53,6 +62,7 @@ public:
     QStringList messages;
     QStringList questions;
     std::deque<bool> answers;
+    std::deque<int> choices;  // for questions with buttons of their own
     QStringList files;  // an empty entry answers Cancel
 };
 
