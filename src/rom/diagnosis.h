@@ -34,12 +34,26 @@ struct ByteDiff {
     std::uint8_t Bits() const { return std::uint8_t(buffer ^ chip); }
 };
 
+// A finding as data, beside its line: what a window words and draws itself.
+struct Finding {
+    enum class Kind : std::uint8_t {
+        OneValue,         // the chip reads `value` at every address
+        DataLineStuck,    // data line D`line` reads `value` (0 or 1) at every address
+        AddressLineDead,  // address line A`line` makes no difference to what the chip reads
+        DifferentImage,   // most bytes differ, mostly in ways programming cannot mend
+    };
+    Kind kind = Kind::OneValue;
+    unsigned line = 0;
+    std::uint8_t value = 0;
+};
+
 struct CompareReport {
     std::uint32_t size = 0;              // bytes compared, from address 0
     std::vector<ByteDiff> diffs;         // in address order
     std::size_t needProgramming = 0;     // bytes that programming can still fix
     std::size_t needErasing = 0;         // bytes with any bit that needs erasing
     std::vector<std::string> findings;   // "finding: ..." lines, strongest evidence only
+    std::vector<Finding> patterns;       // the same findings, one for each line
     bool Matches() const { return diffs.empty(); }
 };
 
