@@ -52,17 +52,27 @@ std::optional<Result<FillArgs>> AskFillArgs(QWidget* parent, std::optional<Buffe
     return ParseFillArgs(Words(*line));
 }
 
+std::optional<std::uint64_t> ParseHexOffset(const QString& text, std::uint64_t max)
+{
+    const std::string word = ToCore(text.trimmed());
+    if (word.empty()) return std::nullopt;
+    if (word[0] == '#') return ParseUnsigned(std::string_view(word).substr(1), max);
+    const bool prefixed = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+    const bool suffixed = word.back() == 'h' || word.back() == 'H';
+    if (prefixed || suffixed) return ParseAddress(word, max);
+    return ParseAddress("0x" + word, max);
+}
+
 std::optional<Result<std::uint32_t>> AskOffset(QWidget* parent)
 {
     const std::optional<QString> line =
         AskLine(parent, QStringLiteral("Load at Offset"),
-                QStringLiteral("Offset (decimal or 0x hex):"), QString());
+                QStringLiteral("Offset (hexadecimal, as 4000 or 0x4000; #16384 for decimal):"), QString());
     if (!line) return std::nullopt;
-    const std::optional<std::uint64_t> offset =
-        ParseUnsigned(ToCore(line->trimmed()), kBufferSize - 1);
+    const std::optional<std::uint64_t> offset = ParseHexOffset(*line, kBufferSize - 1);
     if (!offset)
         return Result<std::uint32_t>(
-            Status::Fail("Bad offset: give 0 .. 0xFFFFFF (decimal or 0x hex)."));
+            Status::Fail("Bad offset: give 0 .. FFFFFF in hexadecimal (#decimal)."));
     return Result<std::uint32_t>(std::uint32_t(*offset));
 }
 

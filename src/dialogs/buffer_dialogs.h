@@ -25,6 +25,9 @@ QString FillPreset(std::optional<BufferRange> selection);
 // arguments or the sentence saying why the line cannot be used.
 std::optional<Result<FillArgs>> AskFillArgs(QWidget* parent, std::optional<BufferRange> selection);
 std::optional<Result<std::uint32_t>> AskOffset(QWidget* parent);
+// An offset as the Tools windows take it: hexadecimal ("4000", "0x4000",
+// "4000h"), or decimal after '#' ("#16384"); at most `max`.
+std::optional<std::uint64_t> ParseHexOffset(const QString& text, std::uint64_t max);
 std::optional<Result<BufferRange>> AskRange(QWidget* parent, BufferRange preset);
 
 }  // namespace vexo::gui
