@@ -96,7 +96,7 @@ QColor ChipMap::ShareColour(double share)
     return QColor(red, green, 0x20);
 }
 
-int ChipMap::LegendHeight() const { return fontMetrics().height() * 2 + 3 * kMargin; }
+int ChipMap::LegendHeight() const { return fontMetrics().height() * 3 + 4 * kMargin; }
 
 int ChipMap::CellSide() const
 {
@@ -149,7 +149,7 @@ void ChipMap::paintEvent(QPaintEvent*)
     if (m_shares.empty()) return;
     const QRect grid = GridRect();
     const int side = CellSide();
-    QPen hatch(QColor(0x20, 0x40, 0xA0), 1);
+    const QPen hatch(QColor(0xFF, 0xFF, 0xFF, 0x90), 1);
     for (int cell = 0; cell < CellCount(); ++cell) {
         const QRect r = CellRect(cell);
         painter.fillRect(r, ShareColour(Share(cell)));
@@ -195,10 +195,12 @@ void ChipMap::paintEvent(QPaintEvent*)
     painter.drawText(QRect(x, top, fontMetrics().horizontalAdvance(all), lineHeight), Qt::AlignVCenter, all);
 
     const std::uint64_t perCell = (m_size + m_shares.size() - 1) / m_shares.size();
-    QString second = QStringLiteral("Each cell: %1 bytes; click one to show it.").arg(perCell);
-    if (m_markedLine) second += QStringLiteral("  Hatched: A%1 = 1.").arg(*m_markedLine);
+    const QString second = QStringLiteral("Each cell: %1 bytes; click one to show it.").arg(perCell);
     painter.drawText(QRect(grid.left(), top + lineHeight + kMargin, width() - grid.left(), lineHeight),
                      Qt::AlignVCenter, second);
+    if (m_markedLine)
+        painter.drawText(QRect(grid.left(), top + 2 * (lineHeight + kMargin), width() - grid.left(), lineHeight),
+                         Qt::AlignVCenter, QStringLiteral("Hatched: where A%1 is 1.").arg(*m_markedLine));
 }
 
 void ChipMap::mousePressEvent(QMouseEvent* event)
