@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -53,6 +55,20 @@ void QtUiServices::ShowMessage(std::string_view text, bool owned)
     box.exec();
 }
 
+void QtUiServices::SelectableBox(const QString& text)
+{
+    FlushHexCount();
+    if (m_pAnswerer) {
+        m_pAnswerer->Message(text, true);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, BoxTitle(), text, QMessageBox::Ok, m_pMainWindow.data());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    GiveCaptionRoom(box);
+    box.exec();
+}
+
 void QtUiServices::SetNextBoxDetails(std::string_view details)
 {
     if (!m_nextDetails.empty()) m_nextDetails += '\n';
@@ -71,13 +87,57 @@ std::optional<std::string> QtUiServices::ChooseFileToSave(const QString& title)
         if (!chosen) return std::nullopt;
         path = *chosen;
     } else {
-        path = QFileDialog::getSaveFileName(
-            m_pMainWindow, title, QString(),
-            QStringLiteral("Bin File (*.bin);;Intel HEX (*.hex);;S-record (*.s19 *.s28 *.s37 *.srec);;"
-                           "All File (*)"));
+        QFileDialog chooser(m_pMainWindow, title, QString(),
+                            QStringLiteral("Bin File (*.bin);;Intel HEX (*.hex *.ihx);;S-record (*.s19 *.s28 *.s37 "
+                                           "*.srec);;All File (*)"));
+        chooser.setAcceptMode(QFileDialog::AcceptSave);
+        chooser.setDefaultSuffix(QStringLiteral("bin"));
+        // The extension the chosen filter names first; none for All files.
+        QObject::connect(&chooser, &QFileDialog::filterSelected, &chooser, [&chooser](const QString& filter) {
+            const qsizetype star = filter.indexOf(QStringLiteral("*."));
+            const qsizetype end = filter.indexOf(QRegularExpression(QStringLiteral("[ )]")), star + 2);
+            chooser.setDefaultSuffix(star < 0 ? QString() : filter.mid(star + 2, end - star - 2));
+        });
+        if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
+        path = chooser.selectedFiles().first();
     }
     if (path.isEmpty()) return std::nullopt;
     return FileNameToCore(path);
+}
+
+std::optional<std::string> QtUiServices::ChooseImageToOpen(const QString& title)
+{
+    QString path;
+    if (m_pAnswerer) {
+        std::optional<QString> chosen = m_pAnswerer->ChooseFile();
+        if (!chosen) return std::nullopt;
+        path = *chosen;
+    } else {
+        QFileDialog chooser(m_pMainWindow, title, QString(),
+                            QStringLiteral("Image files (*.bin *.hex *.ihx *.s19 *.s28 *.s37 *.srec);;All files (*)"));
+        chooser.setFileMode(QFileDialog::ExistingFile);
+        chooser.setAcceptMode(QFileDialog::AcceptOpen);
+        if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
+        path = chooser.selectedFiles().first();
+    }
+    if (path.isEmpty()) return std::nullopt;
+    return FileNameToCore(path);
+}
+
+std::optional<bool> QtUiServices::AskYesNoCancel(const QString& text, const QString& yes, const QString& no)
+{
+    if (m_pAnswerer) return m_pAnswerer->Question(text);
+    QMessageBox box(QMessageBox::NoIcon, BoxTitle(), text, QMessageBox::NoButton, m_pMainWindow.data());
+    QPushButton* yesButton = box.addButton(yes, QMessageBox::YesRole);
+    box.addButton(no, QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setEscapeButton(cancel);
+    box.setDefaultButton(cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    GiveCaptionRoom(box);
+    box.exec();
+    if (box.clickedButton() == cancel || !box.clickedButton()) return std::nullopt;
+    return box.clickedButton() == yesButton;
 }
 
 bool QtUiServices::AskYesNo(const QString& text)

@@ -66,12 +66,21 @@ public:
     // A question with `buttons` (the first the default, the last Cancel and
     // Escape): the index of the one pressed.
     int AskChoice(const QString& text, const QStringList& buttons);
-    // A file to write, by its extension raw, Intel HEX or S-record; nothing on Cancel.
+    // A question with a third answer, Cancel: true for `yes`, false for
+    // `no`, nothing for Cancel. An answerer answers it as a Yes/No question.
+    std::optional<bool> AskYesNoCancel(const QString& text, const QString& yes, const QString& no);
+    // A file to write, by its extension raw, Intel HEX or S-record; nothing
+    // on Cancel. A name without an extension gets the chosen filter's (.bin).
     std::optional<std::string> ChooseFileToSave(const QString& title);
+    // An image file to read, under `title` (what it is for); nothing on Cancel.
+    std::optional<std::string> ChooseImageToOpen(const QString& title);
 
     void SetMainWindow(QWidget* window) { m_pMainWindow = window; }
     void SetHexCountPane(QLabel* pane) { m_pHexCountPane = pane; }
     void SetAnswerer(IUiAnswerer* answerer) { m_pAnswerer = answerer; }
+    // A box of our own whose text can be selected and copied (a checksum);
+    // an answerer takes it as any box.
+    void SelectableBox(const QString& text);
     // The status bar's message pane, where a pass shows the time it has left
     // ("Programming 45%, about 1 min 20 s left") and notes appear.
     void SetMessagePane(QLabel* pane) { m_pMessagePane = pane; }

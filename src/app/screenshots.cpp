@@ -16,10 +16,13 @@
 #include <cstring>
 
 #include "app/about_dlg.h"
+#include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/vexowriter_app.h"
 #include "dialogs/buffer_dialogs.h"
+#include "dialogs/diagnosis_report.h"
 #include "dialogs/info_dlg.h"
+#include "dialogs/real_port_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "rom/rom.h"
 #include "session/session.h"
@@ -116,6 +119,46 @@ bool SaveEditorShots(CVexoWriterApp& app, CMainFrame* frame, const QDir& folder)
     return ok;
 }
 
+// A 27C256 image with a pattern in its lower half and a blank upper half:
+// written through a socket with A14 open (the simulator's addr-open=14) the
+// chip reads the pattern in both halves, the compare names the line and the
+// map shows the upper half.
+void FillHalvesImage(CRom& rom)
+{
+    for (std::uint32_t a = 0; a < 0x4000; ++a) {
+        rom.m_Buffer[a] = std::uint8_t(a ^ (a >> 8));
+        rom.m_Buffer[a + 0x4000] = 0xFF;
+    }
+    rom.m_nLength = 0x8000;
+    rom.SetImageLoaded(true);
+}
+
+// The Tools windows: the port check, and a compare report with its map.
+bool SaveToolsScreenshots(CVexoWriterApp& app, const QDir& folder)
+{
+    bool ok = true;
+    CMainFrame* frame = app.MainFrame();
+    if (QAction* check = frame->Action(kRealPortCommands)) {
+        check->trigger();
+        if (auto* window = frame->findChild<PortCheckWindow*>()) {
+            ok &= Save(window, folder, QStringLiteral("tools_port_check"));
+            window->hide();
+        }
+    }
+    if (!app.m_pRom) return ok;
+    app.TheSession().SelectDevice(0);
+    FillHalvesImage(*app.m_pRom);
+    static_cast<void>(app.TheSession().WriteRom());
+    if (QAction* compare = frame->Action(kDiagnosisCommands)) {
+        compare->trigger();
+        if (auto* report = frame->findChild<DiagnosisReport*>(QStringLiteral("DiagnosisReport"))) {
+            ok &= Save(report, folder, QStringLiteral("tools_compare_report"));
+            report->hide();
+        }
+    }
+    return ok;
+}
+
 }  // namespace
 
 int SaveScreenshots(CVexoWriterApp& app, const QString& folderPath)
@@ -184,6 +227,7 @@ int SaveScreenshots(CVexoWriterApp& app, const QString& folderPath)
     QApplication::setPalette(before);
 
     ok &= SaveEditorShots(app, frame, folder);
+    ok &= SaveToolsScreenshots(app, folder);
     return ok ? 0 : 1;
 }
 

@@ -9,21 +9,47 @@
 #include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/vexowriter_app.h"
+#include "app/qt_ui_services.h"
 #include "dialogs/buffer_dialogs.h"
+#include "dialogs/core_text.h"
 #include "session/session.h"
 #include "view/vexowriter_view.h"
 
 namespace vexo::gui {
 namespace {
 
-// Two files (even and odd bytes) or four (every fourth byte), as the operator answers.
-std::size_t AskFileCount(CVexoWriterApp& app, const QString& what)
+// Two files (even and odd bytes) or four (every fourth byte), as the
+// operator answers; nothing for Cancel.
+std::optional<std::size_t> AskFileCount(CVexoWriterApp& app, const QString& what)
 {
-    return app.Ui().AskYesNo(
-               QStringLiteral("%1 four files (every fourth byte)?\nNo: two files (even and odd bytes).")
-                   .arg(what))
-               ? 4
-               : 2;
+    const std::optional<bool> four = app.Ui().AskYesNoCancel(
+        QStringLiteral("%1 four files (every fourth byte)?\nNo: two files (even and odd bytes).").arg(what),
+        QStringLiteral("Four files"), QStringLiteral("Two files"));
+    if (!four) return std::nullopt;
+    return *four ? 4 : 2;
+}
+
+// What file k of `count` holds, as its chooser's title says it.
+QString PartTitle(const QString& verb, std::size_t k, std::size_t count)
+{
+    static const char* const kTwo[] = {"Even bytes", "Odd bytes"};
+    const QString bytes = count == 2 ? QString::fromLatin1(kTwo[k])
+                                     : QStringLiteral("Bytes %1, %2, %3\u2026").arg(k).arg(k + 4).arg(k + 8);
+    return QStringLiteral("%1: %2 (file %3)\u2026").arg(verb, bytes).arg(k);
+}
+
+// "0x769F": the form the hex view shows, upper case.
+QString Hex(std::uint64_t value, int digits)
+{
+    return QStringLiteral("0x") + QStringLiteral("%1").arg(qulonglong(value), digits, 16, QLatin1Char('0')).toUpper();
+}
+
+// "00000-07FFF sum16 0x769F crc32 0xCBF43926": the checksum line with its
+// sums in the hex view's upper case.
+QString ChecksumText(const ChecksumReport& sums)
+{
+    return QStringLiteral("%1 sum16 %2 crc32 %3")
+        .arg(FromCore(sums.RangeText()), Hex(sums.sums.sum16, 4), Hex(sums.sums.crc32, 8));
 }
 
 void Tell(CVexoWriterApp& app, const std::string& text) { app.Ui().AppMessageBox(text); }
@@ -57,10 +83,12 @@ void AddBufferMenu(CMainFrame& frame, CVexoWriterApp& app, QMenu* menu)
     command(ID_BUFFER_SWAP, QStringLiteral("Byte Swap"),
             [run] { run([](Session& s) { return s.SwapBufferBytes(); }); });
     command(ID_BUFFER_SPLIT, QStringLiteral("Split..."), [&app, &frame] {
-        const std::size_t count = AskFileCount(app, QStringLiteral("Split the image into"));
+        if (const Status image = app.TheSession().CheckImage("Split"); !image) return Tell(app, image.message());
+        const std::optional<std::size_t> count = AskFileCount(app, QStringLiteral("Split the image into"));
+        if (!count) return;
         std::vector<std::string> files;
-        for (std::size_t k = 0; k < count; ++k) {
-            const auto file = app.Ui().ChooseFileToSave(QStringLiteral("Split: file %1 of %2").arg(k + 1).arg(count));
+        for (std::size_t k = 0; k < *count; ++k) {
+            const auto file = app.Ui().ChooseFileToSave(PartTitle(QStringLiteral("Split"), k, *count));
             if (!file) return;
             files.push_back(*file);
         }
@@ -71,10 +99,11 @@ void AddBufferMenu(CMainFrame& frame, CVexoWriterApp& app, QMenu* menu)
     });
     command(ID_BUFFER_MERGE, QStringLiteral("Merge..."), [&app, &frame, run] {
         if (!frame.AskBeforeReplacing()) return;
-        const std::size_t count = AskFileCount(app, QStringLiteral("Merge"));
+        const std::optional<std::size_t> count = AskFileCount(app, QStringLiteral("Merge"));
+        if (!count) return;
         std::vector<std::string> files;
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::optional<std::string> file = app.Ui().ChooseFileToOpen();
+        for (std::size_t k = 0; k < *count; ++k) {
+            const std::optional<std::string> file = app.Ui().ChooseImageToOpen(PartTitle(QStringLiteral("Merge"), k, *count));
             if (!file) return;
             files.push_back(*file);
         }
@@ -85,14 +114,27 @@ void AddBufferMenu(CMainFrame& frame, CVexoWriterApp& app, QMenu* menu)
         const auto offset = AskOffset(&frame);
         if (!offset) return;
         if (!*offset) return Tell(app, offset->message());
-        const std::optional<std::string> file = app.Ui().ChooseFileToOpen();
+        const std::optional<std::string> file =
+            app.Ui().ChooseImageToOpen(QStringLiteral("Load at %1: Image File\u2026").arg(Hex(**offset, 5)));
         if (!file) return;
+        // Bytes past the device's end are said before anything is loaded.
+        const Result<std::uint64_t> past = app.TheSession().BytesPastDevice(**offset, *file);
+        if (past && *past > 0) {
+            const std::uint32_t device = app.TheSession().Rom().DeviceSize();
+            const QString question =
+                QStringLiteral("%1 %2 of this file fall outside the device (%3-%4) at offset %5.\nLoad it anyway?")
+                    .arg(*past)
+                    .arg(*past == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"))
+                    .arg(Hex(0, 5), Hex(device - 1, 5), Hex(**offset, 5));
+            if (!app.Ui().AskYesNo(question)) return;
+        }
         run([&](Session& s) { return s.LoadAt(**offset, *file); });
     });
     command(ID_BUFFER_REPEAT, QStringLiteral("Repeat to Fill Device"),
             [run] { run([](Session& s) { return s.RepeatToDevice(); }); });
     command(ID_BUFFER_EXPORT, QStringLiteral("Export..."), [&app, &frame] {
-        const auto file = app.Ui().ChooseFileToSave(QStringLiteral("Export the device's range"));
+        if (const Status image = app.TheSession().CheckImage("Export"); !image) return Tell(app, image.message());
+        const auto file = app.Ui().ChooseFileToSave(QStringLiteral("Export the Device's Range As\u2026"));
         if (!file) return;
         frame.RunSessionCommand([&](Session& s) {
             const Status status = s.ExportDevice(*file);
@@ -102,7 +144,8 @@ void AddBufferMenu(CMainFrame& frame, CVexoWriterApp& app, QMenu* menu)
     command(ID_BUFFER_CHECKSUM, QStringLiteral("Checksum"), [&app, &frame] {
         frame.RunSessionCommand([&](Session& s) {
             const Result<ChecksumReport> sums = s.Checksum(s.DeviceRange());
-            Tell(app, sums ? sums->Line() : sums.message());
+            if (!sums) return Tell(app, sums.message());
+            app.Ui().SelectableBox(ChecksumText(*sums));
         });
     });
 }

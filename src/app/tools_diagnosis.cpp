@@ -22,12 +22,15 @@ inline constexpr int ID_TOOLS_ERASE_CHECK = kDiagnosisCommands + 1;
 
 void AddDiagnosisTools(CMainFrame& frame, CVexoWriterApp& app)
 {
-    // Created once, hidden; each report shows it again. The frame owns it.
-    auto* report = new DiagnosisReport(app.TheSession(), app.Ui(), &frame);
-    // A difference double-clicked: its row of the hex view on top.
-    QObject::connect(report, &DiagnosisReport::addressChosen, &frame, [&app](quint32 address) {
-        if (app.m_pView) app.m_pView->GoToAddress(address);
-    });
+    // One window for each kind of report, created once, hidden; each report
+    // shows its window again. The frame owns them.
+    auto* report = new DiagnosisReport(app.TheSession(), app.Ui(), &frame, DiagnosisReport::Kind::Compare);
+    auto* erased = new DiagnosisReport(app.TheSession(), app.Ui(), &frame, DiagnosisReport::Kind::EraseCheck);
+    // A difference double-clicked, a cell of the map clicked: its row of the hex view on top.
+    for (DiagnosisReport* window : {report, erased})
+        QObject::connect(window, &DiagnosisReport::addressChosen, &frame, [&app](quint32 address) {
+            if (app.m_pView) app.m_pView->GoToAddress(address);
+        });
 
     QAction* compare = frame.AddCommand(ID_TOOLS_COMPARE, QStringLiteral("&Compare Chip with Buffer"), [&frame, &app, report] {
         frame.RunSessionCommand([&app, report](Session& s) {
@@ -39,16 +42,18 @@ void AddDiagnosisTools(CMainFrame& frame, CVexoWriterApp& app)
             report->ShowCompare(*result);
         });
     });
-    QAction* erase = frame.AddCommand(ID_TOOLS_ERASE_CHECK, QStringLiteral("&Erase Check"), [&frame, &app, report] {
-        frame.RunSessionCommand([&app, report](Session& s) {
+    QAction* erase = frame.AddCommand(ID_TOOLS_ERASE_CHECK, QStringLiteral("&Erase Check"), [&frame, &app, erased] {
+        frame.RunSessionCommand([&app, erased](Session& s) {
             const Result<EraseReport> result = s.CheckErased();
             if (!result) {
                 app.Ui().AppMessageBox(result.message());
                 return;
             }
-            report->ShowEraseCheck(*result);
+            erased->ShowEraseCheck(*result);
         });
     });
+    QObject::connect(report, &DiagnosisReport::refreshRequested, compare, &QAction::trigger);
+    QObject::connect(erased, &DiagnosisReport::refreshRequested, erase, &QAction::trigger);
     frame.m_pToolsMenu->addAction(compare);
     frame.m_pToolsMenu->addAction(erase);
 }

@@ -62,7 +62,7 @@ void AddRealPortTools(CMainFrame& frame, CVexoWriterApp& app)
     auto* check = new PortCheckWindow(&frame);
     QMenu& menu = *frame.m_pToolsMenu;
     menu.addAction(frame.AddCommand(ID_PORT_CHECK, QStringLiteral("Port Check"), [&frame, check] {
-        frame.RunSessionCommand([check](Session& s) { check->SetReport(s.RunPortCheck()); });
+        frame.RunSessionCommand([check](Session& s) { check->SetReport(s.CheckPortInWindow()); });
         ShowWindow(check);
     }));
 

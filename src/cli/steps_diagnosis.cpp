@@ -74,10 +74,22 @@ void EmitCompare(StepContext& c, const CompareReport& report, std::size_t maxDif
     for (std::size_t k = 0; k < report.found.size() && at < lines.size(); ++k, ++at) {
         const Finding& f = report.found[k];
         JsonObject fields;
-        fields.String("finding", f.kind);
-        if (!f.line.empty()) fields.String("line", f.line);
-        if (f.level >= 0) fields.Int("level", f.level);
-        if (f.value >= 0) fields.Int("value", f.value);
+        switch (f.kind) {
+        case Finding::Kind::DataLineStuck:
+            fields.String("finding", "data_line_stuck")
+                .String("line", Cat({"D", std::to_string(f.line)}))
+                .Unsigned("level", f.value);
+            break;
+        case Finding::Kind::AddressLineDead:
+            fields.String("finding", "address_line_dead").String("line", Cat({"A", std::to_string(f.line)}));
+            break;
+        case Finding::Kind::OneValue:
+            fields.String("finding", "chip_reads_one_value").Unsigned("value", f.value);
+            break;
+        case Finding::Kind::DifferentImage:
+            fields.String("finding", "different_image");
+            break;
+        }
         fields.String("text", lines[at]);
         EmitFields(c, lines[at], fields);
     }

@@ -17,16 +17,20 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QSpinBox;
+class QString;
 
 namespace vexo::gui {
 
-// The port check's lines in a small read-only window.
+// The port check's lines in a small read-only window, wrapped to its
+// width, with a Copy button.
 class PortCheckWindow final : public QDialog {
     Q_OBJECT
 public:
     explicit PortCheckWindow(QWidget* parent);
     void SetReport(const PortCheckReport& report);
     QString Text() const;
+    QString Verdict() const;
+    QPlainTextEdit* Lines() const { return m_text; }
 
 private:
     QPlainTextEdit* m_text = nullptr;
@@ -48,17 +52,25 @@ signals:
     void partFound(int device, const QString& note);
 
 private:
+    // The answer for the number as typed, shown at once (and the window
+    // grows to hold it); empty for an empty entry.
+    void ShowAnswer();
     QLineEdit* m_edit = nullptr;
     QLabel* m_answer = nullptr;
 };
 
-// Retries, the program pulse width and skipping blank bytes.
+// Retries, the program pulse width and skipping blank bytes. A number out
+// of its range is kept as typed and refused on OK, with the range, in the
+// dialog; nothing is clamped.
 class OptionsDialog final : public QDialog {
     Q_OBJECT
 public:
     explicit OptionsDialog(QWidget* parent);
     void Load(const ProgramSettings& settings);
     ProgramSettings Values() const;
+    void accept() override;
+    // Why OK was refused; empty when it was not.
+    QString Refusal() const;
 
     QSpinBox* m_retries = nullptr;
     QSpinBox* m_pulseMicros = nullptr;
@@ -67,6 +79,9 @@ public:
     // DAT files and folders Identify reads, one per line.
     QSpinBox* m_readPasses = nullptr;
     QPlainTextEdit* m_datPaths = nullptr;
+
+private:
+    QLabel* m_error = nullptr;
 };
 
 }  // namespace vexo::gui

@@ -36,8 +36,7 @@ bool Strong(std::size_t explained, std::size_t total)
 // when the differences lie within them. A line is only blamed beside one
 // that does vary: a chip that reads one value at every address says
 // nothing about any single line.
-void FindStuckDataLines(std::span<const std::uint8_t> chip, CompareReport& report,
-                        std::vector<std::string>& findings)
+void FindStuckDataLines(std::span<const std::uint8_t> chip, CompareReport& report)
 {
     std::uint8_t all = 0xFF, any = 0x00;
     for (std::uint8_t byte : chip) {
@@ -62,16 +61,17 @@ void FindStuckDataLines(std::span<const std::uint8_t> chip, CompareReport& repor
     if (!Strong(explained, report.diffs.size())) return;
     for (int bit = 0; bit < 8; ++bit) {
         if (!(stuck & (1u << bit))) continue;
-        findings.push_back(Cat({"finding: data line D", std::to_string(bit), " reads ",
-                                (all & (1u << bit)) ? "1" : "0", " at every address"}));
-        report.found.push_back({"data_line_stuck", Cat({"D", std::to_string(bit)}), (all & (1u << bit)) ? 1 : 0, -1});
+        const bool high = (all & (1u << bit)) != 0;
+        report.findings.push_back(Cat({"finding: data line D", std::to_string(bit), " reads ",
+                                       high ? "1" : "0", " at every address"}));
+        report.found.push_back({Finding::Kind::DataLineStuck, unsigned(bit), std::uint8_t(high ? 1 : 0)});
     }
 }
 
 // Address lines that make no difference to what the chip reads: its
 // contents repeat with that line's period, while the buffer's do not.
 void FindDeadAddressLines(std::span<const std::uint8_t> buffer, std::span<const std::uint8_t> chip,
-                          CompareReport& report, std::vector<std::string>& findings)
+                          CompareReport& report)
 {
     const std::uint32_t size = report.size;
     for (std::uint32_t line = 0; (1u << line) < size; ++line) {
@@ -87,11 +87,10 @@ void FindDeadAddressLines(std::span<const std::uint8_t> buffer, std::span<const 
                 const std::uint32_t partner = d.address ^ bit;
                 return partner < size && buffer[partner] != buffer[d.address];
             }));
-        if (Strong(explained, report.diffs.size()))
-        {
-            findings.push_back(
+        if (Strong(explained, report.diffs.size())) {
+            report.findings.push_back(
                 Cat({"finding: address line A", std::to_string(line), " has no effect"}));
-            report.found.push_back({"address_line_dead", Cat({"A", std::to_string(line)}), -1, -1});
+            report.found.push_back({Finding::Kind::AddressLineDead, line, 0});
         }
     }
 }
@@ -105,19 +104,18 @@ void FindPatterns(std::span<const std::uint8_t> buffer, std::span<const std::uin
     if (std::all_of(chip.begin(), chip.end(), [&](std::uint8_t b) { return b == chip.front(); })) {
         report.findings.push_back(Cat({"finding: chip reads ", FormatByte(chip.front()), " at every address",
                                        chip.front() == 0xFF ? " (blank)" : ""}));
-        report.found.push_back({"chip_reads_one_value", {}, -1, chip.front()});
+        report.found.push_back({Finding::Kind::OneValue, 0, chip.front()});
         return;
     }
-    FindStuckDataLines(chip, report, report.findings);
+    FindStuckDataLines(chip, report);
     // A line stuck explains a repeat as well as the dead address line would:
     // no address line is to blame beside it.
-    if (report.findings.empty()) FindDeadAddressLines(buffer, chip, report, report.findings);
+    if (report.findings.empty()) FindDeadAddressLines(buffer, chip, report);
     if (!report.findings.empty()) return;
     // Most bytes differ, and mostly in ways programming cannot mend.
-    if (n * 2 > report.size && report.needErasing * 2 > n)
-    {
+    if (n * 2 > report.size && report.needErasing * 2 > n) {
         report.findings.emplace_back("finding: chip holds a different image");
-        report.found.push_back({"different_image", {}, -1, -1});
+        report.found.push_back({Finding::Kind::DifferentImage, 0, 0});
     }
 }
 

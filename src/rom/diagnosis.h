@@ -35,14 +35,17 @@ struct ByteDiff {
     std::uint8_t Bits() const { return std::uint8_t(buffer ^ chip); }
 };
 
-// A finding as data: "data_line_stuck" (line "D3", level 0 or 1),
-// "address_line_dead" (line "A5"), "chip_reads_one_value" (value),
-// "different_image". The same order as the report's finding lines.
+// A finding as data, beside its line: what a window words and draws itself.
 struct Finding {
-    std::string kind;
-    std::string line;   // the wire line, when the finding names one
-    int level = -1;     // a stuck line's level; -1 when none
-    int value = -1;     // the one value read; -1 when none
+    enum class Kind : std::uint8_t {
+        OneValue,         // the chip reads `value` at every address
+        DataLineStuck,    // data line D`line` reads `value` (0 or 1) at every address
+        AddressLineDead,  // address line A`line` makes no difference to what the chip reads
+        DifferentImage,   // most bytes differ, mostly in ways programming cannot mend
+    };
+    Kind kind = Kind::OneValue;
+    unsigned line = 0;
+    std::uint8_t value = 0;
 };
 
 struct CompareReport {
@@ -51,7 +54,7 @@ struct CompareReport {
     std::size_t needProgramming = 0;     // bytes that programming can still fix
     std::size_t needErasing = 0;         // bytes with any bit that needs erasing
     std::vector<std::string> findings;   // "finding: ..." lines, strongest evidence only
-    std::vector<Finding> found;          // the same findings as data
+    std::vector<Finding> found;          // the same findings as data, one for each line
     bool Matches() const { return diffs.empty(); }
 };
 

@@ -160,6 +160,7 @@ void CRom::ProgramPulse()
 
 void CRom::ProgramByte(std::uint8_t value)
 {
+    ++m_programmedCount;
     SetControlBit1();
     m_port.Out(kDataPort, value);  // straight to the lines; the shadow keeps the clock state
     for (int pulse = 0; pulse < g_nPulseCount[m_nSpeed]; ++pulse) ProgramPulse();

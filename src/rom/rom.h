@@ -184,6 +184,9 @@ public:
     // The whole-device pass running or run last ("Programming", "Verifying",
     // "Reading", "Blank checking"), for a host that shows the time left.
     std::string_view PassName() const { return m_passName; }
+    // Bytes given to the chip since the device object started: a report on
+    // the chip's contents is out of date once this has moved.
+    std::uint64_t ProgrammedCount() const { return m_programmedCount; }
 
     // --- a stop request (base/stop_request.h) ---
     // Every pass looks for one before each byte and ends there; the
@@ -209,6 +212,7 @@ public:
     std::int32_t m_bEndFound = 0;
 
 private:
+    std::uint64_t m_programmedCount = 0;
     void WriteControl(unsigned value)
     {
         g_byControl = std::uint8_t(value);

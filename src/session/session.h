@@ -204,6 +204,22 @@ public:
     // successful write that needed none, a note saying so. Nothing when
     // retries are off.
     void ReportRetries(bool written);
+    // What a report on the chip was made from: the selected device, the
+    // bytes given to the chip so far, and the buffer's state.
+    struct DiagnosisBasis {
+        int device = 0;
+        std::uint64_t programmed = 0;
+        std::uint64_t buffer = 0;
+        bool loaded = false;
+        std::string image;
+        bool operator==(const DiagnosisBasis&) const = default;
+    };
+    DiagnosisBasis Basis() const;
+    // Empty while a report made on `made` still holds; else why not ("the
+    // chip was programmed since", "the buffer changed since", "another
+    // device is selected"). An erase check does not read the buffer:
+    // `usesBuffer` false leaves the buffer out.
+    std::string OutOfDate(const DiagnosisBasis& made, bool usesBuffer) const;
 
     // --- real ports (session_real_port.cpp) ---
     // The port check on this session's port: the machine's set-up (looked
@@ -214,6 +230,10 @@ public:
     // width. Exit status 0 when the port opened and a module answers.
     PortCheckReport RunPortCheck(PortCheckOptions check);
     PortCheckReport RunPortCheck();  // this machine, as the user running it
+    // The same for the desktop program's window: on a simulated module the
+    // machine's set-up is left out (one line says it does not apply), and
+    // what to do speaks of the window's Ports dialog, not of --port.
+    PortCheckReport CheckPortInWindow();
     // Device selection by type name ("27C512") or by the number printed on
     // a chip ("M27C512-12F1"): the device is selected and the part's note,
     // when it has one, goes to the operator (PartNote). An unknown name
@@ -237,6 +257,11 @@ public:
     Status RepeatToDevice();    // copies of the loaded image over the device's range
     Status LoadAt(std::uint32_t offset, const std::string& file,
                   std::optional<ImageFormat> format = std::nullopt);
+    // How many of the file's bytes would land past the selected device's
+    // end at `offset` (0 when it fits); fails when the file cannot be read.
+    Result<std::uint64_t> BytesPastDevice(std::uint32_t offset, const std::string& file) const;
+    // Refuses, naming `what`, while the buffer holds no image to split or export.
+    Status CheckImage(std::string_view what) const;
     Status MergeFiles(const std::vector<std::string>& files,  // 2 or 4, a load
                       std::optional<ImageFormat> format = std::nullopt);
     // Write files without reading the chip; refused for a file the session holds.

@@ -4,6 +4,8 @@
 // the listener told afterwards.
 #include "session/session.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 #include "rom/checksum.h"
 #include "rom/rom.h"
@@ -51,6 +53,21 @@ Status Session::RepeatToDevice() { return Changed(vexo::RepeatToDevice(*m_rom, &
 Status Session::LoadAt(std::uint32_t offset, const std::string& file, std::optional<ImageFormat> format)
 {
     return Changed(vexo::LoadAt(*m_rom, offset, file, &m_history, format));
+}
+
+Result<std::uint64_t> Session::BytesPastDevice(std::uint32_t offset, const std::string& file) const
+{
+    Result<std::vector<std::uint8_t>> bytes = ReadImageFile(file);
+    if (!bytes) return bytes.status();
+    const std::uint64_t end = std::uint64_t(offset) + bytes->size();
+    const std::uint64_t device = m_rom->DeviceSize();
+    return end > device ? end - std::max<std::uint64_t>(offset, device) : 0;
+}
+
+Status Session::CheckImage(std::string_view what) const
+{
+    if (m_rom->ImageLoaded()) return Status::Ok();
+    return Status::Fail(Cat({what, ": there is no image in the buffer (open a file or read a chip first)"}));
 }
 
 Status Session::MergeFiles(const std::vector<std::string>& files, std::optional<ImageFormat> format)

@@ -43,6 +43,22 @@ Result<EraseReport> Session::CheckErased()
     return EraseCheck(*chip);
 }
 
+Session::DiagnosisBasis Session::Basis() const
+{
+    if (!m_rom) return {};
+    return {m_rom->m_nDevice, m_rom->ProgrammedCount(), m_history.State(), m_rom->ImageLoaded(), m_rom->ImagePath()};
+}
+
+std::string Session::OutOfDate(const DiagnosisBasis& made, bool usesBuffer) const
+{
+    const DiagnosisBasis now = Basis();
+    if (now.device != made.device) return "another device is selected";
+    if (now.programmed != made.programmed) return "the chip was programmed since";
+    if (usesBuffer && (now.buffer != made.buffer || now.loaded != made.loaded || now.image != made.image))
+        return "the buffer changed since";
+    return {};
+}
+
 void Session::ReportRetries(bool written)
 {
     if (m_settings.retries <= 0) return;

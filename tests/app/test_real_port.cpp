@@ -2,7 +2,11 @@
 // The Tools menu's real port commands: the options kept and applied, Find
 // Part opening the right DIP-switch dialog, the port check's window, and the
 // time left in the status bar's message pane during a pass.
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -47,6 +51,9 @@ private slots:
     void findPartOpensItsDipDialog();
     void portCheckShowsTheReport();
     void statusBarShowsTheTimeLeft();
+    void portCheckOnTheSimulatorListsNoProblems();
+    void optionsRefuseOutOfRange();
+    void findPartAnswersInTheDialog();
 };
 
 void RealPortTest::optionsPersistAndApply()
@@ -152,6 +159,84 @@ void RealPortTest::statusBarShowsTheTimeLeft()
     QVERIFY2(!programming.filter(QStringLiteral(" left")).isEmpty(), qPrintable(programming.join(QLatin1Char('|'))));
     for (const QString& hex : hexSeen) QVERIFY2(!hex.contains(QStringLiteral("Programming")), qPrintable(hex));
     QCOMPARE(gui.Frame()->m_pMessagePane->text(), QStringLiteral("Ready"));
+}
+
+void RealPortTest::portCheckOnTheSimulatorListsNoProblems()
+{
+    GuiHarness gui;
+    ToolsAction(gui.Frame(), QStringLiteral("Port Check"))->trigger();
+    auto* window = gui.Frame()->findChild<PortCheckWindow*>();
+    QVERIFY(window && window->isVisible());
+    const QString text = window->Text();
+    QVERIFY2(!text.contains(QStringLiteral("problem:")), qPrintable(text));
+    QVERIFY(text.startsWith(QStringLiteral("ok: the machine's checks (parallel port drivers, /dev/parport*, "
+                                           "/proc/ioports) do not apply to a simulated module")));
+    QVERIFY(!text.contains(QStringLiteral("--port")));
+    QVERIFY(text.contains(QStringLiteral("choose it in the Ports dialog")));
+    QCOMPARE(window->Lines()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QCOMPARE(window->Verdict(), QStringLiteral("The port opened and a module answers."));
+    auto* copy = window->findChild<QPushButton*>(QStringLiteral("Copy"));
+    QVERIFY(copy);
+    QTest::mouseClick(copy, Qt::LeftButton);
+    QVERIFY(QApplication::clipboard()->text().contains(text));
+    // The command line's check keeps the machine's lines.
+    QVERIFY(gui.app->TheSession().RunPortCheck().lines.size() > std::size_t(window->Lines()->blockCount() - 1));
+}
+
+void RealPortTest::optionsRefuseOutOfRange()
+{
+    ForgetStoredOptions();
+    GuiHarness gui;
+    ToolsAction(gui.Frame(), QStringLiteral("Options\u2026"))->trigger();
+    auto* dialog = gui.Frame()->findChild<OptionsDialog*>();
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->m_retries->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(dialog->m_retries->findChild<QLineEdit*>(), QStringLiteral("200"));
+    dialog->accept();
+    QVERIFY(dialog->isVisible());  // refused, not clamped to 100
+    QVERIFY2(dialog->Refusal().contains(QStringLiteral("200")), qPrintable(dialog->Refusal()));
+    QVERIFY(dialog->Refusal().contains(QStringLiteral("give a number of rounds from 0 to 100")));
+    QVERIFY(dialog->m_retries->findChild<QLineEdit*>()->text().startsWith(QStringLiteral("200")));
+    QCOMPARE(gui.app->TheSession().Settings().retries, 0);
+
+    dialog->m_retries->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(dialog->m_retries->findChild<QLineEdit*>(), QStringLiteral("7"));
+    dialog->m_pulseMicros->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(dialog->m_pulseMicros->findChild<QLineEdit*>(), QStringLiteral("20000"));
+    dialog->accept();
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->Refusal().contains(QStringLiteral("give microseconds from 0 to 10000")));
+
+    dialog->m_pulseMicros->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(dialog->m_pulseMicros->findChild<QLineEdit*>(), QStringLiteral("250"));
+    dialog->accept();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(gui.app->TheSession().Settings().retries, 7);
+    QCOMPARE(gui.app->TheSession().Settings().pulseMicros, 250u);
+}
+
+void RealPortTest::findPartAnswersInTheDialog()
+{
+    GuiHarness gui;
+    ToolsAction(gui.Frame(), QStringLiteral("Find Part\u2026"))->trigger();
+    auto* find = gui.Frame()->findChild<FindPartDialog*>();
+    QVERIFY(find && find->isVisible());
+    // Nothing typed: no answer, not even a blank line; OK asks for a number.
+    QVERIFY(find->Answer().isEmpty());
+    find->accept();
+    QVERIFY(find->isVisible());
+    QVERIFY(find->Answer().startsWith(QStringLiteral("Type the number")));
+
+    // The note shows as the number is typed, in the dialog itself.
+    find->Edit()->setText(QStringLiteral("W27C512-45Z"));
+    QVERIFY2(find->Answer().contains(QStringLiteral("W27C512: electrically erasable")), qPrintable(find->Answer()));
+    QVERIFY(find->Answer().startsWith(QStringLiteral("Programs as 27C512.")));
+    // The window holds the whole answer.
+    auto* answer = find->findChild<QLabel*>(QStringLiteral("Answer"));
+    QVERIFY(answer && answer->isVisible());
+    QVERIFY(answer->height() >= answer->heightForWidth(answer->width()));
+    find->Edit()->setText(QString());
+    QVERIFY(!answer->isVisible());
 }
 
 QTEST_MAIN(RealPortTest)

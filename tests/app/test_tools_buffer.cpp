@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QInputDialog>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include "app/command_ids.h"
@@ -25,6 +26,10 @@ private slots:
     void operationsRunAndUndoRestores();
     void splitMergeExportThroughTheChoosers();
     void promptedOperations();
+    void choosersAreTitledForWhatTheyAsk();
+    void nothingToSplitIsSaidAtOnce();
+    void loadPastTheDeviceSaysHowMuch();
+    void checksumIsUpperCaseHex();
 
 private:
     std::uint8_t Byte(std::uint32_t a) const { return m_gui->Rom().m_Buffer[a]; }
@@ -183,6 +188,104 @@ void ToolsBufferTest::promptedOperations()
     Trigger(ID_UNDO);
     QCOMPARE(Byte(0x10), std::uint8_t(m_image[0x10]));
     QCOMPARE(m_gui->answerer.Take(), QStringList());
+}
+
+namespace {
+
+// Records the save choosers' titles and answers with the given files.
+class TitleRecorder final : public IUiAnswerer {
+public:
+    void Message(const QString& text, bool) override { messages << text; }
+    bool Question(const QString& text) override
+    {
+        questions << text;
+        return false;
+    }
+    std::optional<QString> ChooseFile() override
+    {
+        if (files.isEmpty()) return std::nullopt;
+        return files.takeFirst();
+    }
+    std::optional<QString> ChooseSaveFile(const QString& title) override
+    {
+        titles << title;
+        return ChooseFile();
+    }
+    QStringList messages, questions, titles, files;
+};
+
+}  // namespace
+
+void ToolsBufferTest::choosersAreTitledForWhatTheyAsk()
+{
+    TitleRecorder recorder;
+    m_gui->app->Ui().SetAnswerer(&recorder);
+    recorder.files = {m_gui->dir.filePath(QStringLiteral("e.bin")), m_gui->dir.filePath(QStringLiteral("o.bin"))};
+    Trigger(ID_BUFFER_SPLIT);
+    QCOMPARE(recorder.titles, (QStringList{QStringLiteral("Split: Even bytes (file 0)\u2026"),
+                                           QStringLiteral("Split: Odd bytes (file 1)\u2026")}));
+    QCOMPARE(recorder.messages, QStringList{QStringLiteral("Split OK !!")});
+    m_gui->app->Ui().SetAnswerer(&m_gui->answerer);
+}
+
+void ToolsBufferTest::nothingToSplitIsSaidAtOnce()
+{
+    cleanup();
+    m_gui = std::make_unique<GuiHarness>();  // no image loaded
+    for (int id : {ID_BUFFER_SPLIT, ID_BUFFER_EXPORT}) {
+        Trigger(id);
+        const QStringList said = m_gui->answerer.Take();
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains(QStringLiteral("there is no image in the buffer")), qPrintable(said[0]));
+    }
+    QVERIFY(m_gui->answerer.questions.isEmpty());  // no two/four question, no chooser
+}
+
+void ToolsBufferTest::loadPastTheDeviceSaysHowMuch()
+{
+    m_gui->Frame()->show();
+    const QString tag = m_gui->WriteFile(QStringLiteral("tag.bin"), "TAGS");
+    // Offsets are hexadecimal: 7FFE is 0x7FFE, two bytes past the 27C256's end.
+    m_gui->answerer.files = {tag};
+    m_gui->answerer.answers = {false};
+    AnswerPrompt(QStringLiteral("7FFE"));
+    Trigger(ID_BUFFER_LOAD_AT);
+    QCOMPARE(m_gui->answerer.questions.size(), 1);
+    QVERIFY2(m_gui->answerer.questions[0].startsWith(
+                 QStringLiteral("2 bytes of this file fall outside the device (0x00000-0x07FFF) at offset 0x07FFE.")),
+             qPrintable(m_gui->answerer.questions[0]));
+    QCOMPARE(Byte(0x7FFE), std::uint8_t(0xFF));  // No: nothing loaded
+
+    m_gui->answerer.files = {tag};
+    m_gui->answerer.answers = {true};
+    AnswerPrompt(QStringLiteral("7FFE"));
+    Trigger(ID_BUFFER_LOAD_AT);
+    QCOMPARE(Byte(0x7FFE), std::uint8_t('T'));
+    QCOMPARE(Byte(0x8001), std::uint8_t('S'));
+
+    // Inside the device: no question of its own (only the one before the
+    // changed buffer is loaded over: Discard). "#16" is decimal.
+    m_gui->answerer.questions.clear();
+    m_gui->answerer.choices = {1};
+    m_gui->answerer.files = {tag};
+    AnswerPrompt(QStringLiteral("#16"));
+    Trigger(ID_BUFFER_LOAD_AT);
+    QCOMPARE(m_gui->answerer.questions,
+             QStringList{QStringLiteral("The buffer has changes that are not saved. Export them first?")});
+    QCOMPARE(Byte(0x10), std::uint8_t('T'));
+    QCOMPARE(m_gui->answerer.Take(), QStringList());
+}
+
+void ToolsBufferTest::checksumIsUpperCaseHex()
+{
+    Trigger(ID_BUFFER_CHECKSUM);
+    const QStringList said = m_gui->answerer.Take();
+    QCOMPARE(said.size(), 1);
+    static const QRegularExpression form(QStringLiteral("^00000-07FFF sum16 0x[0-9A-F]{4} crc32 0x[0-9A-F]{8}$"));
+    QVERIFY2(form.match(said[0]).hasMatch(), qPrintable(said[0]));
+    const vexo::ChecksumReport sums = *m_gui->app->TheSession().Checksum(m_gui->app->TheSession().DeviceRange());
+    QVERIFY(said[0].contains(QStringLiteral("0x%1 ").arg(sums.sums.sum16, 4, 16, QLatin1Char('0')).toUpper().replace(
+        QStringLiteral("0X"), QStringLiteral("0x"))));
 }
 
 QTEST_MAIN(ToolsBufferTest)

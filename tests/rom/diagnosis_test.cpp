@@ -96,14 +96,14 @@ TEST(Diagnosis, StuckDataLine)
                      "finding: data line D3 reads 1 at every address"}));
     // The same findings as data, in the same order, for --json.
     ASSERT_EQ(two.found.size(), 2u);
-    EXPECT_EQ(two.found[0].kind, "data_line_stuck");
-    EXPECT_EQ(two.found[0].line, "D0");
-    EXPECT_EQ(two.found[0].level, 0);
-    EXPECT_EQ(two.found[1].line, "D3");
-    EXPECT_EQ(two.found[1].level, 1);
+    EXPECT_EQ(two.found[0].kind, Finding::Kind::DataLineStuck);
+    EXPECT_EQ(two.found[0].line, 0u);
+    EXPECT_EQ(two.found[0].value, 0);
+    EXPECT_EQ(two.found[1].line, 3u);
+    EXPECT_EQ(two.found[1].value, 1);
     const CompareReport zero = Compare(buffer, Bytes(buffer.size(), 0x00));
     ASSERT_EQ(zero.found.size(), 1u);
-    EXPECT_EQ(zero.found[0].kind, "chip_reads_one_value");
+    EXPECT_EQ(zero.found[0].kind, Finding::Kind::OneValue);
     EXPECT_EQ(zero.found[0].value, 0);
 }
 
