@@ -45,6 +45,12 @@ struct ProductionSetup {
     bool stopOnPortFault = false;
     // The wall clock for the records; unset: time(nullptr).
     std::function<std::time_t()> clock;
+    // The number the run's first chip gets: a continued log goes on from its
+    // last record.
+    unsigned firstChip = 1;
+    // Seconds spent so far waiting on the operator (boxes, questions), which
+    // a chip's seconds leave out; unset: none.
+    std::function<double()> operatorSeconds;
 };
 
 struct ChipResult {
@@ -98,7 +104,7 @@ public:
 
     unsigned Chips() const { return m_passed + m_failed; }
     // The number the next chip gets (its prompt, its result line, its record).
-    unsigned NextChipNumber() const { return Chips() + 1; }
+    unsigned NextChipNumber() const { return m_setup.firstChip + Chips(); }
     unsigned Passed() const { return m_passed; }
     unsigned Failed() const { return m_failed; }
     bool AllPassed() const { return m_failed == 0; }

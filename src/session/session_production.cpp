@@ -2,6 +2,7 @@
 #include "session/session.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/text.h"
 
@@ -18,12 +19,17 @@ Status Session::StartProduction(const ProductionOptions& options)
     }
 
     std::unique_ptr<ProductionLog> log;
+    std::vector<LoggedChip> earlier;
     if (!options.logPath.empty()) {
         // Records appended to the image would spoil it.
         std::vector<FileRole> roles = m_heldFiles;
         roles.push_back({"load", m_rom->ImagePath(), false, 0});
         roles.push_back({"--log", options.logPath, true, 0, true});
         if (Status clash = CheckFileRoles(roles); !clash) return clash;
+        // A continued log's numbering goes on: never two records of one number.
+        auto read = ReadProductionLog(options.logPath);
+        if (!read) return Status::Fail(Cat({"batch: ", read.message()}), read.status().errnum());
+        earlier = std::move(*read);
         auto opened = ProductionLog::Open(options.logPath);
         if (!opened) return Status::Fail(Cat({"batch: ", opened.message()}), opened.status().errnum());
         log = std::move(*opened);
@@ -46,6 +52,9 @@ Status Session::StartProduction(const ProductionOptions& options)
     setup.retries = options.retries ? *options.retries : unsigned(m_settings.retries);
     setup.insertChip = m_nextChip;
     setup.stopOnPortFault = options.stopOnPortFault;
+    setup.firstChip = std::max({1u, options.firstChip, LastLoggedChip(earlier) + 1});
+    setup.operatorSeconds = [this] { return m_ui.OperatorSeconds(); };
+    m_productionEarlier = std::move(earlier);
     m_productionLog = std::move(log);
     m_production = std::make_unique<ProductionRun>(*m_rom, std::move(setup), m_productionLog.get());
     return Status::Ok();
@@ -74,6 +83,40 @@ Status Session::StopProduction()
                                      [&](const FileRole& r) { return r.role == "--log" && r.path == path; }),
                       m_heldFiles.end());
     return closed;
+}
+
+std::string Session::PassStopQuestion() const
+{
+    const std::string_view pass = m_rom ? m_rom->PassName() : std::string_view();
+    if (pass == "Programming" || pass == "Programming again")
+        return Cat({"Stop ", pass, "? The chip will be partly programmed."});
+    return Cat({"Stop ", pass.empty() ? std::string_view("the pass") : pass, "?"});
+}
+
+void Session::StopPass()
+{
+    if (m_rom) m_rom->RequestPassStop();
+}
+
+std::optional<std::string> Session::EndStoppedPass()
+{
+    if (!m_rom || !m_rom->PassStopAsked()) return std::nullopt;
+    const std::optional<CRom::StopPoint> where = m_rom->WhereStopped();
+    m_rom->ForgetStop();
+    // Asked for after the pass had ended: nothing stopped.
+    if (!where) return std::nullopt;
+    m_rom->ResetLines();
+    const std::uint32_t done = m_rom->m_nHexCount > 0 ? std::uint32_t(m_rom->m_nHexCount) : 0;
+    const std::string_view pass = where->pass;
+    std::string_view what = "bytes done";
+    if (pass == "Programming" || pass == "Programming again") what = "bytes programmed";
+    else if (pass == "Reading") what = "bytes read";
+    else if (pass == "Verifying") what = "bytes verified";
+    else if (pass == "Blank checking" || pass == "Checking for short bytes") what = "bytes checked";
+    char at[16], count[16];
+    std::snprintf(at, sizeof at, "0x%X", unsigned(where->address));
+    std::snprintf(count, sizeof count, "0x%X", unsigned(done));
+    return Cat({"Stopped at ", at, ": ", count, " ", what});
 }
 
 }  // namespace vexo
