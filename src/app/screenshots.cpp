@@ -14,6 +14,7 @@
 
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
+#include "app/tools_menu.h"
 #include "app/vexowriter_app.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/settings_dialogs.h"
@@ -108,6 +109,7 @@ int SaveScreenshots(CVexoWriterApp& app, const QString& folderPath)
     box.show();
     ok &= Save(&box, folder, QStringLiteral("message_box"));
     box.hide();
+    ok &= SaveProductionScreenshots(app, folder);
     return ok ? 0 : 1;
 }
 

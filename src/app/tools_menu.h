@@ -2,6 +2,8 @@
 // from a file of its own, with ids from its block in command_ids.h.
 #pragma once
 
+class QDir;
+
 namespace vexo::gui {
 
 class CMainFrame;
@@ -11,5 +13,11 @@ void AddDiagnosisTools(CMainFrame& frame, CVexoWriterApp& app);   // tools_diagn
 void AddRealPortTools(CMainFrame& frame, CVexoWriterApp& app);    // tools_real_port.cpp
 void AddBufferTools(CMainFrame& frame, CVexoWriterApp& app);      // tools_buffer.cpp
 void AddProductionTools(CMainFrame& frame, CVexoWriterApp& app);  // tools_production.cpp
+// The progress window with Stop that a long pass shows.
+void AddPassProgress(CMainFrame& frame, CVexoWriterApp& app);     // tools_production.cpp
+// --screenshot-dir: the Production window after a failed chip, beside the
+// records of a continued log, and the progress window of a pass; false when
+// a picture could not be saved.
+bool SaveProductionScreenshots(CVexoWriterApp& app, const QDir& folder);
 
 }  // namespace vexo::gui

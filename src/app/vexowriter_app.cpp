@@ -234,6 +234,12 @@ void CVexoWriterApp::OpenPort(const PortSetup& setup)
     for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
 }
 
+void CVexoWriterApp::AfterCommand()
+{
+    if (const std::optional<std::string> stopped = m_pSession->EndStoppedPass()) m_ui.AppMessageBox(*stopped);
+    CheckPortHealth();
+}
+
 void CVexoWriterApp::CheckPortHealth()
 {
     if (m_bPortFaultShown) return;
@@ -269,6 +275,7 @@ void CVexoWriterApp::CreateTools()
     AddRealPortTools(frame, *this);
     AddBufferTools(frame, *this);
     AddProductionTools(frame, *this);
+    AddPassProgress(frame, *this);
 }
 
 CDipSwitchDlg* CVexoWriterApp::DipDialog(int index) const
