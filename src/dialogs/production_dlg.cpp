@@ -139,6 +139,7 @@ QLayout* ProductionWindow::BuildButtons()
     m_stop->setObjectName(QStringLiteral("StopRun"));
     m_stop->setAutoDefault(false);
     m_stop->setEnabled(false);
+    m_stop->setToolTip(tr("Ends the run; while a chip is programmed, after that chip"));
     connect(m_next, &QPushButton::clicked, this, &ProductionWindow::OnNextChip);
     connect(m_stop, &QPushButton::clicked, this, &ProductionWindow::OnStopRun);
     auto* buttons = new QHBoxLayout;
@@ -184,6 +185,7 @@ void ProductionWindow::BuildTable()
     m_records->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_records->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_records->verticalHeader()->setVisible(false);
+    m_records->verticalHeader()->setDefaultSectionSize(m_records->fontMetrics().height() + 8);
     // Every column as wide as its widest cell and the time taking the rest:
     // no sideways scrolling at the window's width.
     QHeaderView* header = m_records->horizontalHeader();
