@@ -122,6 +122,15 @@ std::string AddressText(const std::string& text)
 Result<std::vector<LoggedChip>> ReadProductionLog(const std::string& path)
 {
     std::vector<LoggedChip> records;
+    // Only a file holds records to read back: a pipe or a terminal as the
+    // log is written, never read (reading would take what it carries).
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        if (error == ENOENT) return records;
+        return Status::Fail(Cat({path, ": ", std::strerror(error)}), error);
+    }
+    if (!S_ISREG(info.st_mode)) return records;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         const int error = errno;

@@ -57,8 +57,9 @@ struct LoggedChip {
 };
 
 // The records of the log at `path` (CSV, or JSON Lines for ".jsonl"), in
-// file order; none when there is no such file. A line that is no record (a
-// cut-off last line) is left out.
+// file order; none when there is no such file or it is no regular file (a
+// pipe, which is written, never read). A line that is no record (a cut-off
+// last line) is left out.
 Result<std::vector<LoggedChip>> ReadProductionLog(const std::string& path);
 // The highest chip number among `records`; 0 for none.
 unsigned LastLoggedChip(const std::vector<LoggedChip>& records);
