@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include "app/command_ids.h"
@@ -16,6 +17,7 @@
 #include "rom/rom.h"
 #include "rom/time_estimate.h"
 #include "dialogs/core_text.h"
+#include "dialogs/pass_progress.h"
 
 namespace vexo::gui {
 namespace {
@@ -27,6 +29,56 @@ constexpr unsigned kCallsPerClockCheck = 64;
 // The message pane's time left follows at most this often.
 constexpr qint64 kPassTimeMs = 250;
 
+
+// While a pass serves the events of one window, the keys and clicks meant
+// for the others are dropped (a box's come through: it is modal anyway), and
+// so are shortcuts: no second command starts in the middle of a pass.
+class InputGate final : public QObject {
+public:
+    explicit InputGate(QWidget* allowed) : m_allowed(allowed) { QCoreApplication::instance()->installEventFilter(this); }
+    ~InputGate() override { QCoreApplication::instance()->removeEventFilter(this); }
+    InputGate(const InputGate&) = delete;
+    InputGate& operator=(const InputGate&) = delete;
+
+    bool eventFilter(QObject* target, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu: {
+            const auto* widget = qobject_cast<QWidget*>(target);
+            if (!widget) return false;  // the window system's window passes it on to a widget
+            const QWidget* window = widget->window();
+            return !(window == m_allowed || window->windowModality() != Qt::NonModal);
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QPointer<QWidget> m_allowed;
+};
+
+// Adds the time the operator takes over a box or question to a sum.
+class OperatorWait {
+public:
+    explicit OperatorWait(double& sum) : m_sum(sum) { m_clock.start(); }
+    ~OperatorWait() { m_sum += double(m_clock.nsecsElapsed()) / 1e9; }
+    OperatorWait(const OperatorWait&) = delete;
+    OperatorWait& operator=(const OperatorWait&) = delete;
+
+private:
+    double& m_sum;
+    QElapsedTimer m_clock;
+};
 
 }  // namespace
 
@@ -41,6 +93,12 @@ void QtUiServices::ShowMessage(std::string_view text, bool owned)
     const QString details = FromCore(m_nextDetails);
     m_nextDetails.clear();
     m_lastDetails = details;
+    // A window running passes of its own shows the box its way, at once.
+    const OperatorWait wait(m_operatorSeconds);
+    if (!owned && m_pWatcherOverride && m_pWatcherOverride->TakeBox(message, details)) {
+        if (m_pAnswerer) m_pAnswerer->Message(message, owned);  // told, as the operator is
+        return;
+    }
     if (m_pAnswerer) {
         m_pAnswerer->Message(message, owned);
         return;
@@ -142,6 +200,7 @@ std::optional<bool> QtUiServices::AskYesNoCancel(const QString& text, const QStr
 
 bool QtUiServices::AskYesNo(const QString& text)
 {
+    const OperatorWait wait(m_operatorSeconds);
     if (m_pAnswerer) return m_pAnswerer->Question(text);
     QMessageBox box(QMessageBox::NoIcon, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
                     m_pMainWindow.data());
@@ -183,10 +242,32 @@ void QtUiServices::SetHexCountText(std::string_view text)
     if (m_sinceRefresh.elapsed() < kFrameMs) return;
     RefreshPane();
     ShowPassTime();
-    // Let the window system be served (paints, exposes, the window manager's
-    // ping) while operator input waits until the command returns.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    WatchPass();
     m_sinceRefresh.restart();
+}
+
+void QtUiServices::WatchPass()
+{
+    PassWatcher* watcher = m_pWatcherOverride ? m_pWatcherOverride : m_pWatcher;
+    const qint64 after = m_pWatcherOverride ? 0 : m_watchAfterMs;
+    if (watcher && m_pPassSource && !m_pPassSource->PassName().empty() && m_passClock.elapsed() >= after) {
+        const CRom& rom = *m_pPassSource;
+        const std::uint64_t done = rom.m_nHexCount > 0 ? std::uint64_t(rom.m_nHexCount) : 0;
+        const std::uint64_t total = rom.DeviceSize();
+        const int percent = total ? int(done * 100 / total) : 0;
+        watcher->PassProgress(percent, FromCore(FormatPassProgress(rom.PassName(), done, total,
+                                                                   double(m_passClock.elapsed()) / 1000.0)));
+    }
+    QWidget* window = watcher ? watcher->InputWindow() : nullptr;
+    if (!window) {
+        // Let the window system be served (paints, exposes, the window
+        // manager's ping) while operator input waits until the command returns.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return;
+    }
+    // The watcher's window takes keys and clicks (Stop); nothing else does.
+    const InputGate gate(window);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void QtUiServices::FlushHexCount()
@@ -198,6 +279,8 @@ void QtUiServices::FlushHexCount()
     m_passRunning = false;
     if (m_passTimeShown && m_pMessagePane) m_pMessagePane->setText(FromCore(kIdleText));
     m_passTimeShown = false;
+    if (m_pWatcher) m_pWatcher->PassEnded();
+    if (m_pWatcherOverride) m_pWatcherOverride->PassEnded();
 }
 
 void QtUiServices::ShowPassTime()

@@ -14,12 +14,16 @@
 
 #include "rom/ui_services.h"
 
+class QWidget;
+
 
 namespace vexo {
 class CRom;
 }
 
 namespace vexo::gui {
+
+class PassWatcher;
 
 // Answers the questions the program asks the operator, in place of the
 // operator: tests and unattended runs install one so that nothing blocks.
@@ -60,6 +64,7 @@ public:
     std::optional<std::string> ChooseFileToOpen() override;
     // A line for the operator in the status bar's message pane.
     void Note(std::string_view text) override;
+    double OperatorSeconds() const override { return m_operatorSeconds; }
 
     // The exit confirmation and similar: Yes/No, owned by the main window.
     bool AskYesNo(const QString& text);
@@ -86,6 +91,17 @@ public:
     void SetMessagePane(QLabel* pane) { m_pMessagePane = pane; }
     // The device object whose passes the message pane follows (null: none).
     void SetPassSource(const CRom* rom) { m_pPassSource = rom; }
+    // Who shows a pass that has run `showAfterMs` (the progress window), and
+    // one that takes its place while set (a window running passes of its
+    // own, from the first byte). While a watcher's window is up, its keys and
+    // clicks are served during the pass; those of every other window are
+    // dropped, so no other command starts meanwhile.
+    void SetPassWatcher(PassWatcher* watcher, qint64 showAfterMs)
+    {
+        m_pWatcher = watcher;
+        m_watchAfterMs = showAfterMs;
+    }
+    void SetPassWatcherOverride(PassWatcher* watcher) { m_pWatcherOverride = watcher; }
 
     // The last text a pass published (shown or not yet).
     const std::string& HexCountText() const { return m_strHexCount; }
@@ -114,12 +130,19 @@ private:
 
     // The time left in the message pane.
     void ShowPassTime();
+    // The watcher follows; the events of its window are served.
+    void WatchPass();
     QPointer<QLabel> m_pMessagePane;
     const CRom* m_pPassSource = nullptr;
     bool m_passRunning = false;
     bool m_passTimeShown = false;
     QElapsedTimer m_passClock;
     QElapsedTimer m_sincePassTime;
+
+    PassWatcher* m_pWatcher = nullptr;
+    PassWatcher* m_pWatcherOverride = nullptr;
+    qint64 m_watchAfterMs = 0;
+    double m_operatorSeconds = 0;
 };
 
 }  // namespace vexo::gui

@@ -18,6 +18,7 @@
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "app/tools_menu.h"
 #include "app/vexowriter_app.h"
 #include "dialogs/buffer_dialogs.h"
 #include "dialogs/diagnosis_report.h"
@@ -228,6 +229,7 @@ int SaveScreenshots(CVexoWriterApp& app, const QString& folderPath)
 
     ok &= SaveEditorShots(app, frame, folder);
     ok &= SaveToolsScreenshots(app, folder);
+    ok &= SaveProductionScreenshots(app, folder);
     return ok ? 0 : 1;
 }
 

@@ -3,6 +3,8 @@
 // from a file of its own, with ids from its block in command_ids.h.
 #pragma once
 
+class QDir;
+
 namespace vexo::gui {
 
 class CMainFrame;
@@ -20,5 +22,11 @@ class OptionsDialog;
 // the reason told, when a value is refused.
 void LoadDumpOptions(CVexoWriterApp& app, OptionsDialog& options);
 bool ApplyDumpOptions(CVexoWriterApp& app, const OptionsDialog& options);
+// The progress window with Stop that a long pass shows.
+void AddPassProgress(CMainFrame& frame, CVexoWriterApp& app);     // tools_production.cpp
+// --screenshot-dir: the Production window after a failed chip, beside the
+// records of a continued log, and the progress window of a pass; false when
+// a picture could not be saved.
+bool SaveProductionScreenshots(CVexoWriterApp& app, const QDir& folder);
 
 }  // namespace vexo::gui

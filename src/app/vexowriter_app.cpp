@@ -307,6 +307,12 @@ void CVexoWriterApp::OpenPort(const PortSetup& setup)
     for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
 }
 
+void CVexoWriterApp::AfterCommand()
+{
+    if (const std::optional<std::string> stopped = m_pSession->EndStoppedPass()) m_ui.AppMessageBox(*stopped);
+    CheckPortHealth();
+}
+
 void CVexoWriterApp::CheckPortHealth()
 {
     if (m_bPortFaultShown) return;
@@ -346,6 +352,7 @@ void CVexoWriterApp::CreateTools()
     frame.m_pToolsMenu->addSeparator();
     AddProductionTools(frame, *this);
     AddDumpTools(frame, *this);
+    AddPassProgress(frame, *this);
 }
 
 CDipSwitchDlg* CVexoWriterApp::DipDialog(int index) const

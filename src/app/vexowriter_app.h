@@ -113,7 +113,7 @@ public:
     void BeginCommand() { ++m_nCommandDepth; }
     void EndCommand()
     {
-        if (--m_nCommandDepth == 0) CheckPortHealth();
+        if (--m_nCommandDepth == 0) AfterCommand();
     }
     class CommandScope {
     public:
@@ -126,6 +126,9 @@ public:
         CVexoWriterApp& m_app;
     };
 
+    // After the outermost command: says where a pass the operator stopped
+    // ended, then looks at the port's health.
+    void AfterCommand();
     // After a command: tells the operator, once, that the port stopped
     // working (the command's own boxes read as a missing module then).
     void CheckPortHealth();

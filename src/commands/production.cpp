@@ -213,6 +213,7 @@ Result<ChipResult> ProductionRun::RunChip()
     result.chip = NextChipNumber();
     result.started = m_setup.clock ? m_setup.clock() : std::time(nullptr);
     const auto begin = std::chrono::steady_clock::now();
+    const double waitedBefore = m_setup.operatorSeconds ? m_setup.operatorSeconds() : 0.0;
     {
         std::optional<SerialPatch> patch;
         if (m_serial) {
@@ -223,6 +224,8 @@ Result<ChipResult> ProductionRun::RunChip()
         RunPasses(result);
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    if (m_setup.operatorSeconds)
+        result.seconds = std::max(0.0, result.seconds - (m_setup.operatorSeconds() - waitedBefore));
 
     (result.passed ? m_passed : m_failed) += 1;
     // The source learns the chip's outcome before the next prompt.

@@ -55,6 +55,12 @@ struct ProductionSetup {
     std::function<Status()> beforeChip;
     // Takes each chip's record instead of the log file (a database).
     std::function<Status(const ProductionRecord&)> record;
+    // The number the run's first chip gets: a continued log goes on from its
+    // last record.
+    unsigned firstChip = 1;
+    // Seconds spent so far waiting on the operator (boxes, questions), which
+    // a chip's seconds leave out; unset: none.
+    std::function<double()> operatorSeconds;
 };
 
 struct ChipResult {
@@ -108,7 +114,7 @@ public:
 
     unsigned Chips() const { return m_passed + m_failed; }
     // The number the next chip gets (its prompt, its result line, its record).
-    unsigned NextChipNumber() const { return Chips() + 1; }
+    unsigned NextChipNumber() const { return m_setup.firstChip + Chips(); }
     unsigned Passed() const { return m_passed; }
     unsigned Failed() const { return m_failed; }
     bool AllPassed() const { return m_failed == 0; }

@@ -3,21 +3,32 @@
 // serial number, a result in large text and a record in the log. It drives
 // the session's production run and tells the operator through the UI
 // services; while a chip is programmed it says so upward (chipStarted,
-// chipFinished), so that whoever shows it can refuse to close meanwhile.
+// chipFinished), so that whoever shows it can refuse to close meanwhile,
+// and follows the chip's passes as their watcher: a progress bar, Stop
+// after this chip, and the device object's boxes taken into the table
+// instead of waiting for OK.
+//
+// Its parts, top to bottom: the settings area (image, serial number, log),
+// the buttons (Next Chip, Stop Run), the state of the run (counters, the last
+// result, the progress bar, a note), and the table of chips (those of a
+// continued log greyed).
 #pragma once
 
 #include <QDialog>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
+#include "dialogs/pass_progress.h"
 #include "rom/ui_services.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -25,6 +36,7 @@ class QTableWidget;
 namespace vexo {
 class Session;
 struct ChipResult;
+struct LoggedChip;
 struct SerialPlan;
 }  // namespace vexo
 
@@ -32,7 +44,7 @@ namespace vexo::gui {
 
 class JobBar;
 
-class ProductionWindow final : public QDialog {
+class ProductionWindow final : public QDialog, public PassWatcher {
     Q_OBJECT
 public:
     ProductionWindow(Session& session, IUiServices& ui, QWidget* parent);
@@ -43,8 +55,15 @@ public:
     // Next Chip: starts the run with the settings shown when none is going,
     // then programs the chip in the socket (the tray's next on the simulator).
     void OnNextChip();
-    // Ends the run and closes the log.
+    // Ends the run and closes the log; while a chip is programmed, the run
+    // ends after it.
     void OnStopRun();
+
+    // --- PassWatcher, while a chip is programmed ---
+    void PassProgress(int percent, const QString& text) override;
+    void PassEnded() override {}
+    QWidget* InputWindow() override;
+    bool TakeBox(const QString& text, const QString& details) override;
 
     bool RunGoing() const;
     bool ChipInProgress() const { return m_chipInProgress; }
@@ -62,6 +81,9 @@ public:
     QLabel* CountersLabel() const { return m_counters; }
     QTableWidget* Records() const { return m_records; }
     JobBar* Jobs() const { return m_jobBar; }
+    QProgressBar* ChipProgress() const { return m_progress; }
+    // Why the window did not do what was asked (close during a chip).
+    QLabel* NoteLabel() const { return m_note; }
 
 signals:
     // Around the programming of one chip, boxes included.
@@ -71,10 +93,22 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
+    // Enter starts a chip from Next Chip only; in a field it leaves the field.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // The serial settings as the core reads them, or why they are wrong.
+    QWidget* BuildSettings();
+    QLayout* BuildButtons();
+    QLayout* BuildRunState();
+    void BuildTable();
+
+    // The serial settings as the core reads them, or which field is wrong
+    // ("First number: not a number").
     Result<std::optional<SerialPlan>> SerialFromFields() const;
+    // The records a log held before this window's run, greyed, in place of
+    // the table's rows (a log other than the one shown).
+    void ShowEarlier(const std::string& logPath, const std::vector<LoggedChip>& records);
+    void AddRow(const QStringList& cells, bool passed, bool earlier, const QString& tip);
     Status StartRun();
     // The session's image, device and speed into the labels.
     void ShowJob();
@@ -85,6 +119,14 @@ private:
     Session& m_session;
     IUiServices& m_ui;
     bool m_chipInProgress = false;
+    bool m_stopAfterChip = false;
+    // The number the next chip gets at least: the table's numbering goes on
+    // across runs.
+    unsigned m_nextChip = 1;
+    // The log whose records the table shows; empty: this window's alone.
+    std::string m_shownLog;
+    // The device object's boxes during the chip in progress.
+    QStringList m_chipBoxes;
 
     QLabel* m_image = nullptr;
     QLabel* m_device = nullptr;
@@ -101,6 +143,8 @@ private:
     QPushButton* m_stop = nullptr;
     QLabel* m_counters = nullptr;
     QLabel* m_result = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_note = nullptr;
     QTableWidget* m_records = nullptr;
     JobBar* m_jobBar = nullptr;
 };

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "base/file_io.h"
 #include "base/hex.h"
@@ -45,7 +47,155 @@ bool EndsWith(const std::string& text, std::string_view tail)
            SameText(std::string_view(text).substr(text.size() - tail.size()), tail);
 }
 
+// The fields of one CSV line; quoted fields lose their quotes.
+std::vector<std::string> CsvFields(std::string_view line)
+{
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c != '"') fields.back() += c;
+            else if (i + 1 < line.size() && line[i + 1] == '"') fields.back() += line[++i];
+            else quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.emplace_back();
+        } else if (c != '\r') {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+// The value of `key` in a one-line JSON object as text: a string without its
+// quotes, a number or literal as written; nothing for null or a missing key.
+std::optional<std::string> JsonField(std::string_view line, std::string_view key)
+{
+    const std::string name = Cat({"\"", key, "\":"});
+    std::size_t at = line.find(name);
+    if (at == std::string_view::npos) return std::nullopt;
+    at += name.size();
+    while (at < line.size() && line[at] == ' ') ++at;
+    if (at >= line.size()) return std::nullopt;
+    if (line[at] == '"') {
+        std::string value;
+        for (std::size_t i = at + 1; i < line.size(); ++i) {
+            if (line[i] == '\\' && i + 1 < line.size()) value += line[++i];
+            else if (line[i] == '"') return value;
+            else value += line[i];
+        }
+        return std::nullopt;
+    }
+    const std::size_t end = line.find_first_of(",}", at);
+    const std::string_view value = line.substr(at, end == std::string_view::npos ? line.size() - at : end - at);
+    if (value == "null") return std::nullopt;
+    return std::string(value);
+}
+
+std::optional<unsigned> ChipNumber(std::string_view text)
+{
+    unsigned chip = 0;
+    const auto end = std::from_chars(text.data(), text.data() + text.size(), chip);
+    if (end.ec != std::errc() || end.ptr != text.data() + text.size() || chip == 0) return std::nullopt;
+    return chip;
+}
+
+// An address the log wrote as text ("0x001A3") or as a number (6563).
+std::string AddressText(const std::string& text)
+{
+    if (text.empty() || text.rfind("0x", 0) == 0) return text;
+    std::uint32_t value = 0;
+    const auto end = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (end.ec != std::errc()) return text;
+    return Hex(value, 5);
+}
+
 }  // namespace
+
+Result<std::vector<LoggedChip>> ReadProductionLog(const std::string& path)
+{
+    std::vector<LoggedChip> records;
+    // Only a file holds records to read back: a pipe or a terminal as the
+    // log is written, never read (reading would take what it carries).
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        if (error == ENOENT) return records;
+        return Status::Fail(Cat({path, ": ", std::strerror(error)}), error);
+    }
+    if (!S_ISREG(info.st_mode)) return records;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        const int error = errno;
+        if (error == ENOENT) return records;
+        return Status::Fail(Cat({path, ": ", std::strerror(error)}), error);
+    }
+    std::string text;
+    char chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) return Status::Fail(Cat({path, ": ", std::strerror(error)}), error);
+
+    const bool json = EndsWith(path, ".jsonl");
+    std::vector<std::string> header;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        const bool whole = end != std::string::npos;
+        if (!whole) end = text.size();
+        const std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        if (!whole || line.empty()) continue;  // a cut-off record
+        LoggedChip r;
+        if (json) {
+            const auto chip = JsonField(line, "chip");
+            if (!chip || !ChipNumber(*chip) || line.back() != '}') continue;
+            r.chip = *ChipNumber(*chip);
+            r.time = JsonField(line, "time").value_or("");
+            r.serial = JsonField(line, "serial").value_or("");
+            r.crc32 = JsonField(line, "crc32").value_or("");
+            r.passed = JsonField(line, "result").value_or("") == "passed";
+            r.failedStep = JsonField(line, "failed_step").value_or("");
+            r.failedAddress = AddressText(JsonField(line, "failed_address").value_or(""));
+            r.seconds = JsonField(line, "seconds").value_or("");
+        } else {
+            std::vector<std::string> fields = CsvFields(line);
+            if (header.empty()) {
+                header = std::move(fields);
+                continue;
+            }
+            const auto field = [&](std::string_view name) -> std::string {
+                for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i)
+                    if (header[i] == name) return fields[i];
+                return {};
+            };
+            const auto chip = ChipNumber(field("chip"));
+            if (!chip || fields.size() < header.size()) continue;
+            r.chip = *chip;
+            r.time = field("time");
+            r.serial = field("serial");
+            r.crc32 = field("crc32");
+            r.passed = field("result") == "passed";
+            r.failedStep = field("failed_step");
+            r.failedAddress = AddressText(field("failed_address"));
+            r.seconds = field("seconds");
+        }
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+unsigned LastLoggedChip(const std::vector<LoggedChip>& records)
+{
+    unsigned last = 0;
+    for (const LoggedChip& r : records) last = std::max(last, r.chip);
+    return last;
+}
 
 std::string IsoLocalTime(std::time_t time)
 {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 
@@ -42,6 +43,27 @@ std::string ProductionCsvHeader();
 std::string ProductionCsvLine(const ProductionRecord& record);
 // One record as a JSON Lines object (ends in '\n').
 std::string ProductionJsonLine(const ProductionRecord& record);
+
+// A record of a log written earlier, with its fields as the log has them
+// ("0x001A3", "12.4"), for showing beside the records of a new run.
+struct LoggedChip {
+    std::string time;
+    unsigned chip = 0;
+    std::string serial;  // empty: none
+    std::string crc32;
+    bool passed = false;
+    std::string failedStep;
+    std::string failedAddress;  // empty: none
+    std::string seconds;
+};
+
+// The records of the log at `path` (CSV, or JSON Lines for ".jsonl"), in
+// file order; none when there is no such file or it is no regular file (a
+// pipe, which is written, never read). A line that is no record (a cut-off
+// last line) is left out.
+Result<std::vector<LoggedChip>> ReadProductionLog(const std::string& path);
+// The highest chip number among `records`; 0 for none.
+unsigned LastLoggedChip(const std::vector<LoggedChip>& records);
 
 class ProductionLog {
 public:

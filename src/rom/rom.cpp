@@ -47,7 +47,7 @@ CRom::~CRom() = default;
 
 bool CRom::StopBefore(std::string_view pass, std::uint32_t address)
 {
-    if (!StopRequested()) return false;
+    if (!StopRequested() && !m_passStopAsked) return false;
     if (!m_stopPoint) m_stopPoint = StopPoint{pass, address};
     return true;
 }

@@ -198,6 +198,16 @@ public:
     };
     bool Stopped() const { return m_stopPoint.has_value(); }
     const std::optional<StopPoint>& WhereStopped() const { return m_stopPoint; }
+    // The operator's stop, for this device object alone: the pass that runs
+    // ends before its next byte as on a stop request, and the program goes
+    // on. ForgetStop clears it and where it stopped, for the next command.
+    void RequestPassStop() { m_passStopAsked = true; }
+    bool PassStopAsked() const { return m_passStopAsked; }
+    void ForgetStop()
+    {
+        m_passStopAsked = false;
+        m_stopPoint.reset();
+    }
 
     // Fields in the order the device object has always declared them.
     std::int32_t m_nLength = 0;
@@ -289,6 +299,7 @@ private:
     bool m_skipBlank = false;
     std::string_view m_passName;
     std::optional<StopPoint> m_stopPoint;
+    bool m_passStopAsked = false;
 };
 
 }  // namespace vexo

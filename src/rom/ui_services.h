@@ -30,6 +30,9 @@ public:
     // round took, how long a pass has left): the command line writes it on
     // standard error, the GUI in the status bar's message pane.
     virtual void Note(std::string_view text) { static_cast<void>(text); }
+    // Seconds spent so far waiting on the operator (a box up, a question
+    // asked), for timings that leave them out; 0 where nothing waits.
+    virtual double OperatorSeconds() const { return 0; }
     // Open BIN File's chooser: the chosen path, or nothing on Cancel.
     virtual std::optional<std::string> ChooseFileToOpen() = 0;
 };

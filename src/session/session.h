@@ -292,6 +292,9 @@ public:
         bool skipBlank = false;           // or the session's setting
         bool blankCheck = true;
         bool stopOnPortFault = false;  // see ProductionSetup
+        // The first chip's number at least (a window whose table goes on);
+        // a continued log's numbering goes on after its last record anyway.
+        unsigned firstChip = 1;
     };
     // Starts a run over the loaded image (its source as Source() gives it):
     // opens (continues) the log, which is then a held file. Fails, and no
@@ -312,6 +315,19 @@ public:
     RunEnd ProductionEndAfter(const Result<ChipResult>& chip) const;
     // Ends the run and closes the log; the log's last write-back failure, if any.
     Status StopProduction();
+    // The records the run's log held before the run started (a continued log).
+    const std::vector<LoggedChip>& ProductionEarlier() const { return m_productionEarlier; }
+
+    // --- the operator stops a long pass ---
+    // What to ask before stopping the pass that runs: "Stop Programming? The
+    // chip will be partly programmed."
+    std::string PassStopQuestion() const;
+    // The pass that runs ends before its next byte.
+    void StopPass();
+    // After a command: when the operator stopped its pass, puts the lines
+    // back to rest, forgets the stop and says where the pass ended
+    // ("Stopped at 0x1A000: 0x1A000 bytes programmed"); else nothing.
+    std::optional<std::string> EndStoppedPass();
     // The run going, or null.
     const ProductionRun* Production() const { return m_production.get(); }
     const ProductionLog* ProductionLogFile() const { return m_productionLog.get(); }
@@ -387,11 +403,12 @@ private:
     // production runs
     std::unique_ptr<ProductionLog> m_productionLog;
     std::unique_ptr<ProductionRun> m_production;
+    std::vector<LoggedChip> m_productionEarlier;
+    std::unique_ptr<ProductionDatabase> m_productionDb;
+    std::unique_ptr<SerialSource> m_productionSerials;
     // dumps
     unsigned m_readPasses = 1;
     std::vector<std::string> m_datPaths;
-    std::unique_ptr<ProductionDatabase> m_productionDb;
-    std::unique_ptr<SerialSource> m_productionSerials;
     // job files
     std::optional<Job> m_job;
     std::string m_jobPath;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/hex.h"
 #include "base/text.h"
 #include "rom/serial_list.h"
 #include "rom/sha256.h"
@@ -35,6 +36,7 @@ Status Session::StartProduction(const ProductionOptions& options)
     const DatabaseKind database = DatabaseKindOf(options.logPath);
     std::unique_ptr<ProductionDatabase> db;
     std::unique_ptr<ProductionLog> log;
+    std::vector<LoggedChip> earlier;
     if (database != DatabaseKind::None) {
         if (database == DatabaseKind::Sqlite) {
             std::vector<FileRole> roles = m_heldFiles;
@@ -57,6 +59,10 @@ Status Session::StartProduction(const ProductionOptions& options)
         roles.push_back({"load", m_rom->ImagePath(), false, 0});
         roles.push_back({"--log", options.logPath, true, 0, true});
         if (Status clash = CheckFileRoles(roles); !clash) return clash;
+        // A continued log's numbering goes on: never two records of one number.
+        auto read = ReadProductionLog(options.logPath);
+        if (!read) return Status::Fail(Cat({"batch: ", read.message()}), read.status().errnum());
+        earlier = std::move(*read);
         auto opened = ProductionLog::Open(options.logPath);
         if (!opened) return Status::Fail(Cat({"batch: ", opened.message()}), opened.status().errnum());
         log = std::move(*opened);
@@ -94,6 +100,9 @@ Status Session::StartProduction(const ProductionOptions& options)
     }
     m_productionDb = std::move(db);
     m_productionSerials = std::move(serials);
+    setup.firstChip = std::max({1u, options.firstChip, LastLoggedChip(earlier) + 1});
+    setup.operatorSeconds = [this] { return m_ui.OperatorSeconds(); };
+    m_productionEarlier = std::move(earlier);
     m_productionLog = std::move(log);
     m_production = std::make_unique<ProductionRun>(*m_rom, std::move(setup), m_productionLog.get());
     return Status::Ok();
@@ -240,6 +249,37 @@ Status Session::SaveJob(const std::string& path, const Job& production)
     auto job = MakeJob(path, production);
     if (!job) return job.status();
     return WriteJob(path, *job);
+}
+
+std::string Session::PassStopQuestion() const
+{
+    const std::string_view pass = m_rom ? m_rom->PassName() : std::string_view();
+    if (pass == "Programming" || pass == "Programming again")
+        return Cat({"Stop ", pass, "? The chip will be partly programmed."});
+    return Cat({"Stop ", pass.empty() ? std::string_view("the pass") : pass, "?"});
+}
+
+void Session::StopPass()
+{
+    if (m_rom) m_rom->RequestPassStop();
+}
+
+std::optional<std::string> Session::EndStoppedPass()
+{
+    if (!m_rom || !m_rom->PassStopAsked()) return std::nullopt;
+    const std::optional<CRom::StopPoint> where = m_rom->WhereStopped();
+    m_rom->ForgetStop();
+    // Asked for after the pass had ended: nothing stopped.
+    if (!where) return std::nullopt;
+    m_rom->ResetLines();
+    const std::uint32_t done = m_rom->m_nHexCount > 0 ? std::uint32_t(m_rom->m_nHexCount) : 0;
+    const std::string_view pass = where->pass;
+    std::string_view what = "bytes done";
+    if (pass == "Programming" || pass == "Programming again") what = "bytes programmed";
+    else if (pass == "Reading") what = "bytes read";
+    else if (pass == "Verifying") what = "bytes verified";
+    else if (pass == "Blank checking" || pass == "Checking for short bytes") what = "bytes checked";
+    return Cat({"Stopped at ", Hex0x(where->address), ": ", Hex0x(done), " ", what});
 }
 
 }  // namespace vexo

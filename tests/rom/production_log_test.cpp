@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <fstream>
 
 #include "support/sim_fixture.h"
 
@@ -119,6 +122,52 @@ TEST_F(ProductionLogTest, JsonLinesParseBackAndACutRecordIsLeftBehind)
         "assert b['time']=='2026-12-08T10:15:02+01:00' and b['image']=='fw, \\\"v2\\\".hex'\n"
         "\" " + path;
     EXPECT_EQ(std::system(check.c_str()), 0);
+}
+
+// A continued log is read back for its records (the window greys them and
+// numbers on from the last), CSV and JSON Lines alike; a record cut off by a
+// crash is left out, and a log not yet written holds none.
+TEST_F(ProductionLogTest, RecordsReadBackFromEitherForm)
+{
+    for (const char* name : {"back.csv", "back.jsonl"}) {
+        const std::string path = dir.File(name);
+        {
+            auto log = ProductionLog::Open(path);
+            ASSERT_TRUE(log.ok()) << log.message();
+            ASSERT_TRUE((*log)->Append(Record(7, true)).ok());
+            ASSERT_TRUE((*log)->Append(Record(9, false)).ok());
+            ASSERT_TRUE((*log)->Close().ok());
+        }
+        std::ofstream(path, std::ios::app) << "2026-12-08T10:15:02+01:00,10,27C5";
+        const auto records = ReadProductionLog(path);
+        ASSERT_TRUE(records.ok()) << records.message();
+        ASSERT_EQ(records->size(), 2u) << name;
+        const LoggedChip& passed = (*records)[0];
+        const LoggedChip& failed = (*records)[1];
+        EXPECT_EQ(passed.chip, 7u);
+        EXPECT_EQ(passed.time, "2026-12-08T10:15:02+01:00");
+        EXPECT_EQ(passed.serial, "1007");
+        EXPECT_EQ(passed.crc32, "0xCAFEF00D");
+        EXPECT_TRUE(passed.passed);
+        EXPECT_EQ(passed.failedAddress, "");
+        EXPECT_EQ(failed.chip, 9u);
+        EXPECT_FALSE(failed.passed);
+        EXPECT_EQ(failed.failedStep, "verify");
+        EXPECT_EQ(failed.failedAddress, "0x001A3");
+        EXPECT_EQ(failed.seconds, "21.4");
+        EXPECT_EQ(LastLoggedChip(*records), 9u);
+    }
+    const auto none = ReadProductionLog(dir.File("never-written.csv"));
+    ASSERT_TRUE(none.ok());
+    EXPECT_TRUE(none->empty());
+    EXPECT_EQ(LastLoggedChip(*none), 0u);
+    // A pipe as the log is only written: reading it back would wait for a
+    // writer and take what it carries.
+    const std::string fifo = dir.File("log.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto fromPipe = ReadProductionLog(fifo);
+    ASSERT_TRUE(fromPipe.ok());
+    EXPECT_TRUE(fromPipe->empty());
 }
 
 TEST_F(ProductionLogTest, UnwritablePlacesAreNamed)

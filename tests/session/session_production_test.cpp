@@ -217,5 +217,30 @@ TEST_F(SessionProduction, SerialNumbersAreCheckedBeforeTheFirstChip)
     ASSERT_TRUE(session->StopProduction().ok());
 }
 
+// A run that continues a log numbers on from its last record: never two
+// records of one number in a log. Without a log the run starts where its
+// caller says (a window whose table goes on).
+TEST_F(SessionProduction, AContinuedLogNumbersOn)
+{
+    Open("sim:tray=" + dir.File("tray"));
+    LoadImage();
+    Session::ProductionOptions options;
+    options.logPath = dir.File("run.csv");
+    for (unsigned expected : {1u, 2u, 3u}) {
+        ASSERT_TRUE(session->StartProduction(options).ok());
+        EXPECT_EQ(session->ProductionEarlier().size(), expected - 1);
+        const auto chip = session->ProductionChip();
+        ASSERT_TRUE(chip.ok()) << chip.message();
+        EXPECT_EQ(chip->chip, expected);
+        ASSERT_TRUE(session->StopProduction().ok());
+    }
+    Session::ProductionOptions unlogged;
+    unlogged.firstChip = 12;
+    ASSERT_TRUE(session->StartProduction(unlogged).ok());
+    EXPECT_EQ(session->Production()->NextChipNumber(), 12u);
+    ASSERT_TRUE(session->StopProduction().ok());
+}
+
 }  // namespace
+
 }  // namespace vexo::test

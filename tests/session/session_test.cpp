@@ -242,5 +242,52 @@ TEST_F(SessionTest, TheSimulatorsChipSizesAreTheCatalogues)
     }
 }
 
+// The operator stops a long pass: it ends before the next byte, the lines are
+// put to rest, and the session says where; the stop is then forgotten.
+class StoppingUi final : public UiRecorder {
+public:
+    void SetHexCountText(std::string_view text) override
+    {
+        UiRecorder::SetHexCountText(text);
+        if (session && hexCountUpdates == stopAfter) session->StopPass();
+    }
+    Session* session = nullptr;
+    long stopAfter = 0;
+};
+
+TEST(SessionPassStop, StopsAtTheNextByteAndSaysWhere)
+{
+    ResetShadows();
+    TempDir dir;
+    StoppingUi ui;
+    Session session(ui);
+    PortSetup setup;
+    setup.description = "sim:chip=" + dir.File("chip.bin") + ",size=27C040";
+    session.OpenPort(setup);
+    session.Start();
+    session.SelectDevice(4);
+    ASSERT_EQ(session.Rom().DeviceSize(), 0x80000u);
+    ASSERT_TRUE(session.OpenImage(dir.Write("fw.bin", RandomBytes(0x80000, 9))));
+    ui.Take();
+    EXPECT_FALSE(session.EndStoppedPass());  // nothing was stopped
+
+    ui.session = &session;
+    ui.stopAfter = ui.hexCountUpdates + 0x1A000;
+    EXPECT_EQ(session.PassStopQuestion(), "Stop the pass?");
+    EXPECT_FALSE(session.WriteRom());
+    EXPECT_EQ(session.PassStopQuestion(), "Stop Programming? The chip will be partly programmed.");
+    EXPECT_EQ(ui.Take(), std::vector<std::string>{"*** Start Writing ***"});  // no box of its own
+    EXPECT_EQ(session.EndStoppedPass(), std::optional<std::string>("Stopped at 0x1A000: 0x1A000 bytes programmed"));
+    EXPECT_FALSE(session.Rom().Stopped());
+    EXPECT_FALSE(session.EndStoppedPass());
+
+    // The next command runs whole.
+    ui.session = nullptr;
+    EXPECT_FALSE(session.Verify());
+    const auto verify = ui.Take();
+    ASSERT_FALSE(verify.empty());
+    EXPECT_EQ(verify.back(), "verify failure !!!");
+}
+
 }  // namespace
 }  // namespace vexo::test
