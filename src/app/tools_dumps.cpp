@@ -13,6 +13,7 @@
 #include "app/tools_menu.h"
 #include "app/vexowriter_app.h"
 #include "dialogs/core_text.h"
+#include "view/vexowriter_view.h"
 #include "dialogs/dump_report.h"
 #include "dialogs/real_port_dialogs.h"
 #include "session/session.h"
@@ -66,6 +67,10 @@ void AddDumpTools(CMainFrame& frame, CVexoWriterApp& app)
     session.SetDatPaths(ToCorePaths(app.Profile().value(kDatPathsKey).toStringList()));
 
     auto* report = new DumpReport(&frame);
+    // A cell of the map clicked: its row of the hex view on top.
+    QObject::connect(report, &DumpReport::addressChosen, &frame, [&app](quint32 address) {
+        if (app.m_pView) app.m_pView->GoToAddress(address);
+    });
 
     // Read ROM with more than one pass ends in the list of unstable bytes.
     if (QAction* read = frame.Action(ID_READ_ROM)) {
@@ -76,7 +81,7 @@ void AddDumpTools(CMainFrame& frame, CVexoWriterApp& app)
             std::vector<MarkedRange> marks;
             for (const UnstableByte& b : vote.bytes) marks.emplace_back(b.address, b.address);
             report->ShowReport(QStringLiteral("Read ROM: %1 passes").arg(vote.passes), ReadVoteLines(vote, 0, "read"),
-                               s.Rom().DeviceSize(), marks);
+                               s.Rom().DeviceSize(), marks, QStringLiteral("unstable"));
         });
     }
 
@@ -89,7 +94,8 @@ void AddDumpTools(CMainFrame& frame, CVexoWriterApp& app)
             }
             std::vector<MarkedRange> marks;
             for (const InspectReport::Run& run : result->runs) marks.emplace_back(run.first, run.last);
-            report->ShowReport(QStringLiteral("Inspect Buffer"), InspectLines(*result), s.Rom().DeviceSize(), marks);
+            report->ShowReport(QStringLiteral("Inspect Buffer"), InspectLines(*result), s.Rom().DeviceSize(), marks,
+                               QStringLiteral("in one-value runs"));
         });
     });
     QAction* identify = frame.AddCommand(ID_TOOLS_IDENTIFY, QStringLiteral("I&dentify\u2026"), [&frame, &app, report] {
@@ -109,7 +115,7 @@ void AddDumpTools(CMainFrame& frame, CVexoWriterApp& app)
                 if (c.kind == "even" || c.kind == "odd" || c.kind == "lane") marks.emplace_back(0, size - 1);
                 else marks.emplace_back(c.first, c.first + c.size - 1);
             }
-            report->ShowReport(QStringLiteral("Identify"), lines, s.Rom().DeviceSize(), marks);
+            report->ShowReport(QStringLiteral("Identify"), lines, s.Rom().DeviceSize(), marks, QStringLiteral("matched"));
         });
     });
     frame.m_pToolsMenu->addAction(inspect);

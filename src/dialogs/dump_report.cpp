@@ -6,48 +6,35 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
+#include "dialogs/chip_map.h"
 #include "dialogs/core_text.h"
+#include "dialogs/diagnosis_report.h"
 
 namespace vexo::gui {
 
-DumpMap::DumpMap(QWidget* parent) : QWidget(parent)
+std::vector<double> MarkedShares(std::uint32_t deviceSize, int cells, const std::vector<MarkedRange>& marks)
 {
-    setObjectName(QStringLiteral("DumpMap"));
-    setToolTip(QStringLiteral("The device from its first address (top left) to its last; marked cells hold a "
-                              "listed address"));
-}
-
-void DumpMap::SetMarks(std::uint32_t deviceSize, const std::vector<MarkedRange>& marks)
-{
-    m_cells.assign(kCells, false);
-    if (deviceSize > 0) {
-        const auto cellOf = [deviceSize](std::uint32_t address) {
-            const std::uint64_t clamped = std::min<std::uint64_t>(address, deviceSize - 1);
-            return std::size_t(clamped * kCells / deviceSize);
-        };
-        for (const MarkedRange& mark : marks) {
-            if (mark.first >= deviceSize) continue;
-            for (std::size_t cell = cellOf(mark.first); cell <= cellOf(mark.second); ++cell) m_cells[cell] = true;
+    if (deviceSize == 0 || cells <= 0) return {};
+    const std::uint32_t n = std::min<std::uint32_t>(std::uint32_t(cells), deviceSize);
+    const std::uint32_t per = deviceSize / n;
+    std::vector<std::uint64_t> covered(n, 0);
+    for (const MarkedRange& mark : marks) {
+        if (mark.first >= deviceSize || mark.second < mark.first) continue;
+        const std::uint32_t last = std::min(mark.second, deviceSize - 1);
+        for (std::uint32_t cell = mark.first / per; cell < n && cell * per <= last; ++cell) {
+            const std::uint64_t from = std::max<std::uint64_t>(mark.first, std::uint64_t(cell) * per);
+            const std::uint64_t to = std::min<std::uint64_t>(last, std::uint64_t(cell + 1) * per - 1);
+            covered[cell] += to - from + 1;
         }
     }
-    update();
-}
-
-QSize DumpMap::sizeHint() const { return {kColumns * 8, kRows * 8}; }
-
-void DumpMap::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    const double w = double(width()) / kColumns;
-    const double h = double(height()) / kRows;
-    for (int i = 0; i < kCells; ++i) {
-        const QRectF cell((i % kColumns) * w, (i / kColumns) * h, w - 1, h - 1);
-        painter.fillRect(cell, m_cells[std::size_t(i)] ? QColor(200, 40, 40) : palette().color(QPalette::Mid));
-    }
+    std::vector<double> shares(n);
+    for (std::uint32_t cell = 0; cell < n; ++cell) shares[cell] = std::min(1.0, double(covered[cell]) / per);
+    return shares;
 }
 
 DumpReport::DumpReport(QWidget* parent) : QDialog(parent)
@@ -55,8 +42,9 @@ DumpReport::DumpReport(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("DumpReport"));
     setWindowTitle(QStringLiteral("Dump Report"));
     m_title = new QLabel(this);
-    m_map = new DumpMap(this);
-    m_map->setMinimumHeight(DumpMap::kRows * 6);
+    m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_map = new ChipMap(this);
+    connect(m_map, &ChipMap::addressChosen, this, &DumpReport::addressChosen);
     m_list = new QListWidget(this);
     m_list->setFont(QFont(QStringLiteral("monospace")));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -66,20 +54,25 @@ DumpReport::DumpReport(QWidget* parent) : QDialog(parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_title);
-    layout->addWidget(m_map);
+    layout->addWidget(m_map, 0, Qt::AlignHCenter);
     layout->addWidget(m_list, 1);
     layout->addWidget(buttons);
-    resize(720, 420);
+    resize(720, 640);
 }
 
 void DumpReport::ShowReport(const QString& title, const std::vector<ReportLine>& lines, std::uint32_t deviceSize,
-                            const std::vector<MarkedRange>& marks)
+                            const std::vector<MarkedRange>& marks, const QString& what)
 {
     setWindowTitle(title);
     m_title->setText(title);
-    m_map->SetMarks(deviceSize, marks);
+    m_map->SetShares(deviceSize, MarkedShares(deviceSize, ChipMap::kCells, marks), what);
     m_list->clear();
     for (const ReportLine& line : lines) m_list->addItem(FromCore(line.text));
+    // Beside the main window the first time; where the operator left it after.
+    if (!m_placed) {
+        PlaceBeside(this);
+        m_placed = true;
+    }
     show();
     raise();
     activateWindow();

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The dump report window: the lines of a voted read, an inspection or an
-// identification, with a small map of the device that marks where the
-// listed addresses lie. Modeless, created once by the Tools menu and shown
-// again for each report. Self-contained: the map is a widget of its own
-// (DumpMap) so that another map can take its place.
+// identification, with the chip map marking where the listed addresses lie.
+// Modeless, created once by the Tools menu and shown again for each report,
+// beside the main window; a click on the map asks for that address.
 #pragma once
 
 #include <QDialog>
 #include <QStringList>
-#include <QWidget>
 
 #include <cstdint>
 #include <utility>
@@ -21,46 +19,35 @@ class QListWidget;
 
 namespace vexo::gui {
 
+class ChipMap;
+
 // An address range of the report, inclusive.
 using MarkedRange = std::pair<std::uint32_t, std::uint32_t>;
 
-// The device as a grid of cells, each a 1/kCells share of it; a cell with a
-// marked address in it is filled.
-class DumpMap final : public QWidget {
-    Q_OBJECT
-public:
-    static constexpr int kColumns = 64;
-    static constexpr int kRows = 8;
-    static constexpr int kCells = kColumns * kRows;
-
-    explicit DumpMap(QWidget* parent);
-    void SetMarks(std::uint32_t deviceSize, const std::vector<MarkedRange>& marks);
-    // Which cells are filled, in address order.
-    const std::vector<bool>& Cells() const { return m_cells; }
-    QSize sizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    std::vector<bool> m_cells = std::vector<bool>(kCells, false);
-};
+// The share of each of `cells` equal parts of `deviceSize` bytes that the
+// ranges cover (ranges past the device are left out).
+std::vector<double> MarkedShares(std::uint32_t deviceSize, int cells, const std::vector<MarkedRange>& marks);
 
 class DumpReport final : public QDialog {
     Q_OBJECT
 public:
     explicit DumpReport(QWidget* parent);
 
+    // `what` names what the map's shares count ("unstable", "in a run").
     void ShowReport(const QString& title, const std::vector<ReportLine>& lines, std::uint32_t deviceSize,
-                    const std::vector<MarkedRange>& marks);
+                    const std::vector<MarkedRange>& marks, const QString& what);
     QStringList Lines() const;
     QString Title() const;
-    DumpMap* Map() const { return m_map; }
+    ChipMap* Map() const { return m_map; }
+
+signals:
+    void addressChosen(quint32 address);
 
 private:
     QLabel* m_title = nullptr;
-    DumpMap* m_map = nullptr;
+    ChipMap* m_map = nullptr;
     QListWidget* m_list = nullptr;
+    bool m_placed = false;
 };
 
 }  // namespace vexo::gui
