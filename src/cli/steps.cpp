@@ -202,17 +202,6 @@ std::string CheckConvert(const Step& step)
     return {};
 }
 
-// "raw", "ihex", "srec", as --format spells them.
-std::string_view FormatKey(ImageFormat format)
-{
-    switch (format) {
-    case ImageFormat::IntelHex: return "ihex";
-    case ImageFormat::SRecord: return "srec";
-    case ImageFormat::Raw: break;
-    }
-    return "raw";
-}
-
 bool RunConvert(StepContext& c, const Step& step)
 {
     ConvertOptions options;
@@ -229,8 +218,8 @@ bool RunConvert(StepContext& c, const Step& step)
     }
     if (result->guessed) std::fprintf(c.err, "vexo: %s\n", DescribeGuess(step.args[0], result->input).c_str());
     JsonObject fields;
-    fields.String("input_format", FormatKey(result->input))
-        .String("output_format", FormatKey(result->output))
+    fields.String("input_format", FormatWord(result->input))
+        .String("output_format", FormatWord(result->output))
         .Unsigned("first", result->first)
         .Unsigned("bytes", result->written);
     Emit(c, Cat({step.args[0], " -> ", step.args[1], ": ", DescribeConversion(*result)}), fields);

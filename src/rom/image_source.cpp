@@ -129,10 +129,19 @@ Status ReplaceOutput(const std::string& path, const void* data, std::size_t size
 
 std::optional<ImageFormat> ParseFormatName(std::string_view name)
 {
-    if (name == "raw") return ImageFormat::Raw;
-    if (name == "ihex") return ImageFormat::IntelHex;
-    if (name == "srec") return ImageFormat::SRecord;
+    for (ImageFormat format : {ImageFormat::Raw, ImageFormat::IntelHex, ImageFormat::SRecord})
+        if (name == FormatWord(format)) return format;
     return std::nullopt;
+}
+
+std::string_view FormatWord(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::IntelHex: return "ihex";
+    case ImageFormat::SRecord: return "srec";
+    case ImageFormat::Raw: break;
+    }
+    return "raw";
 }
 
 std::string FormatNameProblem(std::string_view option, std::string_view word)

@@ -33,8 +33,9 @@ inline Status ReplaceOutput(const std::string& path, std::string_view text)
     return ReplaceOutput(path, text.data(), text.size());
 }
 
-// "raw", "ihex", "srec" as --format spells them.
+// "raw", "ihex", "srec" as --format spells them, read and written.
 std::optional<ImageFormat> ParseFormatName(std::string_view name);
+std::string_view FormatWord(ImageFormat format);
 // The usage error for a word that is none of them.
 std::string FormatNameProblem(std::string_view option, std::string_view word);
 
