@@ -22,6 +22,7 @@
 #include "app/vexowriter_app.h"
 #include "dialogs/buffer_dialogs.h"
 #include "dialogs/diagnosis_report.h"
+#include "dialogs/dump_report.h"
 #include "dialogs/info_dlg.h"
 #include "dialogs/real_port_dialogs.h"
 #include "dialogs/settings_dialogs.h"
@@ -154,6 +155,14 @@ bool SaveToolsScreenshots(CVexoWriterApp& app, const QDir& folder)
         compare->trigger();
         if (auto* report = frame->findChild<DiagnosisReport*>(QStringLiteral("DiagnosisReport"))) {
             ok &= Save(report, folder, QStringLiteral("tools_compare_report"));
+            report->hide();
+        }
+    }
+    // The buffer inspected: the blank upper half as one run on the map.
+    if (QAction* inspect = frame->Action(kDumpCommands)) {
+        inspect->trigger();
+        if (auto* report = frame->findChild<DumpReport*>(QStringLiteral("DumpReport"))) {
+            ok &= Save(report, folder, QStringLiteral("tools_inspect_report"));
             report->hide();
         }
     }

@@ -47,6 +47,7 @@ DumpReport::DumpReport(QWidget* parent) : QDialog(parent)
     connect(m_map, &ChipMap::addressChosen, this, &DumpReport::addressChosen);
     m_list = new QListWidget(this);
     m_list->setFont(QFont(QStringLiteral("monospace")));
+    m_list->setWordWrap(true);  // a line as long as a SHA-1 stays readable without scrolling
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     QPushButton* copy = buttons->addButton(QStringLiteral("&Copy"), QDialogButtonBox::ActionRole);
     connect(copy, &QPushButton::clicked, this,
