@@ -17,7 +17,7 @@ bool Reads(std::string_view name) { return name == "load" || name == "merge" || 
 
 }  // namespace
 
-std::string CheckStandardStreams(const std::vector<Step>& steps)
+Status CheckStandardStreams(const std::vector<Step>& steps)
 {
     int reader = 0, writer = 0, number = 0;
     for (const Step& step : steps) {
@@ -30,13 +30,13 @@ std::string CheckStandardStreams(const std::vector<Step>& steps)
             if (!input && !output) continue;
             int& first = input ? reader : writer;
             if (first != 0)
-                return Cat({"'-' (standard ", input ? "input" : "output", ") is given to step ",
+                return Status::Fail(Cat({"'-' (standard ", input ? "input" : "output", ") is given to step ",
                             std::to_string(first), " and step ", std::to_string(number), "; it can be ",
-                            input ? "read" : "written", " once"});
+                            input ? "read" : "written", " once"}));
             first = number;
         }
     }
-    return {};
+    return Status::Ok();
 }
 
 std::optional<ImageFormat> StepFormat(const Step& step, std::string_view option)
@@ -46,12 +46,12 @@ std::optional<ImageFormat> StepFormat(const Step& step, std::string_view option)
     return ParseFormatName(given->second);
 }
 
-std::string CheckFormatOptions(const Step& step)
+Status CheckFormatOptions(const Step& step)
 {
     for (const auto& [option, value] : step.options)
         if (option.find("format") != std::string::npos && !ParseFormatName(value))
-            return FormatNameProblem(Cat({step.def->name, " ", option}), value);
-    return {};
+            return Status::Fail(FormatNameProblem(Cat({step.def->name, " ", option}), value));
+    return Status::Ok();
 }
 
 std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps)

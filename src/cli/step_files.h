@@ -20,13 +20,13 @@ std::vector<FileRole> StepFileRoles(const std::vector<Step>& steps);
 // Standard input ("-") read by more than one step, or standard output
 // ("-") written by more than one: the one-line reason of the usage error,
 // else empty.
-std::string CheckStandardStreams(const std::vector<Step>& steps);
+Status CheckStandardStreams(const std::vector<Step>& steps);
 
 // The step's --format (or `option`: --in-format, --out-format) when given.
 // Checked before the run (CheckFormatOptions).
 std::optional<ImageFormat> StepFormat(const Step& step, std::string_view option = "--format");
 // Empty when every format option of the step names raw, ihex or srec.
-std::string CheckFormatOptions(const Step& step);
+Status CheckFormatOptions(const Step& step);
 
 // True when a save, convert, export or split writes where descriptor `fd` writes (a
 // /dev/stdout target, or the very file standard output goes to).

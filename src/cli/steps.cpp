@@ -21,28 +21,28 @@ namespace {
 
 
 
-std::string NoCheck(const Step&) { return {}; }
+Status NoCheck(const Step&) { return Status::Ok(); }
 
 constexpr std::string_view kFormatNames = "raw|ihex|srec";
 const StepOption kFormat{"--format", kFormatNames};
 
 // --- settings: the dialogs' OK handlers ---
 
-std::string CheckDevice(const Step& step)
+Status CheckDevice(const Step& step)
 {
     // A part number read off the chip names its type too.
     const Result<PartInfo> part = Session::LookUpPart(step.args[0]);
-    if (part) return {};
-    return Cat({"unknown device '", step.args[0], "' (27C256, 27C512, 27C010, 27C020 or 27C040): ",
-                part.message()});
+    if (part) return Status::Ok();
+    return Status::Fail(Cat({"unknown device '", step.args[0], "' (27C256, 27C512, 27C010, 27C020 or 27C040): ",
+                part.message()}));
 }
 
 bool RunDevice(StepContext& c, const Step& step) { return c.session.SelectPart(step.args[0]).ok(); }
 
-std::string CheckSpeed(const Step& step)
+Status CheckSpeed(const Step& step)
 {
-    if (FindSpeed(step.args[0])) return {};
-    return Cat({"unknown speed '", step.args[0], "' (normal, high or express)"});
+    if (FindSpeed(step.args[0])) return Status::Ok();
+    return Status::Fail(Cat({"unknown speed '", step.args[0], "' (normal, high or express)"}));
 }
 
 bool RunSpeed(StepContext& c, const Step& step)
@@ -51,11 +51,11 @@ bool RunSpeed(StepContext& c, const Step& step)
     return true;
 }
 
-std::string CheckPortNumber(const Step& step)
+Status CheckPortNumber(const Step& step)
 {
     const std::string& a = step.args[0];
-    if (a == "1" || a == "2" || a == "3") return {};
-    return Cat({"port must be 1, 2 or 3 (LPT1..LPT3), not '", a, "'"});
+    if (a == "1" || a == "2" || a == "3") return Status::Ok();
+    return Status::Fail(Cat({"port must be 1, 2 or 3 (LPT1..LPT3), not '", a, "'"}));
 }
 
 bool RunPort(StepContext& c, const Step& step) { return c.session.SelectPort(step.args[0][0] - '0'); }
@@ -65,9 +65,9 @@ bool RunPort(StepContext& c, const Step& step) { return c.session.SelectPort(ste
 bool RunLoad(StepContext& c, const Step& step) { return c.session.OpenImage(step.args[0], StepFormat(step)); }
 
 // The save's and the read's options: --format, and the passes.
-std::string CheckSaveOptions(const Step& step)
+Status CheckSaveOptions(const Step& step)
 {
-    if (std::string problem = CheckFormatOptions(step); !problem.empty()) return problem;
+    if (Status problem = CheckFormatOptions(step); !problem) return problem;
     return CheckReadPasses(step);
 }
 
@@ -162,15 +162,15 @@ void EmitChecksum(StepContext& c, const ChecksumReport& report)
     Emit(c, report.Line(), fields);
 }
 
-std::string CheckChecksum(const Step& step)
+Status CheckChecksum(const Step& step)
 {
     const auto range = step.options.find("--range");
-    if (range == step.options.end()) return {};
+    if (range == step.options.end()) return Status::Ok();
     const std::size_t space = range->second.find(' ');
     for (const std::string& word : {range->second.substr(0, space), range->second.substr(space + 1)})
         if (!ParseUnsigned(word, UINT32_MAX))
-            return Cat({"'checksum --range': '", word, "' is not an address (decimal or 0x hex)"});
-    return {};
+            return Status::Fail(Cat({"'checksum --range': '", word, "' is not an address (decimal or 0x hex)"}));
+    return Status::Ok();
 }
 
 bool RunChecksum(StepContext& c, const Step& step)
@@ -193,13 +193,13 @@ bool RunChecksum(StepContext& c, const Step& step)
     return true;
 }
 
-std::string CheckConvert(const Step& step)
+Status CheckConvert(const Step& step)
 {
-    if (std::string problem = CheckFormatOptions(step); !problem.empty()) return problem;
+    if (Status problem = CheckFormatOptions(step); !problem) return problem;
     const auto fill = step.options.find("--fill");
-    if (fill == step.options.end()) return {};
-    if (const Result<std::uint8_t> byte = ParseFillByte(fill->second); !byte) return "--fill: " + byte.message();
-    return {};
+    if (fill == step.options.end()) return Status::Ok();
+    if (const Result<std::uint8_t> byte = ParseFillByte(fill->second); !byte) return Status::Fail("--fill: " + byte.message());
+    return Status::Ok();
 }
 
 bool RunConvert(StepContext& c, const Step& step)
@@ -415,7 +415,7 @@ Result<Step> ParseStep(const std::vector<std::string>& words, std::size_t& i, co
         step.args.push_back(w);
     }
     if (const Status options = ParseStepOptions(words, i, step); !options) return options;
-    if (std::string problem = def->check(step); !problem.empty()) return Status::Fail(std::move(problem));
+    if (Status checked = def->check(step); !checked) return checked;
     return step;
 }
 
@@ -432,8 +432,8 @@ Result<std::vector<Step>> ParseSteps(const std::vector<std::string>& words,
         steps.push_back(std::move(*step));
     }
     if (steps.empty()) return Status::Fail("no steps given");
-    if (std::string problem = CheckBatchSerials(steps); !problem.empty()) return Status::Fail(std::move(problem));
-    if (std::string problem = CheckStandardStreams(steps); !problem.empty()) return Status::Fail(std::move(problem));
+    if (Status serials = CheckBatchSerials(steps); !serials) return serials;
+    if (Status streams = CheckStandardStreams(steps); !streams) return streams;
     return steps;
 }
 

@@ -93,7 +93,7 @@ struct StepDef {
     std::vector<StepOption> options;  // each takes one value, after the arguments
     // Checks the arguments before anything runs: empty when they are good,
     // else the one-line reason of the usage error.
-    std::string (*check)(const Step&);
+    Status (*check)(const Step&);
     // Runs the step: true when it succeeded.
     bool (*run)(StepContext&, const Step&);
     // More arguments it may take after the first `arity`: 0 none, -1 any
@@ -112,7 +112,7 @@ void AddDumpSteps(std::vector<StepDef>& table);        // steps_dumps.cpp
 
 // read and save with their --passes and --max-diffs (steps_dumps.cpp); one
 // pass, the default, is the seed's Read ROM and save.
-std::string CheckReadPasses(const Step& step);
+Status CheckReadPasses(const Step& step);
 bool RunReadPasses(StepContext& c, const Step& step);
 bool RunSavePasses(StepContext& c, const Step& step);
 
@@ -144,7 +144,7 @@ int DeviceAt(const std::vector<Step>& steps, std::size_t index);
 // Checks that need the steps together (steps_production.cpp): a batch's
 // serial number must lie within the device selected for it. Empty when
 // they are good, else the one-line reason of the usage error.
-std::string CheckBatchSerials(const std::vector<Step>& steps);
+Status CheckBatchSerials(const std::vector<Step>& steps);
 
 // "  load FILE        Open BIN File ..." lines for --help.
 std::string StepHelp();

@@ -28,27 +28,27 @@ const StepOption kFormat{"--format", "raw|ihex|srec"};
 
 bool IsNumber(const std::string& text) { return ParseUnsigned(text, UINT32_MAX).has_value(); }
 
-std::string CheckAddresses(const Step& step, std::size_t count)
+Status CheckAddresses(const Step& step, std::size_t count)
 {
     for (std::size_t i = 0; i < count && i < step.args.size(); ++i)
         if (!IsNumber(step.args[i]))
-            return Cat({"'", step.def->name, "': '", step.args[i],
-                        "' is not an address (decimal or 0x hex)"});
-    return {};
+            return Status::Fail(Cat({"'", step.def->name, "': '", step.args[i],
+                        "' is not an address (decimal or 0x hex)"}));
+    return Status::Ok();
 }
 
-std::string CheckBytes(const Step& step, std::size_t from)
+Status CheckBytes(const Step& step, std::size_t from)
 {
     for (std::size_t i = from; i < step.args.size(); ++i)
         if (!ParseUnsigned(step.args[i], 0xFF))
-            return Cat({"'", step.def->name, "': '", step.args[i], "' is not a byte (0 to 0xFF)"});
-    return {};
+            return Status::Fail(Cat({"'", step.def->name, "': '", step.args[i], "' is not a byte (0 to 0xFF)"}));
+    return Status::Ok();
 }
 
-std::string CheckFill(const Step& step)
+Status CheckFill(const Step& step)
 {
-    std::string problem = CheckAddresses(step, 2);
-    return problem.empty() ? CheckBytes(step, 2) : problem;
+    if (Status problem = CheckAddresses(step, 2); !problem) return problem;
+    return CheckBytes(step, 2);
 }
 
 bool RunFill(StepContext& c, const Step& step)
@@ -60,10 +60,10 @@ bool RunFill(StepContext& c, const Step& step)
                        HexByte0x(a->value)}));
 }
 
-std::string CheckPatch(const Step& step)
+Status CheckPatch(const Step& step)
 {
-    std::string problem = CheckAddresses(step, 1);
-    return problem.empty() ? CheckBytes(step, 1) : problem;
+    if (Status problem = CheckAddresses(step, 1); !problem) return problem;
+    return CheckBytes(step, 1);
 }
 
 bool RunPatch(StepContext& c, const Step& step)
@@ -88,12 +88,12 @@ bool RunRepeat(StepContext& c, const Step&)
                   Cat({"repeated the image over ", HexBuf0x(range.first), "-", HexBuf0x(range.last)}));
 }
 
-std::string CheckFiles(const Step& step)
+Status CheckFiles(const Step& step)
 {
-    if (std::string problem = CheckFormatOptions(step); !problem.empty()) return problem;
+    if (Status problem = CheckFormatOptions(step); !problem) return problem;
     if (Status s = CheckSplitFiles(step.args); !s)
-        return Cat({"'", step.def->name, "' takes FILE0 FILE1 [FILE2 FILE3]: ", s.message()});
-    return {};
+        return Status::Fail(Cat({"'", step.def->name, "' takes FILE0 FILE1 [FILE2 FILE3]: ", s.message()}));
+    return Status::Ok();
 }
 
 std::string JoinFiles(const Step& step)
@@ -113,10 +113,10 @@ bool RunMerge(StepContext& c, const Step& step)
     return ReportStep(c, c.session.MergeFiles(step.args, StepFormat(step)), Cat({"merged ", JoinFiles(step)}));
 }
 
-std::string CheckLoadAt(const Step& step)
+Status CheckLoadAt(const Step& step)
 {
-    std::string problem = CheckAddresses(step, 1);
-    return problem.empty() ? CheckFormatOptions(step) : problem;
+    if (Status problem = CheckAddresses(step, 1); !problem) return problem;
+    return CheckFormatOptions(step);
 }
 
 bool RunLoadAt(StepContext& c, const Step& step)
@@ -143,7 +143,7 @@ void AddBufferSteps(std::vector<StepDef>& table)
     table.push_back({"patch", "ADDR BYTE...", "set the buffer's bytes from ADDR on", 2, {}, CheckPatch,
                      RunPatch, -1});
     table.push_back({"swap", "", "swap the bytes of each 16-bit word of the device's range", 0, {},
-                     [](const Step&) { return std::string(); }, RunSwap});
+                     [](const Step&) -> Status { return Status::Ok(); }, RunSwap});
     table.push_back({"split", "FILE0 FILE1 [FILE2 FILE3]",
                      "write the image's even and odd bytes (or every fourth) to the files", 2, {},
                      CheckFiles, RunSplit, 2});
@@ -153,7 +153,7 @@ void AddBufferSteps(std::vector<StepDef>& table)
     table.push_back({"load-at", "OFFSET FILE", "load FILE at a buffer offset, the rest as it is", 2,
                      {kFormat}, CheckLoadAt, RunLoadAt});
     table.push_back({"repeat", "", "fill the device's range with copies of the loaded image", 0, {},
-                     [](const Step&) { return std::string(); }, RunRepeat});
+                     [](const Step&) -> Status { return Status::Ok(); }, RunRepeat});
     table.push_back({"export", "FILE", "save the buffer's device range to FILE (no chip read)", 1,
                      {kFormat}, CheckFormatOptions, RunExport});
 }

@@ -23,20 +23,20 @@ std::size_t MaxDiffs(const Step& step)
     return std::size_t(ParseUnsigned(given->second, 0xFFFFFFFFu).value_or(kDefaultMaxDiffs));
 }
 
-std::string CheckMaxDiffs(const Step& step)
+Status CheckMaxDiffs(const Step& step)
 {
     const auto given = step.options.find("--max-diffs");
     if (given != step.options.end() && !ParseUnsigned(given->second, 0xFFFFFFFFu))
-        return Cat({"--max-diffs takes a number of lines (0 for all), not '", given->second, "'"});
-    return {};
+        return Status::Fail(Cat({"--max-diffs takes a number of lines (0 for all), not '", given->second, "'"}));
+    return Status::Ok();
 }
 
-std::string CheckCompare(const Step& step)
+Status CheckCompare(const Step& step)
 {
-    if (std::string problem = CheckMaxDiffs(step); !problem.empty()) return problem;
+    if (Status problem = CheckMaxDiffs(step); !problem) return problem;
     const auto csv = step.options.find("--csv");
-    if (csv != step.options.end() && csv->second.empty()) return "--csv needs a file name";
-    return {};
+    if (csv != step.options.end() && csv->second.empty()) return Status::Fail("--csv needs a file name");
+    return Status::Ok();
 }
 
 std::string_view KindKey(DiffKind kind)

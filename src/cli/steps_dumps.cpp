@@ -46,15 +46,15 @@ bool ReportVote(StepContext& c, const Step& step, bool done)
 
 // --- inspect ---
 
-std::string CheckInspect(const Step& step)
+Status CheckInspect(const Step& step)
 {
     const auto range = step.options.find("--range");
-    if (range == step.options.end()) return {};
+    if (range == step.options.end()) return Status::Ok();
     const std::size_t space = range->second.find(' ');
     for (const std::string& word : {range->second.substr(0, space), range->second.substr(space + 1)})
         if (!ParseUnsigned(word, UINT32_MAX))
-            return Cat({"'inspect --range': '", word, "' is not an address (decimal or 0x hex)"});
-    return {};
+            return Status::Fail(Cat({"'inspect --range': '", word, "' is not an address (decimal or 0x hex)"}));
+    return Status::Ok();
 }
 
 bool RunInspect(StepContext& c, const Step& step)
@@ -92,13 +92,13 @@ std::vector<std::string> DatPaths(const Step& step)
     return paths;
 }
 
-std::string CheckIdentify(const Step& step)
+Status CheckIdentify(const Step& step)
 {
     const std::vector<std::string> paths = DatPaths(step);
-    if (paths.empty()) return "'identify' needs --dat PATH (a DAT file or a folder of them)";
+    if (paths.empty()) return Status::Fail("'identify' needs --dat PATH (a DAT file or a folder of them)");
     for (const std::string& path : paths)
-        if (path.empty()) return "--dat needs a file or folder name";
-    return {};
+        if (path.empty()) return Status::Fail("--dat needs a file or folder name");
+    return Status::Ok();
 }
 
 bool RunIdentify(StepContext& c, const Step& step)
@@ -115,18 +115,18 @@ bool RunIdentify(StepContext& c, const Step& step)
 
 }  // namespace
 
-std::string CheckReadPasses(const Step& step)
+Status CheckReadPasses(const Step& step)
 {
     if (const auto given = step.options.find("--passes"); given != step.options.end()) {
         const auto n = ParseUnsigned(given->second, kMaxReadPasses);
         if (!n || *n < 2)
-            return Cat({"--passes takes a number of passes from 2 to ", std::to_string(kMaxReadPasses), ", not '",
-                        given->second, "'"});
+            return Status::Fail(Cat({"--passes takes a number of passes from 2 to ", std::to_string(kMaxReadPasses), ", not '",
+                        given->second, "'"}));
     }
     const auto max = step.options.find("--max-diffs");
     if (max != step.options.end() && !ParseUnsigned(max->second, 0xFFFFFFFFu))
-        return Cat({"--max-diffs takes a number of lines (0 for all), not '", max->second, "'"});
-    return {};
+        return Status::Fail(Cat({"--max-diffs takes a number of lines (0 for all), not '", max->second, "'"}));
+    return Status::Ok();
 }
 
 bool RunReadPasses(StepContext& c, const Step& step)

@@ -27,35 +27,35 @@ std::string Option(const Step& step, std::string_view name)
 }
 
 // The serial and log options batch and job-save share; `name` is the step's.
-std::string CheckSerialOptions(std::string_view name, const Step& step)
+Status CheckSerialOptions(std::string_view name, const Step& step)
 {
     if (step.options.count("--serial")) {
         auto plan = ParseSerialPlan(Option(step, "--serial"));
-        if (!plan) return Cat({name, " --serial: ", plan.message()});
+        if (!plan) return Status::Fail(Cat({name, " --serial: ", plan.message()}));
     }
     if (step.options.count("--serial") && step.options.count("--serial-list"))
-        return Cat({name, ": --serial and --serial-list exclude each other"});
+        return Status::Fail(Cat({name, ": --serial and --serial-list exclude each other"}));
     if (step.options.count("--serial-list") != step.options.count("--serial-at"))
-        return Cat({name, ": --serial-list and --serial-at go together"});
+        return Status::Fail(Cat({name, ": --serial-list and --serial-at go together"}));
     if (step.options.count("--serial-list") && Option(step, "--serial-list").empty())
-        return Cat({name, " --serial-list needs a file name"});
+        return Status::Fail(Cat({name, " --serial-list needs a file name"}));
     if (step.options.count("--serial-at")) {
         auto plan = ParseSerialAt(Option(step, "--serial-at"));
-        if (!plan) return Cat({name, " --serial-at: ", plan.message()});
+        if (!plan) return Status::Fail(Cat({name, " --serial-at: ", plan.message()}));
     }
-    if (step.options.count("--log") && Option(step, "--log").empty()) return Cat({name, " --log needs a file name"});
-    return {};
+    if (step.options.count("--log") && Option(step, "--log").empty()) return Status::Fail(Cat({name, " --log needs a file name"}));
+    return Status::Ok();
 }
 
-std::string CheckBatch(const Step& step)
+Status CheckBatch(const Step& step)
 {
-    if (std::string why = CheckSerialOptions("batch", step); !why.empty()) return why;
+    if (Status why = CheckSerialOptions("batch", step); !why) return why;
     if (step.options.count("--station") && Option(step, "--station").empty())
-        return "batch --station needs a name";
+        return Status::Fail("batch --station needs a name");
     if (step.options.count("--retries") && !ParseUnsigned(Option(step, "--retries"), kMaxRetries))
-        return Cat({"batch --retries ", Option(step, "--retries"), ": ", RetriesRangeText()});
-    if (step.options.count("--log") && Option(step, "--log").empty()) return "batch --log needs a file name";
-    return {};
+        return Status::Fail(Cat({"batch --retries ", Option(step, "--retries"), ": ", RetriesRangeText()}));
+    if (step.options.count("--log") && Option(step, "--log").empty()) return Status::Fail("batch --log needs a file name");
+    return Status::Ok();
 }
 
 // One line from the operator, without its line end and the blanks around
@@ -155,9 +155,9 @@ bool RunBatch(StepContext& c, const Step& step)
     return succeeded && !stoppedEarly && !StopRequested();
 }
 
-std::string CheckJobSave(const Step& step)
+Status CheckJobSave(const Step& step)
 {
-    if (step.args.empty() || step.args[0].empty()) return "job-save needs a file name";
+    if (step.args.empty() || step.args[0].empty()) return Status::Fail("job-save needs a file name");
     return CheckSerialOptions("job-save", step);
 }
 
@@ -187,12 +187,12 @@ bool RunJobSave(StepContext& c, const Step& step)
     return true;
 }
 
-std::string CheckLogReport(const Step& step)
+Status CheckLogReport(const Step& step)
 {
-    if (Option(step, "--log").empty()) return "log-report needs --log TARGET";
+    if (Option(step, "--log").empty()) return Status::Fail("log-report needs --log TARGET");
     if (DatabaseKindOf(Option(step, "--log")) == DatabaseKind::None)
-        return Cat({"log-report --log ", Option(step, "--log"), ": not a database (sqlite:PATH or postgresql://…)"});
-    return {};
+        return Status::Fail(Cat({"log-report --log ", Option(step, "--log"), ": not a database (sqlite:PATH or postgresql://…)"}));
+    return Status::Ok();
 }
 
 bool RunLogReport(StepContext& c, const Step& step)
@@ -241,7 +241,7 @@ bool RunLogReport(StepContext& c, const Step& step)
 
 }  // namespace
 
-std::string CheckBatchSerials(const std::vector<Step>& steps)
+Status CheckBatchSerials(const std::vector<Step>& steps)
 {
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const Step& step = steps[i];
@@ -252,9 +252,9 @@ std::string CheckBatchSerials(const std::vector<Step>& steps)
         if (!plan) continue;  // the step's own check says why
         const DeviceInfo& device = kDevices[std::size_t(DeviceAt(steps, i))];
         if (Status within = CheckSerialWithin(*plan, device.Size(), device.name); !within)
-            return Cat({"batch --serial: ", within.message()});
+            return Status::Fail(Cat({"batch --serial: ", within.message()}));
     }
-    return {};
+    return Status::Ok();
 }
 
 void AddProductionSteps(std::vector<StepDef>& table)

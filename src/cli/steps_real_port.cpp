@@ -14,7 +14,7 @@
 namespace vexo::cli {
 namespace {
 
-std::string NoCheck(const Step&) { return {}; }
+Status NoCheck(const Step&) { return Status::Ok(); }
 
 // The check a doctor line reports on, as a record's "check".
 std::string_view CheckKey(std::string_view detail)
