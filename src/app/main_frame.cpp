@@ -422,7 +422,10 @@ void CMainFrame::OnChangeSpeed() { ShowDialog(m_app.m_pSpeedDlg); }
 void CMainFrame::OnQuit()
 {
     if (!AskBeforeReplacing()) return;
-    if (m_app.Ui().AskYesNo(FromCore(kExitQuestion))) close();
+    if (!m_app.Ui().AskYesNo(FromCore(kExitQuestion))) return;
+    m_changesAsked = true;
+    close();
+    m_changesAsked = false;
 }
 
 void CMainFrame::OnClearWindow()
@@ -447,6 +450,11 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     // A pass or a box of a running command is on screen: the window stays.
     if (m_app.IsCommandRunning()) {
+        event->ignore();
+        return;
+    }
+    // The window's close button: changes are not lost without a question.
+    if (!m_changesAsked && !AskBeforeReplacing()) {
         event->ignore();
         return;
     }

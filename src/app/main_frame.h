@@ -102,6 +102,9 @@ private:
 
     CVexoWriterApp& m_app;
     QMap<int, QAction*> m_actions;
+    // Quit has asked about unsaved changes already: the close that follows
+    // does not ask again.
+    bool m_changesAsked = false;
 };
 
 }  // namespace vexo::gui

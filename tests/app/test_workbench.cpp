@@ -176,6 +176,14 @@ void WorkbenchTest::aModifiedBufferIsNeverReplacedWithoutAQuestion()
     m_gui->ClickButton(ID_QUIT);
     QCOMPARE(answerer.questions.size(), 2);
     QCOMPARE(answerer.questions.first(), kUnsaved);
+
+    // The window's close button asks too; Cancel keeps the window and the bytes.
+    answerer.questions.clear();
+    answerer.choices = {2};
+    QVERIFY(!m_gui->Frame()->close());
+    QCOMPARE(answerer.questions, QStringList{kUnsaved});
+    QVERIFY(m_view->IsModified());
+    QVERIFY(m_gui->Frame()->isVisible());
 }
 
 void WorkbenchTest::undoSaysWhyAndFollowsTheChange()
