@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -81,10 +80,6 @@ CMainFrame::CMainFrame(CVexoWriterApp& app) : m_app(app)
     connect(view, &CVexoWriterView::positionChanged, this, [this](const QString& text) {
         m_pPositionPane->setText(text);
         m_pPositionPane->setVisible(!text.isEmpty());
-    });
-    auto* toolsKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_T), this);
-    connect(toolsKey, &QShortcut::activated, this, [this] {
-        menuBar()->setActiveAction(m_pToolsMenu->menuAction());
     });
 
     setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
@@ -187,7 +182,8 @@ void CMainFrame::CreateMenus()
     function->addAction(Action(ID_INFO_DIALOG));
 
     // What came after the seed's commands: the application fills it.
-    m_pToolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
+    // Alt+T opens it (the T underlined).
+    m_pToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
     m_pToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
 
     // Menu items show text only; the pictures belong to the buttons.

@@ -216,7 +216,7 @@ void MainWindowTest::barsMenusAndDocking()
     QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("View(&V)"));
     QCOMPARE(menus[1]->text(), QStringLiteral("Function"));
-    QCOMPARE(menus[2]->text(), QStringLiteral("Tools"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("&Tools"));
     QCOMPARE(MenuItems(menus[0]->menu()), (QStringList{"View About Tool(&T)", "Status Tool Bar(&S)",
                                                        "ROM Writer Tool Bar", "Exit"}));
     QCOMPARE(MenuItems(menus[1]->menu()), (QStringList{"Clear Window", "Information Dialog"}));
