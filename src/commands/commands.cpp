@@ -77,6 +77,7 @@ bool CRom::WriteRom()
     m_bError = 0;
     VerifyAll();
     if (Stopped()) return false;
+    AddRetryDetails(m_bError != 1);
     if (m_bError == 1) {
         m_bError = 0;
         SetFailureDetails();
@@ -142,6 +143,7 @@ bool CRom::AutoWrite()
     m_ui.RomMessageBox("Verify now !!   please wait...");
     VerifyAll();
     if (Stopped()) return false;
+    AddRetryDetails(m_bError != 1);
     if (m_bError == 1) {
         SetFailureDetails();
         m_ui.RomMessageBox("Writing verify failure !!!");

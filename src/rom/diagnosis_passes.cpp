@@ -75,6 +75,24 @@ Status CRom::ReadChip(std::span<std::uint8_t> out, std::string_view step)
     return Status::Ok();
 }
 
+void CRom::AddRetryDetails(bool written)
+{
+    if (m_retries <= 0) return;
+    if (m_retriedPerRound.empty()) {
+        // A write that stopped before programming ran no round either.
+        if (written) m_ui.SetNextBoxDetails("retries: no byte needed another round");
+        return;
+    }
+    std::string lines;
+    for (std::size_t i = 0; i < m_retriedPerRound.size(); ++i) {
+        const std::uint32_t n = m_retriedPerRound[i];
+        if (i) lines += '\n';
+        lines += Cat({"retries: round ", std::to_string(i + 1), " programmed ", std::to_string(n),
+                      n == 1 ? " byte" : " bytes", " again"});
+    }
+    m_ui.SetNextBoxDetails(lines);
+}
+
 void CRom::RetryShortBytes()
 {
     m_retriedPerRound.clear();

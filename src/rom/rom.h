@@ -158,6 +158,10 @@ public:
     int m_retries = 0;
     // Bytes programmed again in each extra round of the last write.
     std::vector<std::uint32_t> m_retriedPerRound;
+    // With m_retries set, the rounds of the last write as the result box's
+    // details, one line each ("retries: round 1 programmed 3 bytes again";
+    // "retries: no byte needed another round" after a write that verified).
+    void AddRetryDetails(bool written);
 
     const DeviceInfo& Device() const { return kDevices[m_nDevice]; }
     std::uint32_t DeviceSize() const { return Device().Size(); }

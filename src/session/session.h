@@ -167,9 +167,9 @@ public:
     // Read ROM with the session's read passes (ReadPasses(), 1 by default).
     bool ReadRom();
     bool BlankCheck() { return m_rom->BlankCheck(); }
-    bool WriteRom() { const bool ok = m_rom->WriteRom(); ReportRetries(ok); return ok; }
+    bool WriteRom() { return m_rom->WriteRom(); }
     bool Verify() { return m_rom->VerifyRom(); }
-    bool AutoWrite() { const bool ok = m_rom->AutoWrite(); ReportRetries(ok); return ok; }
+    bool AutoWrite() { return m_rom->AutoWrite(); }
 
     // --- image tools ---
     // The sums over the device's range; Line() is
@@ -203,7 +203,6 @@ public:
     // extra round programmed again, as notes for the operator; after a
     // successful write that needed none, a note saying so. Nothing when
     // retries are off.
-    void ReportRetries(bool written);
     // What a report on the chip was made from: the selected device, the
     // bytes given to the chip so far, and the buffer's state.
     struct DiagnosisBasis {

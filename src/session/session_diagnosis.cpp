@@ -59,18 +59,4 @@ std::string Session::OutOfDate(const DiagnosisBasis& made, bool usesBuffer) cons
     return {};
 }
 
-void Session::ReportRetries(bool written)
-{
-    if (m_settings.retries <= 0) return;
-    const std::vector<std::uint32_t>& rounds = m_rom->m_retriedPerRound;
-    if (rounds.empty()) {
-        // A write that stopped before programming ran no round either.
-        if (written) m_ui.Note("retries: no byte needed another round");
-        return;
-    }
-    for (std::size_t i = 0; i < rounds.size(); ++i)
-        m_ui.Note(Cat({"retries: round ", std::to_string(i + 1), " programmed ", std::to_string(rounds[i]),
-                       rounds[i] == 1 ? " byte" : " bytes", " again"}));
-}
-
 }  // namespace vexo
