@@ -60,7 +60,10 @@ Result<Job> ReadJob(const std::string& path)
 
     Job job;
     bool versioned = false;
-    for (const auto& [key, value] : *members) {
+    for (const auto& member : *members) {
+        // Named, not bound: the lambdas below capture them (clang refuses bindings).
+        const auto& key = member.first;
+        const auto& value = member.second;
         using K = JsonValue::Kind;
         const auto text = [&](std::string* out, bool required) -> Status {
             if (value.kind == K::Null && !required) return {};
