@@ -304,7 +304,7 @@ void CVexoWriterApp::OpenPort(const PortSetup& setup)
     // The program carries on with the disconnected port, and without a
     // wrapper whose file could not be made.
     if (!port.openStatus) m_ui.AppMessageBox(port.openStatus.message());
-    for (const std::string& error : port.wrapErrors) m_ui.AppMessageBox(error);
+    for (const Status& leftOut : port.wrapFailures) m_ui.AppMessageBox(leftOut.message());
 }
 
 void CVexoWriterApp::AfterCommand()

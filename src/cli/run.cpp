@@ -298,11 +298,11 @@ bool OpenSessionPort(Session& session, const PortSetup& setup, const Options& op
     if (!port.openStatus) std::fprintf(io.err, "vexo: %s\n", port.openStatus.message().c_str());
     if (!options.fault.empty()) std::fprintf(io.err, "port: faults injected: %s\n", options.fault.c_str());
     std::fflush(io.err);
-    for (const auto& e : port.wrapErrors) {
-        std::fprintf(io.err, "vexo: %s\n", e.c_str());
-        FailureRecord(io.out, io.json, "start", e);
+    for (const Status& leftOut : port.wrapFailures) {
+        std::fprintf(io.err, "vexo: %s\n", leftOut.message().c_str());
+        FailureRecord(io.out, io.json, "start", leftOut.message());
     }
-    return port.wrapErrors.empty();
+    return port.wrapFailures.empty();
 }
 
 enum class SessionEnd { kSucceeded, kFailed, kPortNotWrapped };

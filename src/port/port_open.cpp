@@ -92,39 +92,52 @@ Result<std::unique_ptr<IPort>> MakeTraceFile(std::unique_ptr<IPort>&& inner, con
     return std::unique_ptr<IPort>(std::move(*port));
 }
 
-WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
+Status AddFaults(std::unique_ptr<IPort>& port, const std::string& fault)
 {
-    WrappedPort wrapped;
+    const Result<FaultConfig> config = ParseFaultDescription(fault);
+    if (!config) return Status::Fail("--fault " + fault + ": " + config.message());
+    port = std::make_unique<FaultPort>(std::move(port), *config);
+    return Status::Ok();
+}
+
+Result<VcdPort*> AddCapture(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
+{
+    Result<std::unique_ptr<VcdPort>> vcd =
+        wrapping.vcdFile ? MakeVcdFile(std::move(port), wrapping.vcdFile->Release(), wrapping.vcdPath)
+                         : MakeVcdFile(std::move(port), wrapping.vcdPath);
+    if (!vcd) return Status::Fail("cannot create capture file " + vcd.message(), vcd.status().errnum());
+    VcdPort* const capture = vcd->get();
+    port = std::move(*vcd);
+    return capture;
+}
+
+Result<TraceFilePort*> AddTrace(std::unique_ptr<IPort>& port, const PortWrapping& wrapping)
+{
+    Result<std::unique_ptr<TraceFilePort>> trace =
+        wrapping.traceFile ? TraceFilePort::Create(std::move(port), wrapping.traceFile->Release(), wrapping.tracePath)
+                           : TraceFilePort::Create(std::move(port), wrapping.tracePath);
+    if (!trace) return trace.status();
+    TraceFilePort* const traced = trace->get();
+    port = std::move(*trace);
+    return traced;
+}
+
+std::vector<Status> WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping, WrappedPort* wrapped)
+{
+    *wrapped = {};
+    std::vector<Status> leftOut;
     if (!wrapping.fault.empty()) {
-        if (const Result<FaultConfig> config = ParseFaultDescription(wrapping.fault))
-            port = std::make_unique<FaultPort>(std::move(port), *config);
-        else
-            wrapped.errors.push_back("--fault " + wrapping.fault + ": " + config.message());
+        if (Status faults = AddFaults(port, wrapping.fault); !faults) leftOut.push_back(std::move(faults));
     }
     if (!wrapping.vcdPath.empty()) {
-        Result<std::unique_ptr<VcdPort>> vcd =
-            wrapping.vcdFile ? MakeVcdFile(std::move(port), wrapping.vcdFile->Release(), wrapping.vcdPath)
-                             : MakeVcdFile(std::move(port), wrapping.vcdPath);
-        if (vcd) {
-            wrapped.vcd = vcd->get();
-            port = std::move(*vcd);
-        } else {
-            wrapped.errors.push_back("cannot create capture file " + vcd.message());
-        }
+        if (Result<VcdPort*> vcd = AddCapture(port, wrapping)) wrapped->vcd = *vcd;
+        else leftOut.push_back(vcd.status());
     }
     if (!wrapping.tracePath.empty()) {
-        Result<std::unique_ptr<TraceFilePort>> trace =
-            wrapping.traceFile
-                ? TraceFilePort::Create(std::move(port), wrapping.traceFile->Release(), wrapping.tracePath)
-                : TraceFilePort::Create(std::move(port), wrapping.tracePath);
-        if (trace) {
-            wrapped.trace = trace->get();
-            port = std::move(*trace);
-        } else {
-            wrapped.errors.push_back(trace.message());
-        }
+        if (Result<TraceFilePort*> trace = AddTrace(port, wrapping)) wrapped->trace = *trace;
+        else leftOut.push_back(trace.status());
     }
-    return wrapped;
+    return leftOut;
 }
 
 Status OpenWrappingFiles(PortWrapping* wrapping)

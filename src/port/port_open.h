@@ -73,16 +73,23 @@ Status OpenWrappingFiles(PortWrapping* wrapping);
 // The chip file a port description names (sim:chip=PATH), if any.
 std::optional<std::string> ChipFileOf(const std::string& description);
 
+// The wrappers WrapPort put around a port, for closing their files.
 struct WrappedPort {
     VcdPort* vcd = nullptr;        // owned by the port chain
     TraceFilePort* trace = nullptr;
-    std::vector<std::string> errors;  // wrappers left out, and why
 };
 
+// Each wraps `port` in place, or leaves it as it was and says why not:
+// the injected faults, the value change dump, the trace.
+Status AddFaults(std::unique_ptr<IPort>& port, const std::string& fault);
+Result<VcdPort*> AddCapture(std::unique_ptr<IPort>& port, const PortWrapping& wrapping);
+Result<TraceFilePort*> AddTrace(std::unique_ptr<IPort>& port, const PortWrapping& wrapping);
+
 // Wraps `port` in place: the faults next to the module, then the capture and
-// the trace, which so record what the program sees. A wrapper whose file
-// cannot be created is left out and named in `errors`; the port stays usable.
-WrappedPort WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping);
+// the trace, which so record what the program sees. A wrapper that cannot be
+// made is left out and the port stays usable; the failures returned name
+// each one left out (none when all are in place).
+std::vector<Status> WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping, WrappedPort* wrapped);
 
 // Completes and closes the capture and trace files. Fails when any of their
 // writes failed, with one line per file that lost some.

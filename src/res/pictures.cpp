@@ -151,79 +151,110 @@ void LightningBolt(QPainter& p, const QRectF& r)
     p.drawPolygon(bolt);
 }
 
+// A grid of cells, its header row and column shaded: the buffer editor.
+void HexGrid(QPainter& p, const QRectF& grid)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xd8, 0xe4, 0xf4));
+    p.drawRect(QRectF(grid.left(), grid.top(), grid.width(), grid.height() / 4));
+    p.drawRect(QRectF(grid.left(), grid.top(), grid.width() / 5, grid.height()));
+    p.setPen(QPen(kInk, 1.0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(grid);
+    p.setPen(QPen(QColor(0x50, 0x50, 0x60), 0.8));
+    for (int i = 1; i < 5; ++i) {
+        const qreal x = grid.left() + grid.width() * i / 5;
+        p.drawLine(QPointF(x, grid.top()), QPointF(x, grid.bottom()));
+    }
+    for (int i = 1; i < 4; ++i) {
+        const qreal y = grid.top() + grid.height() * i / 4;
+        p.drawLine(QPointF(grid.left(), y), QPointF(grid.right(), y));
+    }
+}
+
+// A black screen reading MS over DOS.
+void DosScreen(QPainter& p)
+{
+    p.setPen(QPen(kInk, 1.0));
+    p.setBrush(Qt::black);
+    p.drawRoundedRect(QRectF(2.5, 3.5, 27, 24), 2, 2);
+    FitText(p, QRectF(3, 4, 26, 11), QStringLiteral("MS"), 10, QColor(0xe8, 0xe8, 0xe8));
+    FitText(p, QRectF(3, 14.5, 26, 11), QStringLiteral("DOS"), 10, QColor(0xe8, 0xe8, 0xe8));
+}
+
+// A 25-pin D connector on its cable: the printer port.
+void PortPlug(QPainter& p)
+{
+    // cable
+    p.setPen(QPen(QColor(0x50, 0x50, 0x58), 3.0, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath cable;
+    cable.moveTo(16, 20);
+    cable.cubicTo(16, 26, 24, 24, 29, 29);
+    p.drawPath(cable);
+    // hood
+    p.setPen(QPen(kInk, 0.8));
+    p.setBrush(QColor(0x9a, 0xa0, 0xa8));
+    p.drawRoundedRect(QRectF(11.5, 14.5, 9, 7), 1.5, 1.5);
+    // D-shaped shell with two rows of pins
+    QPolygonF shell({QPointF(2.5, 4.5), QPointF(29.5, 4.5), QPointF(26.5, 15.5), QPointF(5.5, 15.5)});
+    p.setBrush(kMetal);
+    p.drawPolygon(shell);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kInk);
+    for (int i = 0; i < 7; ++i) p.drawEllipse(QPointF(6.0 + i * 3.3, 8.0), 0.9, 0.9);
+    for (int i = 0; i < 6; ++i) p.drawEllipse(QPointF(7.7 + i * 3.3, 12.0), 0.9, 0.9);
+}
+
+// A chip in a zero-insertion-force socket with its lever.
+void Socket(QPainter& p)
+{
+    p.setPen(QPen(kInk, 0.8));
+    p.setBrush(QColor(0x2f, 0x7d, 0x3a));
+    p.drawRect(QRectF(3.5, 2.5, 25, 26));
+    p.setBrush(QColor(0xe0, 0xe0, 0xe0));
+    p.drawRect(QRectF(24.5, 4.5, 2, 20));
+    p.drawEllipse(QPointF(25.5, 4.5), 1.8, 1.8);
+    Chip(p, QRectF(9.5, 5.5, 10, 21), 7, false);
+}
+
+// A large yellow question mark.
+void QuestionMark(QPainter& p)
+{
+    QPainterPath mark;
+    QFont font = PictureFont(28);
+    font.setWeight(QFont::Black);
+    mark.addText(0, 0, font, QStringLiteral("?"));
+    const QRectF b = mark.boundingRect();
+    mark.translate(16.5 - b.center().x(), 15.5 - b.center().y());
+    p.setPen(QPen(QColor(0x70, 0x50, 0x00), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(QColor(0xff, 0xdd, 0x00));
+    p.drawPath(mark);
+}
+
+// A windowed chip on a green rounded board: the program's own mark.
+void BoardWithChip(QPainter& p, const QRectF& board, qreal radius, const QRectF& chip, int pinsPerSide)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2f, 0x7d, 0x3a));
+    p.drawRoundedRect(board, radius, radius);
+    Chip(p, chip, pinsPerSide, true);
+}
+
 void Paint(Picture picture, QPainter& p)
 {
     switch (picture) {
-    case Picture::OpenBin: {
+    case Picture::OpenBin:
         Floppy(p, QRectF(2.5, 9.5, 17, 18));
         Arrow(p, QPointF(17, 7), QPointF(30, 7), kGreen, 2.4);
         Arrow(p, QPointF(22, 17), QPointF(30.5, 17), kGreen, 2.4);
         FitText(p, QRectF(19, 20, 13, 10), QStringLiteral("BIN"), 6.5, kInk);
         break;
-    }
-    case Picture::SaveBuffer:
-        Floppy(p, QRectF(5.5, 3.5, 21, 24));
-        break;
-    case Picture::EditBuffer: {
-        const QRectF grid(3.5, 4.5, 25, 22);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xd8, 0xe4, 0xf4));
-        p.drawRect(QRectF(grid.left(), grid.top(), grid.width(), grid.height() / 4));
-        p.drawRect(QRectF(grid.left(), grid.top(), grid.width() / 5, grid.height()));
-        p.setPen(QPen(kInk, 1.0));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(grid);
-        p.setPen(QPen(QColor(0x50, 0x50, 0x60), 0.8));
-        for (int i = 1; i < 5; ++i) {
-            const qreal x = grid.left() + grid.width() * i / 5;
-            p.drawLine(QPointF(x, grid.top()), QPointF(x, grid.bottom()));
-        }
-        for (int i = 1; i < 4; ++i) {
-            const qreal y = grid.top() + grid.height() * i / 4;
-            p.drawLine(QPointF(grid.left(), y), QPointF(grid.right(), y));
-        }
-        break;
-    }
-    case Picture::DosShell:
-        p.setPen(QPen(kInk, 1.0));
-        p.setBrush(Qt::black);
-        p.drawRoundedRect(QRectF(2.5, 3.5, 27, 24), 2, 2);
-        FitText(p, QRectF(3, 4, 26, 11), QStringLiteral("MS"), 10, QColor(0xe8, 0xe8, 0xe8));
-        FitText(p, QRectF(3, 14.5, 26, 11), QStringLiteral("DOS"), 10, QColor(0xe8, 0xe8, 0xe8));
-        break;
-    case Picture::LptPort: {
-        // cable
-        p.setPen(QPen(QColor(0x50, 0x50, 0x58), 3.0, Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(Qt::NoBrush);
-        QPainterPath cable;
-        cable.moveTo(16, 20);
-        cable.cubicTo(16, 26, 24, 24, 29, 29);
-        p.drawPath(cable);
-        // hood
-        p.setPen(QPen(kInk, 0.8));
-        p.setBrush(QColor(0x9a, 0xa0, 0xa8));
-        p.drawRoundedRect(QRectF(11.5, 14.5, 9, 7), 1.5, 1.5);
-        // D-shaped shell with two rows of pins
-        QPolygonF shell({QPointF(2.5, 4.5), QPointF(29.5, 4.5), QPointF(26.5, 15.5), QPointF(5.5, 15.5)});
-        p.setBrush(kMetal);
-        p.drawPolygon(shell);
-        p.setPen(Qt::NoPen);
-        p.setBrush(kInk);
-        for (int i = 0; i < 7; ++i) p.drawEllipse(QPointF(6.0 + i * 3.3, 8.0), 0.9, 0.9);
-        for (int i = 0; i < 6; ++i) p.drawEllipse(QPointF(7.7 + i * 3.3, 12.0), 0.9, 0.9);
-        break;
-    }
-    case Picture::DeviceType: {
-        // socket with its lever
-        p.setPen(QPen(kInk, 0.8));
-        p.setBrush(QColor(0x2f, 0x7d, 0x3a));
-        p.drawRect(QRectF(3.5, 2.5, 25, 26));
-        p.setBrush(QColor(0xe0, 0xe0, 0xe0));
-        p.drawRect(QRectF(24.5, 4.5, 2, 20));
-        p.drawEllipse(QPointF(25.5, 4.5), 1.8, 1.8);
-        Chip(p, QRectF(9.5, 5.5, 10, 21), 7, false);
-        break;
-    }
+    case Picture::SaveBuffer: Floppy(p, QRectF(5.5, 3.5, 21, 24)); break;
+    case Picture::EditBuffer: HexGrid(p, QRectF(3.5, 4.5, 25, 22)); break;
+    case Picture::DosShell: DosScreen(p); break;
+    case Picture::LptPort: PortPlug(p); break;
+    case Picture::DeviceType: Socket(p); break;
     case Picture::HexBin:
         FitText(p, QRectF(0, 1, 32, 12), QStringLiteral("HEX"), 10.5, TextInk(QColor(0x90, 0x20, 0x20)));
         Arrow(p, QPointF(16, 12), QPointF(16, 18.5), TextInk(kInk), 1.6);
@@ -236,9 +267,7 @@ void Paint(Picture picture, QPainter& p)
         FitText(p, QRectF(0, 2, 32, 13), QStringLiteral("Blank"), 9.5, TextInk(kInk));
         FitText(p, QRectF(0, 15, 32, 13), QStringLiteral("Check"), 9.5, TextInk(kInk));
         break;
-    case Picture::WriteRom:
-        Chip(p, QRectF(9.5, 3.5, 13, 24), 7, false);
-        break;
+    case Picture::WriteRom: Chip(p, QRectF(9.5, 3.5, 13, 24), 7, false); break;
     case Picture::Verify:
         FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Verify"), 10, TextInk(kGreen));
         break;
@@ -252,29 +281,10 @@ void Paint(Picture picture, QPainter& p)
     case Picture::Quit:
         FitText(p, QRectF(0, 0, 32, 31), QStringLiteral("Quit"), 11, TextInk(QColor(0xb0, 0x10, 0x10)));
         break;
-    case Picture::About: {
-        QPainterPath mark;
-        QFont font = PictureFont(28);
-        font.setWeight(QFont::Black);
-        mark.addText(0, 0, font, QStringLiteral("?"));
-        const QRectF b = mark.boundingRect();
-        mark.translate(16.5 - b.center().x(), 15.5 - b.center().y());
-        p.setPen(QPen(QColor(0x70, 0x50, 0x00), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.setBrush(QColor(0xff, 0xdd, 0x00));
-        p.drawPath(mark);
-        break;
-    }
-    case Picture::AppIcon:
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x2f, 0x7d, 0x3a));
-        p.drawRoundedRect(QRectF(1, 1, 30, 30), 4, 4);
-        Chip(p, QRectF(8.5, 4.5, 15, 23), 7, true);
-        break;
+    case Picture::About: QuestionMark(p); break;
+    case Picture::AppIcon: BoardWithChip(p, QRectF(1, 1, 30, 30), 4, QRectF(8.5, 4.5, 15, 23), 7); break;
     case Picture::AboutPicture:
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x2f, 0x7d, 0x3a));
-        p.drawRoundedRect(QRectF(1, 1, 34, 41), 3, 3);
-        Chip(p, QRectF(9.5, 4.5, 17, 34), 10, true);
+        BoardWithChip(p, QRectF(1, 1, 34, 41), 3, QRectF(9.5, 4.5, 17, 34), 10);
         break;
     }
 }

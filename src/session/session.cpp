@@ -82,8 +82,7 @@ const PortOpenReport& Session::AdoptPort(OpenedPort opened, const PortWrapping& 
     m_health = std::move(opened.health);
     m_nextChip = std::move(opened.nextChip);
     m_port = std::move(opened.port);
-    m_wrapped = WrapPort(m_port, wrapping);
-    m_report.wrapErrors = m_wrapped.errors;
+    m_report.wrapFailures = WrapPort(m_port, wrapping, &m_wrapped);
     return m_report;
 }
 

@@ -71,7 +71,7 @@ struct ProgramSettings {
 struct PortOpenReport {
     std::string description;          // "simulated module, chip file …"
     Status openStatus;                // ok when the port opened; else why it did not
-    std::vector<std::string> wrapErrors;  // wrappers left out, and why
+    std::vector<Status> wrapFailures; // one for each wrapper left out
     bool simulated = false;
     bool opened = false;              // the described port (not the stand-in) is in use
 };

@@ -198,7 +198,7 @@ TEST_F(SessionTest, ShutdownResetsTheDeviceObjectAndNamesATraceThatLostLines)
     PortWrapping wrapping;
     wrapping.tracePath = "/dev/full";
     Session& s = Start("sim", wrapping);
-    ASSERT_TRUE(s.Port().wrapErrors.empty());
+    ASSERT_TRUE(s.Port().wrapFailures.empty());
     s.SelectDevice(2);
     ASSERT_TRUE(s.ReadRom());
     const Status finished = s.Shutdown();
