@@ -11,20 +11,38 @@
 #include "cli/cli_ui.h"
 #include "cli/step_files.h"
 #include "rom/catalogue.h"
+#include "rom/diagnosis.h"
 #include "rom/image_convert.h"
 #include "rom/image_source.h"
 #include "rom/rom.h"
 #include "session/session.h"
 
 namespace vexo::cli {
-namespace {
-
-
 
 Status NoCheck(const Step&) { return Status::Ok(); }
 
+namespace {
 constexpr std::string_view kFormatNames = "raw|ihex|srec";
-const StepOption kFormat{"--format", kFormatNames};
+}  // namespace
+
+const StepOption kFormatOption{"--format", kFormatNames};
+
+std::size_t MaxDiffs(const Step& step)
+{
+    const auto given = step.options.find("--max-diffs");
+    if (given == step.options.end()) return kDefaultMaxDiffs;
+    return std::size_t(ParseUnsigned(given->second, 0xFFFFFFFFu).value_or(kDefaultMaxDiffs));
+}
+
+Status CheckMaxDiffs(const Step& step)
+{
+    const auto given = step.options.find("--max-diffs");
+    if (given != step.options.end() && !ParseUnsigned(given->second, 0xFFFFFFFFu))
+        return Status::Fail(Cat({"--max-diffs takes a number of lines (0 for all), not '", given->second, "'"}));
+    return Status::Ok();
+}
+
+namespace {
 
 // --- settings: the dialogs' OK handlers ---
 
@@ -229,10 +247,10 @@ bool RunConvert(StepContext& c, const Step& step)
 std::vector<StepDef> MakeTable()
 {
     return {
-        {"load", "FILE", "Open BIN File: load FILE (- standard input) into the buffer", 1, {kFormat},
+        {"load", "FILE", "Open BIN File: load FILE (- standard input) into the buffer", 1, {kFormatOption},
          CheckFormatOptions, RunLoad},
         {"save", "FILE", "read the device and save it to FILE (- standard output)", 1,
-         {kFormat, {"--passes", "N"}, {"--max-diffs", "N"}}, CheckSaveOptions, RunSavePasses},
+         {kFormatOption, {"--passes", "N"}, {"--max-diffs", "N"}}, CheckSaveOptions, RunSavePasses},
         {"read", "", "Read ROM into the buffer", 0, {{"--passes", "N"}, {"--max-diffs", "N"}}, CheckReadPasses,
          RunReadPasses},
         {"blank", "", "Blank Check", 0, {}, NoCheck, RunBlank},

@@ -102,6 +102,14 @@ struct StepDef {
     int moreArity = 0;
 };
 
+// Pieces the rows of several step files share (steps.cpp).
+Status NoCheck(const Step&);  // a step with nothing to check
+extern const StepOption kFormatOption;  // --format raw|ihex|srec
+// --max-diffs: the lines cap given, else the default; CheckMaxDiffs refuses
+// a value that is not a number before the run.
+std::size_t MaxDiffs(const Step& step);
+Status CheckMaxDiffs(const Step& step);
+
 // The steps of each capability, each in its own file; the table is theirs
 // in this order after the seed's own.
 void AddDiagnosisSteps(std::vector<StepDef>& table);   // steps_diagnosis.cpp

@@ -24,7 +24,6 @@ bool ReportStep(StepContext& c, const Status& status, std::string_view line)
     return true;
 }
 
-const StepOption kFormat{"--format", "raw|ihex|srec"};
 
 bool IsNumber(const std::string& text) { return ParseUnsigned(text, UINT32_MAX).has_value(); }
 
@@ -148,14 +147,14 @@ void AddBufferSteps(std::vector<StepDef>& table)
                      "write the image's even and odd bytes (or every fourth) to the files", 2, {},
                      CheckFiles, RunSplit, 2});
     table.push_back({"merge", "FILE0 FILE1 [FILE2 FILE3]",
-                     "interleave the files into the buffer from 0 (a load)", 2, {kFormat}, CheckFiles,
+                     "interleave the files into the buffer from 0 (a load)", 2, {kFormatOption}, CheckFiles,
                      RunMerge, 2});
     table.push_back({"load-at", "OFFSET FILE", "load FILE at a buffer offset, the rest as it is", 2,
-                     {kFormat}, CheckLoadAt, RunLoadAt});
+                     {kFormatOption}, CheckLoadAt, RunLoadAt});
     table.push_back({"repeat", "", "fill the device's range with copies of the loaded image", 0, {},
                      [](const Step&) -> Status { return Status::Ok(); }, RunRepeat});
     table.push_back({"export", "FILE", "save the buffer's device range to FILE (no chip read)", 1,
-                     {kFormat}, CheckFormatOptions, RunExport});
+                     {kFormatOption}, CheckFormatOptions, RunExport});
 }
 
 }  // namespace vexo::cli

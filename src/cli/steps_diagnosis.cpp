@@ -15,22 +15,6 @@
 namespace vexo::cli {
 namespace {
 
-// Lines cap: --max-diffs, or the default when not given. Checked before the run.
-std::size_t MaxDiffs(const Step& step)
-{
-    const auto given = step.options.find("--max-diffs");
-    if (given == step.options.end()) return kDefaultMaxDiffs;
-    return std::size_t(ParseUnsigned(given->second, 0xFFFFFFFFu).value_or(kDefaultMaxDiffs));
-}
-
-Status CheckMaxDiffs(const Step& step)
-{
-    const auto given = step.options.find("--max-diffs");
-    if (given != step.options.end() && !ParseUnsigned(given->second, 0xFFFFFFFFu))
-        return Status::Fail(Cat({"--max-diffs takes a number of lines (0 for all), not '", given->second, "'"}));
-    return Status::Ok();
-}
-
 Status CheckCompare(const Step& step)
 {
     if (Status problem = CheckMaxDiffs(step); !problem) return problem;

@@ -23,13 +23,6 @@ unsigned Passes(const Step& step)
     return unsigned(ParseUnsigned(given->second, kMaxReadPasses).value_or(1));
 }
 
-std::size_t MaxDiffs(const Step& step)
-{
-    const auto given = step.options.find("--max-diffs");
-    if (given == step.options.end()) return kDefaultMaxDiffs;
-    return std::size_t(ParseUnsigned(given->second, 0xFFFFFFFFu).value_or(kDefaultMaxDiffs));
-}
-
 void EmitLines(StepContext& c, const std::vector<ReportLine>& lines)
 {
     for (const ReportLine& line : lines) Emit(c, line.text, line.fields);
@@ -123,10 +116,7 @@ Status CheckReadPasses(const Step& step)
             return Status::Fail(Cat({"--passes takes a number of passes from 2 to ", std::to_string(kMaxReadPasses), ", not '",
                         given->second, "'"}));
     }
-    const auto max = step.options.find("--max-diffs");
-    if (max != step.options.end() && !ParseUnsigned(max->second, 0xFFFFFFFFu))
-        return Status::Fail(Cat({"--max-diffs takes a number of lines (0 for all), not '", max->second, "'"}));
-    return Status::Ok();
+    return CheckMaxDiffs(step);
 }
 
 bool RunReadPasses(StepContext& c, const Step& step)

@@ -14,8 +14,6 @@
 namespace vexo::cli {
 namespace {
 
-Status NoCheck(const Step&) { return Status::Ok(); }
-
 // The check a doctor line reports on, as a record's "check".
 std::string_view CheckKey(std::string_view detail)
 {

@@ -56,6 +56,13 @@ consteval WireLine Wire(std::string_view name)
 // The bit of a named line.
 consteval std::uint8_t WireMask(std::string_view name) { return Wire(name).mask; }
 
+// The status lines the program reads, as constants. Pass these, never a
+// Wire("S6") call, to a function that takes a line: clang 14 miscompiles
+// the result of a consteval call handed on as an argument (it reads
+// garbage for the polarity; GCC is right).
+inline constexpr WireLine kReadDataLine = Wire("S6");
+inline constexpr WireLine kModulePresentLine = Wire("S7");
+
 // Operations on a register value, one line at a time, given the line's mask
 // (a constant: WireMask("D0")). They take and give `unsigned`, as the port's
 // register writes do, so that a caller's write is what a literal mask makes:

@@ -47,7 +47,7 @@ std::vector<LineStep> LineTestSteps(bool withBit4)
 
 std::string FormatStatusLines(const StatusLines& lines)
 {
-    return Cat({LineName(Wire("S6")), " ", lines.s6 ? "1" : "0", ", ", LineName(Wire("S7")), " ",
+    return Cat({LineName(kReadDataLine), " ", lines.s6 ? "1" : "0", ", ", LineName(kModulePresentLine), " ",
                 lines.s7 ? "1" : "0"});
 }
 
@@ -67,7 +67,7 @@ void LineTest::Reset()
 StatusLines LineTest::Read()
 {
     const std::uint8_t status = m_port.In(kStatusPort);
-    return {LineHigh(status, Wire("S6")), LineHigh(status, Wire("S7"))};
+    return {LineHigh(status, kReadDataLine), LineHigh(status, kModulePresentLine)};
 }
 
 }  // namespace vexo

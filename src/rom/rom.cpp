@@ -115,7 +115,7 @@ std::uint8_t CRom::ReadByte()
         PulseDataLine(kReadClock);
         ReadStatus();
         // The read data line is on (low) for a 1.
-        g_byReadByte = std::uint8_t((g_byReadByte & 0xFE) | (LineOn(g_byStatus, Wire("S6")) ? 1 : 0));
+        g_byReadByte = std::uint8_t((g_byReadByte & 0xFE) | (LineOn(g_byStatus, kReadDataLine) ? 1 : 0));
     };
     SetDataBit1();
     sample();

@@ -249,7 +249,7 @@ private:
     {
         m_byStatusSeen = 0xFF;
         value = ReadByte();
-        return LineOn(m_byStatusSeen, Wire("S7"));
+        return LineOn(m_byStatusSeen, kModulePresentLine);
     }
     void VerifyReadSetup();
     void ProgramPulse();

@@ -12,20 +12,13 @@
 #include <vector>
 
 #include "base/text.h"
+#include "support/sim_fixture.h"
 
 namespace vexo {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Lines = std::vector<std::string>;
-
-Bytes Random(std::size_t size, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    Bytes out(size);
-    for (auto& b : out) b = std::uint8_t(gen());
-    return out;
-}
 
 TEST(Diagnosis, KindsAndCounts)
 {
@@ -52,7 +45,7 @@ TEST(Diagnosis, KindsAndCounts)
                      "compare: 3 bytes differ in 0x00000-0x07FFF (1 need programming, 2 need "
                      "erasing)"}));
 
-    const Bytes same = Random(0x8000, 3);
+    const Bytes same = test::RandomBytes(0x8000, 3);
     const CompareReport match = Compare(same, same);
     EXPECT_TRUE(match.Matches());
     EXPECT_EQ(CompareLines(match, 16), (Lines{"compare: chip matches buffer in 0x00000-0x07FFF"}));
@@ -76,7 +69,7 @@ TEST(Diagnosis, CutList)
 
 TEST(Diagnosis, StuckDataLine)
 {
-    const Bytes buffer = Random(0x8000, 1);
+    const Bytes buffer = test::RandomBytes(0x8000, 1);
     Bytes high = buffer, low = buffer;
     for (auto& b : high) b |= 0x08;
     for (auto& b : low) b &= 0x7F;
@@ -112,8 +105,8 @@ TEST(Diagnosis, StuckDataLine)
 // line is ever named, and only where the chip gives evidence for it.
 TEST(Diagnosis, OnlyTheStuckLineIsNamed)
 {
-    const Bytes buffer = Random(0x8000, 9);
-    const Bytes other = Random(0x8000, 10);
+    const Bytes buffer = test::RandomBytes(0x8000, 9);
+    const Bytes other = test::RandomBytes(0x8000, 10);
     const auto through = [](Bytes chip, int bit, bool level) {
         for (auto& b : chip) b = level ? std::uint8_t(b | (1u << bit)) : std::uint8_t(b & ~(1u << bit));
         return chip;
@@ -155,7 +148,7 @@ TEST(Diagnosis, OnlyTheStuckLineIsNamed)
 
 TEST(Diagnosis, DeadAddressLine)
 {
-    const Bytes buffer = Random(0x8000, 2);
+    const Bytes buffer = test::RandomBytes(0x8000, 2);
     // The chip answers as if A14 were 0.
     Bytes chip(buffer.size());
     for (std::uint32_t a = 0; a < chip.size(); ++a) chip[a] = buffer[a & ~0x4000u];
@@ -168,16 +161,16 @@ TEST(Diagnosis, DeadAddressLine)
 
 TEST(Diagnosis, BlankAndDifferentChips)
 {
-    const Bytes buffer = Random(0x8000, 4);
+    const Bytes buffer = test::RandomBytes(0x8000, 4);
     EXPECT_EQ(Compare(buffer, Bytes(0x8000, 0xFF)).findings,
               (Lines{"finding: chip reads FF at every address (blank)"}));
-    EXPECT_EQ(Compare(buffer, Random(0x8000, 5)).findings,
+    EXPECT_EQ(Compare(buffer, test::RandomBytes(0x8000, 5)).findings,
               (Lines{"finding: chip holds a different image"}));
 }
 
 TEST(Diagnosis, FindingsNeedStrongEvidence)
 {
-    const Bytes buffer = Random(0x8000, 6);
+    const Bytes buffer = test::RandomBytes(0x8000, 6);
     // Seven bytes off by the same stuck bit: too few to name a line.
     Bytes chip = buffer;
     int made = 0;

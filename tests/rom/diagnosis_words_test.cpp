@@ -5,21 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <vector>
+
+#include "support/sim_fixture.h"
 
 namespace vexo {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes Random(std::size_t size, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    Bytes out(size);
-    for (auto& b : out) b = std::uint8_t(gen());
-    return out;
-}
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -50,7 +43,7 @@ TEST(DiagnosisWords, SummaryCountsInWords)
 // that names the line and what to check.
 TEST(DiagnosisWords, FindingsAsDataAndWords)
 {
-    const Bytes buffer = Random(0x8000, 2);
+    const Bytes buffer = test::RandomBytes(0x8000, 2);
     Bytes chip(buffer.size());
     for (std::uint32_t a = 0; a < chip.size(); ++a) chip[a] = buffer[a & ~0x4000u];
     CompareReport report = Compare(buffer, chip);
@@ -75,7 +68,7 @@ TEST(DiagnosisWords, FindingsAsDataAndWords)
     EXPECT_EQ(report.found[0].kind, Finding::Kind::OneValue);
     EXPECT_TRUE(Has(FindingWords(report.found[0]), "reads FF at every address: it is blank"));
 
-    report = Compare(buffer, Random(0x8000, 5));
+    report = Compare(buffer, test::RandomBytes(0x8000, 5));
     ASSERT_EQ(report.found.size(), 1u);
     EXPECT_EQ(report.found[0].kind, Finding::Kind::DifferentImage);
     EXPECT_TRUE(Has(FindingWords(report.found[0]), "different image"));
