@@ -46,9 +46,9 @@ void BM_ReadText(benchmark::State& state, ImageFormat format)
     const std::string text = WriteTextImage(format, image.data(), std::uint32_t(image.size()));
     std::vector<std::uint8_t> buffer(kBufferSize, 0xFF);
     for (auto _ : state) {
-        ImageReadResult result = ReadTextImage(format, text, buffer.data(), kBufferSize);
-        if (!result.ok) state.SkipWithError(result.error.c_str());
-        benchmark::DoNotOptimize(result.length);
+        Result<ImageRead> result = ReadTextImage(format, text, buffer.data(), kBufferSize);
+        if (!result) state.SkipWithError(result.message().c_str());
+        else benchmark::DoNotOptimize(result->length);
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * state.range(0));
 }

@@ -41,25 +41,25 @@ inline int FuzzTextImage(vexo::ImageFormat format, const std::uint8_t* data, std
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     fuzz_memory::peak = fuzz_memory::live;
     const std::size_t before = fuzz_memory::live;
-    const vexo::ImageReadResult first = vexo::ReadTextImage(format, text, buffer.get(), vexo::kBufferSize);
+    const vexo::Result<vexo::ImageRead> first = vexo::ReadTextImage(format, text, buffer.get(), vexo::kBufferSize);
     // Bounded by the image, not the text: a little for the reader, and one
     // staging block (64 KiB of data, 8 KiB of marks) per 64 KiB of addresses
     // the image spans; a refused text staged at most a byte per two digits.
     const std::size_t blocks =
-        first.ok ? (first.bytes == 0 ? 0 : (first.length - 1) / 0x10000 - first.lowest / 0x10000 + 1)
+        first ? (first->bytes == 0 ? 0 : (first->length - 1) / 0x10000 - first->lowest / 0x10000 + 1)
                  : std::min<std::size_t>(256, size / 2);
     if (fuzz_memory::peak - before > 256 * 1024 + blocks * (72 * 1024 + 64)) std::abort();
-    if (!first.ok) {
-        if (first.error.empty()) std::abort();  // every refusal says why
+    if (!first) {
+        if (first.message().empty()) std::abort();  // every refusal says why
         return 0;
     }
-    if (first.length > vexo::kBufferSize) std::abort();
-    if (first.length > 0x10000) return 0;  // keep the round trip quick
-    const std::string written = vexo::WriteTextImage(format, buffer.get(), first.length);
-    std::memset(again.get(), 0xA5, first.length);
-    const vexo::ImageReadResult second = vexo::ReadTextImage(format, written, again.get(), vexo::kBufferSize);
-    if (!second.ok || second.length != first.length ||
-        std::memcmp(buffer.get(), again.get(), first.length) != 0)
+    if (first->length > vexo::kBufferSize) std::abort();
+    if (first->length > 0x10000) return 0;  // keep the round trip quick
+    const std::string written = vexo::WriteTextImage(format, buffer.get(), first->length);
+    std::memset(again.get(), 0xA5, first->length);
+    const vexo::Result<vexo::ImageRead> second = vexo::ReadTextImage(format, written, again.get(), vexo::kBufferSize);
+    if (!second || second->length != first->length ||
+        std::memcmp(buffer.get(), again.get(), first->length) != 0)
         std::abort();
     return 0;
 }

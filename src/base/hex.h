@@ -30,6 +30,15 @@ inline char* WriteHex(char* out, std::uint64_t value, int digits, bool upper = t
     return out;
 }
 
+// The value of one hexadecimal digit of either case; -1 for any other character.
+constexpr int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
 // "%0*X": Hex(0x1F, 4) is "001F".
 std::string Hex(std::uint64_t value, int digits = 1);
 // "0x%0*X": Hex0x(0x378) is "0x378", Hex0x(0x1F, kAddressDigits) "0x0001F".

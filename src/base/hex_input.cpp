@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/hex.h"
+#include "base/numbers.h"
 #include "base/text.h"
 
 namespace vexo {
@@ -34,29 +36,13 @@ bool AllDigits(std::string_view text, int base)
     return true;
 }
 
-std::optional<std::uint64_t> Digits(std::string_view text, int base)
-{
-    if (!AllDigits(text, base)) return std::nullopt;
-    std::uint64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
-std::string HexText(std::uint64_t value)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-    return text;
-}
-
 // One word of hex bytes: "DEAD", "0xDE", "DEh"; nothing else.
 bool HexWord(std::string_view word, std::vector<std::uint8_t>& out)
 {
     if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) word.remove_prefix(2);
     else if (word.size() > 1 && (word.back() == 'h' || word.back() == 'H')) word.remove_suffix(1);
     if (word.size() % 2 != 0 || !AllDigits(word, 16)) return false;
-    for (std::size_t i = 0; i < word.size(); i += 2) out.push_back(std::uint8_t(*Digits(word.substr(i, 2), 16)));
+    for (std::size_t i = 0; i < word.size(); i += 2) out.push_back(std::uint8_t(*ParseDigits(word.substr(i, 2), 16)));
     return true;
 }
 
@@ -85,14 +71,14 @@ Result<std::uint64_t> ParseHexNumber(std::string_view text, std::uint64_t max, s
 {
     const std::string_view t = Trim(text);
     std::optional<std::uint64_t> value;
-    if (t.size() > 1 && t[0] == '#') value = Digits(t.substr(1), 10);
+    if (t.size() > 1 && t[0] == '#') value = ParseDigits(t.substr(1), 10);
     else if (t.size() > 1 && (t[0] == 'd' || t[0] == 'D') && AllDigits(t.substr(1), 10))
-        value = Digits(t.substr(1), 10);
-    else if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) value = Digits(t.substr(2), 16);
-    else if (t.size() > 1 && (t.back() == 'h' || t.back() == 'H')) value = Digits(t.substr(0, t.size() - 1), 16);
-    else value = Digits(t, 16);
+        value = ParseDigits(t.substr(1), 10);
+    else if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) value = ParseDigits(t.substr(2), 16);
+    else if (t.size() > 1 && (t.back() == 'h' || t.back() == 'H')) value = ParseDigits(t.substr(0, t.size() - 1), 16);
+    else value = ParseDigits(t, 16);
     if (value && *value <= max) return *value;
-    return Status::Fail(Cat({"Bad ", what, " \"", t, "\": give 0 .. ", HexText(max),
+    return Status::Fail(Cat({"Bad ", what, " \"", t, "\": give 0 .. ", Hex(max),
                              " (hexadecimal; #", std::to_string(max), " for decimal)."}));
 }
 

@@ -6,9 +6,8 @@
 #include <cmath>
 
 namespace vexo {
-namespace {
 
-std::optional<std::uint64_t> Digits(std::string_view text, int base, std::uint64_t max)
+std::optional<std::uint64_t> ParseDigits(std::string_view text, int base, std::uint64_t max)
 {
     if (text.empty()) return std::nullopt;
     // from_chars takes a leading minus for signed types only, but be plain about it.
@@ -21,20 +20,18 @@ std::optional<std::uint64_t> Digits(std::string_view text, int base, std::uint64
     return value;
 }
 
-}  // namespace
-
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text, std::uint64_t max)
 {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        return Digits(text.substr(2), 16, max);
-    return Digits(text, 10, max);
+        return ParseDigits(text.substr(2), 16, max);
+    return ParseDigits(text, 10, max);
 }
 
 std::optional<std::uint64_t> ParseAddress(std::string_view text, std::uint64_t max)
 {
     if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H') &&
         !(text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')))
-        return Digits(text.substr(0, text.size() - 1), 16, max);
+        return ParseDigits(text.substr(0, text.size() - 1), 16, max);
     return ParseUnsigned(text, max);
 }
 

@@ -10,6 +10,10 @@
 
 namespace vexo {
 
+// Digits of `base` (10 or 16) and nothing else, at most `max`: no prefix,
+// sign or blank.
+std::optional<std::uint64_t> ParseDigits(std::string_view text, int base, std::uint64_t max = UINT64_MAX);
+
 // Decimal or 0x-hex, nothing before or after it, at most `max`.
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text,
                                            std::uint64_t max = UINT64_MAX);

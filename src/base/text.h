@@ -19,6 +19,18 @@ inline bool SameText(std::string_view a, std::string_view b)
            });
 }
 
+// ASCII case-insensitive suffix test ("IMAGE.HEX" ends with ".hex").
+inline bool EndsWithText(std::string_view text, std::string_view tail)
+{
+    return text.size() >= tail.size() && SameText(text.substr(text.size() - tail.size()), tail);
+}
+
+// The same for a prefix ("SQLITE:" starts with "sqlite:").
+inline bool StartsWithText(std::string_view text, std::string_view head)
+{
+    return text.size() >= head.size() && SameText(text.substr(0, head.size()), head);
+}
+
 // Joins pieces into one string (chains of std::string's operator+ trip
 // GCC 12's -Wrestrict false positive).
 inline std::string Cat(std::initializer_list<std::string_view> parts)

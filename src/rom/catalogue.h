@@ -66,6 +66,10 @@ inline constexpr auto g_nLastBank = detail::PerDevice([](const DeviceInfo& d) { 
 inline constexpr std::array<std::int32_t, kSpeedCount> g_nPulseCount{
     kSpeeds[0].pulses, kSpeeds[1].pulses, kSpeeds[2].pulses};
 
+// Whether a device's program pulse takes control bit 4 beside bit 3: the
+// parts whose last bank is 1, 3 or 7 (27C010 to 27C040).
+constexpr bool PulseUsesBit4(int lastBank) { return lastBank == 1 || lastBank == 3 || lastBank == 7; }
+
 // Index by name ("27C040", "High"); case-insensitive. Empty when unknown.
 std::optional<int> FindDevice(std::string_view name);
 std::optional<int> FindSpeed(std::string_view name);

@@ -64,7 +64,7 @@ Result<Conversion> ConvertImageFile(const std::string& in, const std::string& ou
     case ImageSourceProblem::Records:
         return Status::Fail(in + ": " + input.detail);
     }
-    const ImageReadResult& read = input.read;
+    const ImageRead& read = input.read;
     result.lowest = read.lowest;
     result.length = read.length;
     result.dataBytes = read.bytes;

@@ -37,20 +37,12 @@ std::string AtLine(std::size_t line, std::string_view what)
     return "line " + std::to_string(line) + ": " + std::string(what);
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Hex pairs to bytes; an error text when the digits are not pairs of hex.
 std::optional<std::string> DecodeHex(std::string_view digits, std::vector<std::uint8_t>* out)
 {
     out->clear();
     for (char c : digits)
-        if (HexDigit(c) < 0) {
+        if (HexDigitValue(c) < 0) {
             if (c == ' ' || c == '\t')
                 return std::string("malformed record (a blank inside it)");
             return std::string("malformed record (a character that is not a hexadecimal digit)");
@@ -58,7 +50,7 @@ std::optional<std::string> DecodeHex(std::string_view digits, std::vector<std::u
     if (digits.size() % 2 != 0) return std::string("malformed record (an odd number of digits)");
     out->reserve(digits.size() / 2);
     for (std::size_t i = 0; i < digits.size(); i += 2)
-        out->push_back(std::uint8_t(HexDigit(digits[i]) << 4 | HexDigit(digits[i + 1])));
+        out->push_back(std::uint8_t(HexDigitValue(digits[i]) << 4 | HexDigitValue(digits[i + 1])));
     return std::nullopt;
 }
 
@@ -212,10 +204,9 @@ public:
 
     // Writes the staged bytes into `buffer`; with `keepRuns`, lists in the
     // result which addresses they were.
-    ImageReadResult Commit(std::uint8_t* buffer, bool keepRuns = false) const
+    ImageRead Commit(std::uint8_t* buffer, bool keepRuns = false) const
     {
-        ImageReadResult result;
-        result.ok = true;
+        ImageRead result;
         if (m_bytes == 0) return result;
         if (m_gapFill) std::memset(buffer, *m_gapFill, m_end);
         // Extends the last run when `address` follows it, else starts one.
@@ -272,15 +263,10 @@ private:
     std::size_t m_foundLine = 0;
 };
 
-ImageReadResult Failure(std::string error)
-{
-    ImageReadResult result;
-    result.error = std::move(error);
-    return result;
-}
+Status Failure(std::string error) { return Status::Fail(std::move(error)); }
 
 // Reads every record into `collector`; ok (nothing committed) or the first fault.
-ImageReadResult ReadIntelHex(LineReader& lines, Collector& collector)
+Status ReadIntelHex(LineReader& lines, Collector& collector)
 {
     std::string_view line;
     std::vector<std::uint8_t> rec;
@@ -356,12 +342,10 @@ ImageReadResult ReadIntelHex(LineReader& lines, Collector& collector)
         return Failure(AtLine(lines.Number() + 1,
                               "the file ends without an end-of-file record (:00000001FF); "
                               "is it cut short?"));
-    ImageReadResult done;
-    done.ok = true;
-    return done;
+    return Status::Ok();
 }
 
-ImageReadResult ReadSRecord(LineReader& lines, Collector& collector)
+Status ReadSRecord(LineReader& lines, Collector& collector)
 {
     std::string_view line;
     std::vector<std::uint8_t> rec;
@@ -432,22 +416,20 @@ ImageReadResult ReadSRecord(LineReader& lines, Collector& collector)
         }
     }
     if (!lines.Error().empty()) return Failure(lines.Error());
-    ImageReadResult done;
-    done.ok = true;
-    return done;
+    return Status::Ok();
 }
 
 // Reads a text image from `lines` and, when it is sound, lays it into `buffer`.
-ImageReadResult ReadRecords(ImageFormat format, LineReader& lines, std::uint8_t* buffer,
-                            std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
-                            bool keepRuns = false)
+Result<ImageRead> ReadRecords(ImageFormat format, LineReader& lines, std::uint8_t* buffer,
+                              std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                              bool keepRuns = false)
 {
     const auto parse = [format](LineReader& from, Collector& into) {
         return format == ImageFormat::IntelHex ? ReadIntelHex(from, into) : ReadSRecord(from, into);
     };
     Collector collector(capacity, gapFill);
-    ImageReadResult result = parse(lines, collector);
-    if (!result.ok && collector.Duplicate()) {
+    Status parsed = parse(lines, collector);
+    if (!parsed && collector.Duplicate()) {
         // Which line gave the address first: a second, staging-free reading.
         const std::uint32_t address = *collector.Duplicate();
         std::size_t earlier = 0;
@@ -457,10 +439,10 @@ ImageReadResult ReadRecords(ImageFormat format, LineReader& lines, std::uint8_t*
             earlier = probe.FoundLine();
         }
         const std::string where = earlier != 0 ? Cat({"line ", std::to_string(earlier)}) : "an earlier line";
-        result.error = AtLine(collector.DuplicateLine(), Cat({"address ", HexBuf0x(std::uint32_t(address)),
-                                                              " was already given on ", where}));
+        parsed = Failure(AtLine(collector.DuplicateLine(), Cat({"address ", HexBuf0x(std::uint32_t(address)),
+                                                               " was already given on ", where})));
     }
-    if (!result.ok) return result;
+    if (!parsed) return parsed;
     return collector.Commit(buffer, keepRuns);
 }
 
@@ -570,25 +552,14 @@ std::string WriteSRecord(const std::uint8_t* data, std::uint32_t size, std::uint
     return out;
 }
 
-bool EndsWith(std::string_view text, std::string_view suffix)
-{
-    if (text.size() < suffix.size()) return false;
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        char c = text[text.size() - suffix.size() + i];
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 ImageFormat FormatForPath(std::string_view path)
 {
     for (std::string_view ext : {".hex", ".ihx", ".ihex"})
-        if (EndsWith(path, ext)) return ImageFormat::IntelHex;
+        if (EndsWithText(path, ext)) return ImageFormat::IntelHex;
     for (std::string_view ext : {".s19", ".s28", ".s37", ".srec", ".mot"})
-        if (EndsWith(path, ext)) return ImageFormat::SRecord;
+        if (EndsWithText(path, ext)) return ImageFormat::SRecord;
     return ImageFormat::Raw;
 }
 
@@ -604,17 +575,16 @@ std::string_view FormatName(ImageFormat format)
 
 namespace {
 
-ImageReadResult ReadImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                          std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
-                          bool keepRuns = false)
+Result<ImageRead> ReadImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                            std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                            bool keepRuns = false)
 {
     if (format != ImageFormat::Raw) {
         LineReader lines(text);
         return ReadRecords(format, lines, buffer, capacity, gapFill, keepRuns);
     }
     if (text.size() > capacity) return Failure("the file is larger than " + SizeText(capacity));
-    ImageReadResult result;
-    result.ok = true;
+    ImageRead result;
     std::memcpy(buffer, text.data(), text.size());
     result.length = std::uint32_t(text.size());
     result.bytes = result.length;
@@ -624,42 +594,42 @@ ImageReadResult ReadImage(ImageFormat format, std::string_view text, std::uint8_
 
 }  // namespace
 
-ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                              std::uint32_t capacity)
+Result<ImageRead> ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                std::uint32_t capacity)
 {
     return ReadImage(format, text, buffer, capacity, std::nullopt);
 }
 
-ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                              std::uint32_t capacity, std::uint8_t gapFill)
+Result<ImageRead> ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                std::uint32_t capacity, std::uint8_t gapFill)
 {
     return ReadImage(format, text, buffer, capacity, gapFill);
 }
 
-ImageReadResult ReadTextImageRuns(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                                  std::uint32_t capacity)
+Result<ImageRead> ReadTextImageRuns(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                    std::uint32_t capacity)
 {
     return ReadImage(format, text, buffer, capacity, std::nullopt, true);
 }
 
-ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
-                                  std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
+Result<ImageRead> ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
+                                    std::uint32_t capacity, std::optional<std::uint8_t> gapFill)
 {
     LineReader lines(fd);
     return ReadRecords(format, lines, buffer, capacity, gapFill);
 }
 
-ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
-                                  std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
-                                  bool keepRuns)
+Result<ImageRead> ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
+                                    std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                                    bool keepRuns)
 {
     LineReader lines(fd);
     return ReadRecords(format, lines, buffer, capacity, gapFill, keepRuns);
 }
 
-ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                              std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
-                              bool keepRuns)
+Result<ImageRead> ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                                bool keepRuns)
 {
     return ReadImage(format, text, buffer, capacity, gapFill, keepRuns);
 }

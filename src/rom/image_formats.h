@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.h"
+
 namespace vexo {
 
 enum class ImageFormat { Raw, IntelHex, SRecord };
@@ -22,10 +24,9 @@ struct ImageRun {
     std::uint32_t end = 0;
 };
 
-struct ImageReadResult {
-    bool ok = false;
+// What a read placed; a read that fails says why ("line 12: bad checksum").
+struct ImageRead {
     std::uint32_t length = 0;  // highest address written + 1
-    std::string error;         // "line 12: bad checksum" when !ok
     std::uint32_t lowest = 0;  // lowest address written (0 when nothing was)
     std::uint32_t bytes = 0;   // data bytes placed
     // ReadTextImageRuns only: the addresses written, in order, neighbours
@@ -49,34 +50,34 @@ struct ImageReadResult {
 // checked and otherwise ignored; so is the S0 header.
 //
 // Raw: the text's bytes from address 0; longer than `capacity` is an error.
-ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                              std::uint32_t capacity);
+Result<ImageRead> ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                std::uint32_t capacity);
 // The same, but on success every address below `length` that no record gave
 // is set to `gapFill` first (the loader's erased gaps). On an error nothing
 // is written either.
-ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                              std::uint32_t capacity, std::uint8_t gapFill);
+Result<ImageRead> ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                std::uint32_t capacity, std::uint8_t gapFill);
 
 // The same (gaps left as they are), listing in `runs` the addresses the
 // records gave. Raw gives one run, its whole length.
-ImageReadResult ReadTextImageRuns(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                                  std::uint32_t capacity);
+Result<ImageRead> ReadTextImageRuns(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                    std::uint32_t capacity);
 
 // The same for a text format read from `fd` a block at a time: the memory
 // taken is bounded by the image the file gives (the staged bytes, at most
 // `capacity` and an eighth more), whatever the file's size. `gapFill` as
 // above when set. A pipe reads as a stream. Errors also "read error: ..."
 // and "line N: malformed record (a line longer than any record)".
-ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
-                                  std::uint32_t capacity, std::optional<std::uint8_t> gapFill);
+Result<ImageRead> ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
+                                    std::uint32_t capacity, std::optional<std::uint8_t> gapFill);
 // The same, listing in `runs` the addresses the records gave when `keepRuns`.
-ImageReadResult ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
-                                  std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
-                                  bool keepRuns);
+Result<ImageRead> ReadTextImageFile(ImageFormat format, int fd, std::uint8_t* buffer,
+                                    std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                                    bool keepRuns);
 // ReadTextImage with both: gaps set to `gapFill` when given, runs when asked.
-ImageReadResult ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
-                              std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
-                              bool keepRuns);
+Result<ImageRead> ReadTextImage(ImageFormat format, std::string_view text, std::uint8_t* buffer,
+                                std::uint32_t capacity, std::optional<std::uint8_t> gapFill,
+                                bool keepRuns);
 
 // Formats `data` (starting at address `base`) as Intel HEX or S-record text.
 // 16 data bytes per record, upper-case digits, LF line ends. Intel HEX

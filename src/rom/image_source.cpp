@@ -65,7 +65,6 @@ ImageSource ReadRaw(const std::string& path, int fd, std::uint8_t* buffer, std::
     }
     if (over) return Problem(ImageSourceProblem::TooLarge, {});
     ImageSource source;
-    source.read.ok = true;
     source.read.length = std::uint32_t(got);
     source.read.bytes = std::uint32_t(got);
     return source;
@@ -98,10 +97,10 @@ ImageSource ReadGuessing(const std::string& path, int fd, std::uint8_t* buffer, 
     source.guessed = true;
     for (const auto& [format, mark] : {std::pair{ImageFormat::IntelHex, ':'}, std::pair{ImageFormat::SRecord, 'S'}}) {
         if (over || !LooksLikeRecords(text, mark)) continue;
-        ImageReadResult read = ReadTextImage(format, text, buffer, capacity, options.gapFill, options.keepRuns);
-        if (!read.ok) continue;
+        Result<ImageRead> read = ReadTextImage(format, text, buffer, capacity, options.gapFill, options.keepRuns);
+        if (!read) continue;
         source.format = format;
-        source.read = std::move(read);
+        source.read = std::move(*read);
         return source;
     }
     source.format = ImageFormat::Raw;
@@ -109,7 +108,12 @@ ImageSource ReadGuessing(const std::string& path, int fd, std::uint8_t* buffer, 
         source.problem = ImageSourceProblem::TooLarge;
         return source;
     }
-    source.read = ReadTextImage(ImageFormat::Raw, text, buffer, capacity, std::nullopt, options.keepRuns);
+    Result<ImageRead> raw = ReadTextImage(ImageFormat::Raw, text, buffer, capacity, std::nullopt, options.keepRuns);
+    if (!raw) {
+        source.problem = ImageSourceProblem::TooLarge;
+        return source;
+    }
+    source.read = std::move(*raw);
     return source;
 }
 
@@ -216,11 +220,13 @@ ImageSource ReadOpened(const std::string& path, int fd, std::uint8_t* buffer, st
         return source;
     }
     // A block at a time: a text of any size costs no more than the image it gives.
-    source.read = ReadTextImageFile(format, fd, buffer, capacity, options.gapFill, options.keepRuns);
-    if (!source.read.ok) {
+    Result<ImageRead> read = ReadTextImageFile(format, fd, buffer, capacity, options.gapFill, options.keepRuns);
+    if (!read) {
         source.problem = ImageSourceProblem::Records;
-        source.detail = source.read.error;
+        source.detail = read.message();
+        return source;
     }
+    source.read = std::move(*read);
     return source;
 }
 

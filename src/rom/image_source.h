@@ -70,7 +70,7 @@ struct ImageSource {
     ImageFormat format = ImageFormat::Raw;  // the format read (or refused)
     bool guessed = false;  // a stream's format, told by its content
     // On success: what was placed (length, lowest, bytes, runs when asked).
-    ImageReadResult read;
+    ImageRead read;
     bool ok() const { return problem == ImageSourceProblem::None; }
 };
 

@@ -12,28 +12,12 @@
 #include <optional>
 #include <tuple>
 
+#include "base/hex.h"
 #include "base/numbers.h"
 #include "base/text.h"
 
 namespace vexo {
 namespace {
-
-bool EndsWithText(std::string_view text, std::string_view tail)
-{
-    return text.size() >= tail.size() && SameText(text.substr(text.size() - tail.size()), tail);
-}
-
-bool StartsWithText(std::string_view text, std::string_view head)
-{
-    return text.size() >= head.size() && SameText(text.substr(0, head.size()), head);
-}
-
-std::string Hex(std::uint32_t value, int digits)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, unsigned(value));
-    return text;
-}
 
 std::string Fixed1(double seconds)
 {
@@ -66,13 +50,13 @@ RowText Fields(const ChipRow& row)
                 std::to_string(r.chip),
                 r.device,
                 r.image,
-                Hex(r.imageCrc32, 8),
+                Hex0x(r.imageCrc32, kLongDigits),
                 r.serial ? std::optional<std::string>(std::to_string(*r.serial)) : std::nullopt,
-                Hex(r.sum16, 4),
-                Hex(r.crc32, 8),
+                Hex0x(r.sum16, kWordDigits),
+                Hex0x(r.crc32, kLongDigits),
                 std::string(r.passed ? "passed" : "failed"),
                 opt(r.failedStep),
-                r.failedAddress ? std::optional<std::string>(Hex(*r.failedAddress, 5)) : std::nullopt,
+                r.failedAddress ? std::optional<std::string>(Hex0x(*r.failedAddress, kAddressDigits)) : std::nullopt,
                 Fixed1(r.seconds),
                 std::string(r.imageEdited ? "1" : "0"),
                 row.station,

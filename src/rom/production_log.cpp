@@ -41,12 +41,6 @@ std::string CsvField(std::string_view text)
     return out + "\"";
 }
 
-bool EndsWith(const std::string& text, std::string_view tail)
-{
-    return text.size() >= tail.size() &&
-           SameText(std::string_view(text).substr(text.size() - tail.size()), tail);
-}
-
 // The fields of one CSV line; quoted fields lose their quotes.
 std::vector<std::string> CsvFields(std::string_view line)
 {
@@ -141,7 +135,7 @@ Result<std::vector<LoggedChip>> ReadProductionLog(const std::string& path)
     std::fclose(file);
     if (failed) return Status::Fail(Cat({path, ": ", std::strerror(error)}), error);
 
-    const bool json = EndsWith(path, ".jsonl");
+    const bool json = EndsWithText(path, ".jsonl");
     std::vector<std::string> header;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -273,7 +267,7 @@ Result<std::unique_ptr<ProductionLog>> ProductionLog::Open(const std::string& pa
     // ("No such device or address") instead of waited for.
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) return fail("open", errno);
-    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, EndsWith(path, ".jsonl"), false));
+    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, EndsWithText(path, ".jsonl"), false));
     struct stat st {};
     if (fstat(fd, &st) != 0) return fail("open", errno);
     if (S_ISDIR(st.st_mode)) return fail("open", EISDIR);

@@ -17,8 +17,6 @@ namespace {
 constexpr const char* kModuleMissing =
     "Programming Module not found ! Please check connection of power Adapter.";
 
-bool UsesBit4(int lastBank) { return lastBank == 1 || lastBank == 3 || lastBank == 7; }
-
 }  // namespace
 
 CRom::CRom(IPort& port, IUiServices& ui) : CRom(port, ui, nullptr) {}
@@ -133,7 +131,7 @@ void CRom::ProgramSetup()
     ClearControlBit0();
     SetControlBit2();
     ClearControlBit3();
-    if (UsesBit4(g_nLastBank[m_nDevice])) ClearControlBit4();
+    if (PulseUsesBit4(g_nLastBank[m_nDevice])) ClearControlBit4();
     ClearControlBit1();
 }
 
@@ -143,7 +141,7 @@ void CRom::ProgramPulse()
     const int lastPage = g_nLastPage[m_nDevice];
     const bool fullPage = lastPage == 127 || lastPage == 255;
     SetControlBit3();
-    if (UsesBit4(lastBank)) {
+    if (PulseUsesBit4(lastBank)) {
         SetControlBit3();
         SetControlBit4();
     }

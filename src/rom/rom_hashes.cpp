@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "base/hex.h"
+
 namespace vexo {
 
 Sha1Digest Sha1(std::span<const std::uint8_t> data)
@@ -29,25 +31,13 @@ std::string Sha1Hex(const Sha1Digest& digest)
     return text;
 }
 
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
 std::optional<Sha1Digest> ParseSha1(std::string_view text)
 {
     if (text.size() != 40) return std::nullopt;
     Sha1Digest digest{};
     for (std::size_t i = 0; i < 20; ++i) {
-        const int high = HexDigit(text[2 * i]);
-        const int low = HexDigit(text[2 * i + 1]);
+        const int high = HexDigitValue(text[2 * i]);
+        const int low = HexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0) return std::nullopt;
         digest[i] = std::uint8_t(high * 16 + low);
     }

@@ -9,12 +9,6 @@
 namespace vexo {
 namespace {
 
-bool UsesBit4(int device)
-{
-    const int lastBank = g_nLastBank[std::size_t(device)];
-    return lastBank == 1 || lastBank == 3 || lastBank == 7;
-}
-
 // One serial read: the data bit-1 frame and eight samples of two writes and
 // a status read each.
 constexpr std::uint64_t kReadByte = 2 + 8 * 3;
@@ -34,8 +28,8 @@ std::uint64_t VerifyPassByte(int device)
 std::uint64_t ProgramPassByte(int device, int speed)
 {
     const int lastBank = g_nLastBank[std::size_t(device)];
-    const std::uint64_t setup = UsesBit4(device) ? 5 : 4;
-    const std::uint64_t pulse = lastBank == 7 ? 7 : UsesBit4(device) ? 6 : 3;
+    const std::uint64_t setup = PulseUsesBit4(lastBank) ? 5 : 4;
+    const std::uint64_t pulse = lastBank == 7 ? 7 : PulseUsesBit4(lastBank) ? 6 : 3;
     // Setup, address, the program-line write and the data byte, the pulses.
     return setup + kShiftAddress + 2 + std::uint64_t(g_nPulseCount[std::size_t(speed)]) * pulse;
 }

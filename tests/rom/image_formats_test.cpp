@@ -39,7 +39,7 @@ std::vector<std::uint8_t> Counting(std::size_t size)
 // A reader over a buffer in its reset state, as the device object holds it.
 struct Reader {
     std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kBufferSize, 0xFF);
-    ImageReadResult Read(ImageFormat format, std::string_view text)
+    Result<ImageRead> Read(ImageFormat format, std::string_view text)
     {
         return ReadTextImage(format, text, buffer.data(), kBufferSize);
     }
@@ -70,11 +70,11 @@ TEST(ImageFormats, EveryDeviceSizeSurvivesBothTextFormats)
             SCOPED_TRACE(std::string(device.name) + " " + std::string(FormatName(format)));
             const std::string text = WriteTextImage(format, image.data(), device.Size());
             Reader reader;
-            const ImageReadResult result = reader.Read(format, text);
-            ASSERT_TRUE(result.ok) << result.error;
-            EXPECT_EQ(result.length, device.Size());
-            EXPECT_EQ(result.bytes, device.Size());
-            EXPECT_EQ(result.lowest, 0u);
+            const Result<ImageRead> result = reader.Read(format, text);
+            ASSERT_TRUE(result) << result.message();
+            EXPECT_EQ(result->length, device.Size());
+            EXPECT_EQ(result->bytes, device.Size());
+            EXPECT_EQ(result->lowest, 0u);
             EXPECT_TRUE(std::equal(image.begin(), image.end(), reader.buffer.begin()));
             EXPECT_EQ(reader.buffer[device.Size()], 0xFF);
         }
@@ -92,10 +92,10 @@ TEST(ImageFormats, RoundTripsKeepTheBaseAddressAndRecordSize)
             const std::string text =
                 WriteTextImage(format, image.data(), std::uint32_t(image.size()), base, options);
             Reader reader;
-            const ImageReadResult result = reader.Read(format, text);
-            ASSERT_TRUE(result.ok) << result.error;
-            EXPECT_EQ(result.lowest, base);
-            EXPECT_EQ(result.length, base + image.size());
+            const Result<ImageRead> result = reader.Read(format, text);
+            ASSERT_TRUE(result) << result.message();
+            EXPECT_EQ(result->lowest, base);
+            EXPECT_EQ(result->length, base + image.size());
             EXPECT_TRUE(std::equal(image.begin(), image.end(), reader.buffer.begin() + base));
         }
     }
@@ -123,12 +123,12 @@ TEST(ImageFormats, GapsKeepTheBufferAndLengthIsTheHighestAddressPlusOne)
 {
     Reader reader;
     std::fill(reader.buffer.begin(), reader.buffer.end(), 0xAA);
-    const ImageReadResult result = reader.Read(
+    const Result<ImageRead> result = reader.Read(
         ImageFormat::IntelHex, ":020100001122CA\n:02020000334485\n:00000001FF\n");
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.lowest, 0x100u);
-    EXPECT_EQ(result.length, 0x202u);
-    EXPECT_EQ(result.bytes, 4u);
+    ASSERT_TRUE(result) << result.message();
+    EXPECT_EQ(result->lowest, 0x100u);
+    EXPECT_EQ(result->length, 0x202u);
+    EXPECT_EQ(result->bytes, 4u);
     EXPECT_EQ(reader.buffer[0x0FF], 0xAA);
     EXPECT_EQ(reader.buffer[0x100], 0x11);
     EXPECT_EQ(reader.buffer[0x101], 0x22);
@@ -145,15 +145,15 @@ TEST(ImageFormats, ReadersAreLenientWhereRealFilesDiffer)
     auto result = hex.Read(ImageFormat::IntelHex,
                            "\r\n:0400000501020304ED\r\n  :0200000011aa43  \r\n\r\n"
                            ":0400000300001000E9\r\n:00000001ff\r\n\x1a");
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result) << result.message();
     EXPECT_EQ(hex.buffer[1], 0xAA);
 
     // No S9 at the end, S5 with the right count, lower-case mark.
     Reader srec;
     result = srec.Read(ImageFormat::SRecord, "S00600004844521B\ns1050010aabb85\nS5030001FB\n");
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result) << result.message();
     EXPECT_EQ(srec.buffer[0x11], 0xBB);
-    EXPECT_EQ(result.length, 0x12u);
+    EXPECT_EQ(result->length, 0x12u);
 }
 
 TEST(ImageFormats, ExtendedAddressesReachTheWholeBuffer)
@@ -163,14 +163,14 @@ TEST(ImageFormats, ExtendedAddressesReachTheWholeBuffer)
     auto result = reader.Read(ImageFormat::IntelHex,
                               ":020000021000EC\n:04FFFE00A1A2A3A475\n"
                               ":0200000400FFFB\n:01FFFF00C33E\n:00000001FF\n");
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result) << result.message();
     EXPECT_EQ(reader.buffer[0x1FFFE], 0xA1);
     EXPECT_EQ(reader.buffer[0x1FFFF], 0xA2);
     EXPECT_EQ(reader.buffer[0x10000], 0xA3);
     EXPECT_EQ(reader.buffer[0x10001], 0xA4);
     EXPECT_EQ(reader.buffer[0xFFFFFF], 0xC3);
-    EXPECT_EQ(result.length, kBufferSize);
-    EXPECT_EQ(result.lowest, 0x10000u);
+    EXPECT_EQ(result->length, kBufferSize);
+    EXPECT_EQ(result->lowest, 0x10000u);
 }
 
 struct Fault {
@@ -231,10 +231,9 @@ TEST(ImageFormats, EveryFaultNamesItsLineAndLoadsNothing)
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.text);
         Reader reader;
-        const ImageReadResult result = reader.Read(fault.format, fault.text);
-        EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.error, fault.error);
-        EXPECT_EQ(result.length, 0u);
+        const Result<ImageRead> result = reader.Read(fault.format, fault.text);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.message(), fault.error);
         EXPECT_TRUE(reader.Untouched());
     }
 }
@@ -242,12 +241,12 @@ TEST(ImageFormats, EveryFaultNamesItsLineAndLoadsNothing)
 TEST(ImageFormats, RawIsTheBytesThemselves)
 {
     Reader reader;
-    const ImageReadResult result = reader.Read(ImageFormat::Raw, std::string_view("\x01\x02\xFF", 3));
-    ASSERT_TRUE(result.ok);
-    EXPECT_EQ(result.length, 3u);
+    const Result<ImageRead> result = reader.Read(ImageFormat::Raw, std::string_view("\x01\x02\xFF", 3));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->length, 3u);
     EXPECT_EQ(reader.buffer[1], 0x02);
     const std::uint8_t small[4] = {1, 2, 3, 4};
-    EXPECT_EQ(ReadTextImage(ImageFormat::Raw, "12345", reader.buffer.data(), 4).error,
+    EXPECT_EQ(ReadTextImage(ImageFormat::Raw, "12345", reader.buffer.data(), 4).message(),
               "the file is larger than the buffer (4 bytes)");
     EXPECT_EQ(WriteTextImage(ImageFormat::Raw, small, 4), std::string("\x01\x02\x03\x04"));
 }
