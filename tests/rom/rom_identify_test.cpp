@@ -16,7 +16,7 @@
 namespace vexo {
 namespace {
 
-std::vector<std::uint8_t> Varied(std::size_t size, std::uint32_t seed)
+std::vector<std::uint8_t> VariedImage(std::size_t size, std::uint32_t seed)
 {
     std::vector<std::uint8_t> bytes(size);
     std::uint32_t x = seed * 2654435761u + 7;
@@ -69,7 +69,7 @@ protected:
 
 TEST_F(Identification, EachXmlFormatMatchesTheDevice)
 {
-    const std::vector<std::uint8_t> chip = Varied(0x4000, 1);
+    const std::vector<std::uint8_t> chip = VariedImage(0x4000, 1);
     const std::string soft = Write("soft.xml",
         "<?xml version=\"1.0\"?>\n<softwarelist name=\"carts\">\n<software name=\"pacman\">"
         "<description>Pac-Man</description><part name=\"cart\" interface=\"c\"><dataarea name=\"rom\" size=\"16384\">" +
@@ -102,7 +102,7 @@ TEST_F(Identification, EachXmlFormatMatchesTheDevice)
 
 TEST_F(Identification, ClrMameProTextAndFolders)
 {
-    const std::vector<std::uint8_t> chip = Varied(0x8000, 2);
+    const std::vector<std::uint8_t> chip = VariedImage(0x8000, 2);
     Write("a/one.dat", "");
     std::filesystem::create_directories(dir / "a");
     Write("a/one.dat",
@@ -125,7 +125,7 @@ TEST_F(Identification, EveryKindOfCandidate)
     // A 27C512's range: halves and quarters, even and odd bytes, byte lanes,
     // the unique part of a repeat, the image with its trailing FF trimmed,
     // and the length of the file loaded.
-    std::vector<std::uint8_t> device = Varied(0x10000, 3);
+    std::vector<std::uint8_t> device = VariedImage(0x10000, 3);
     std::vector<std::uint8_t> even, lane2;
     for (std::size_t i = 0; i < device.size(); i += 2) even.push_back(device[i]);
     for (std::size_t i = 2; i < device.size(); i += 4) lane2.push_back(device[i]);
@@ -146,14 +146,14 @@ TEST_F(Identification, EveryKindOfCandidate)
     EXPECT_NE(Lines(report)[2].find("identify: even bytes match \"even\" of g, 32768 bytes"), std::string::npos);
 
     // A 0x1000-byte image repeated over the device, and one followed by FF.
-    std::vector<std::uint8_t> unique = Varied(0x1000, 4);
+    std::vector<std::uint8_t> unique = VariedImage(0x1000, 4);
     for (std::size_t i = 0; i < device.size(); ++i) device[i] = unique[i % unique.size()];
     const std::string repeated = Write("repeat.xml", "<datafile><game name=\"r\">" + XmlRom("u", unique) + "</game></datafile>");
     report = Identify(MakeCandidates(device, std::nullopt), {repeated});
     ASSERT_EQ(report.matches.size(), 1u);
     EXPECT_EQ(report.candidates[report.matches[0].candidate].kind, "unique");
 
-    std::vector<std::uint8_t> short_ = Varied(0x1800, 5);
+    std::vector<std::uint8_t> short_ = VariedImage(0x1800, 5);
     std::fill(device.begin(), device.end(), 0xFF);
     std::copy(short_.begin(), short_.end(), device.begin());
     const std::vector<std::uint8_t> padded(device.begin(), device.begin() + 0x2000);
@@ -166,7 +166,7 @@ TEST_F(Identification, EveryKindOfCandidate)
 
 TEST_F(Identification, NothingMatchesAndAWrongSha1IsNoMatch)
 {
-    const std::vector<std::uint8_t> chip = Varied(0x100, 6);
+    const std::vector<std::uint8_t> chip = VariedImage(0x100, 6);
     const std::string dat = Write("x.xml", "<datafile><game name=\"g\"><rom name=\"r\" size=\"256\" crc=\"" +
                                                CrcText(chip) + "\" sha1=\"" + std::string(40, '0') +
                                                "\"/></game></datafile>");
@@ -177,7 +177,7 @@ TEST_F(Identification, NothingMatchesAndAWrongSha1IsNoMatch)
 
 TEST_F(Identification, MalformedFilesAreNamedWithTheReason)
 {
-    const std::vector<std::uint8_t> chip = Varied(0x100, 7);
+    const std::vector<std::uint8_t> chip = VariedImage(0x100, 7);
     const std::string good = Write("good.xml", "<datafile><game name=\"g\">" + XmlRom("r", chip) + "</game></datafile>");
     struct Case {
         std::string name, text, reason;
@@ -210,7 +210,7 @@ TEST_F(Identification, MalformedFilesAreNamedWithTheReason)
 TEST_F(Identification, LongListingsAreReadInPieces)
 {
     // A rom far past the first piece read, and a description split by one.
-    const std::vector<std::uint8_t> chip = Varied(0x100, 8);
+    const std::vector<std::uint8_t> chip = VariedImage(0x100, 8);
     std::string text = "<mame>";
     for (int i = 0; i < 3000; ++i)
         text += "<machine name=\"m" + std::to_string(i) + "\"><description>Machine number " + std::to_string(i) +

@@ -14,7 +14,7 @@
 namespace vexo {
 namespace {
 
-class NoteRecorder : public test::UiRecorder {
+class PortNoteRecorder : public test::UiRecorder {
 public:
     void Note(std::string_view text) override { notes.emplace_back(text); }
     std::vector<std::string> notes;
@@ -49,7 +49,7 @@ bool Has(const PortCheckReport& report, const std::string& start)
 TEST(SessionPortCheck, MachineThenPortThenModuleThenTable)
 {
     test::TempDir dir;
-    NoteRecorder ui;
+    PortNoteRecorder ui;
     Session session(ui);
     session.OpenPort(PortSetup{"sim", {}, 0x8000});
     session.Start();
@@ -66,7 +66,7 @@ TEST(SessionPortCheck, MachineThenPortThenModuleThenTable)
 TEST(SessionPortCheck, WritesNothingButTheModuleCheck)
 {
     test::TempDir dir;
-    NoteRecorder ui;
+    PortNoteRecorder ui;
     Session session(ui);
     auto recording = std::make_unique<RecordingPort>();
     RecordingPort* port = recording.get();
@@ -85,7 +85,7 @@ TEST(SessionPortCheck, WritesNothingButTheModuleCheck)
 TEST(SessionPortCheck, PortThatDidNotOpenFailsWithoutATable)
 {
     test::TempDir dir;
-    NoteRecorder ui;
+    PortNoteRecorder ui;
     Session session(ui);
     session.OpenPort(PortSetup{"ppdev:/dev/vexo-no-such-parport", {}, 0x8000});
     session.Start();
@@ -97,7 +97,7 @@ TEST(SessionPortCheck, PortThatDidNotOpenFailsWithoutATable)
 
 TEST(SessionParts, SelectByNumberWithNoteAndUnknownNamesClosest)
 {
-    NoteRecorder ui;
+    PortNoteRecorder ui;
     Session session(ui);
     session.OpenPort(PortSetup{"sim", {}, 0x80000});
     session.Start();
@@ -125,7 +125,7 @@ TEST(SessionParts, SelectByNumberWithNoteAndUnknownNamesClosest)
 
 TEST(SessionParts, TypeNamesAndNumbersAreOneSelectionWithOneNoteLine)
 {
-    NoteRecorder ui;
+    PortNoteRecorder ui;
     Session session(ui);
     session.OpenPort(PortSetup{"sim", {}, 0x80000});
     session.Start();
@@ -146,7 +146,7 @@ TEST(SessionParts, TypeNamesAndNumbersAreOneSelectionWithOneNoteLine)
 
 TEST(SessionParts, LineTestBit4FollowsTheBackend)
 {
-    NoteRecorder ui;
+    PortNoteRecorder ui;
     Session sim(ui);
     sim.OpenPort(PortSetup{"sim", {}, 0x8000});
     EXPECT_TRUE(sim.LineTestCanDriveBit4());
