@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/hex_input.h"
 
-#include <charconv>
-#include <cstdio>
 #include <optional>
 
 #include "base/hex.h"
@@ -17,8 +15,8 @@ bool Blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool Digit(char c, int base)
 {
-    if (c >= '0' && c <= '9') return true;
-    return base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'));
+    const int value = HexDigitValue(c);
+    return value >= 0 && value < base;
 }
 
 std::string_view Trim(std::string_view text)
@@ -42,7 +40,8 @@ bool HexWord(std::string_view word, std::vector<std::uint8_t>& out)
     if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) word.remove_prefix(2);
     else if (word.size() > 1 && (word.back() == 'h' || word.back() == 'H')) word.remove_suffix(1);
     if (word.size() % 2 != 0 || !AllDigits(word, 16)) return false;
-    for (std::size_t i = 0; i < word.size(); i += 2) out.push_back(std::uint8_t(*ParseDigits(word.substr(i, 2), 16)));
+    for (std::size_t i = 0; i < word.size(); i += 2)
+        out.push_back(std::uint8_t(HexDigitValue(word[i]) << 4 | HexDigitValue(word[i + 1])));
     return true;
 }
 
@@ -90,10 +89,8 @@ std::string FindQuery::Describe() const
     }
     std::string shown;
     for (const std::uint8_t b : bytes) {
-        char two[4];
-        std::snprintf(two, sizeof two, "%02X", b);
         if (!shown.empty()) shown += ' ';
-        shown += two;
+        shown += HexByte(b);
     }
     return shown + " (read as hex bytes)";
 }

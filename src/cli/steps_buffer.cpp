@@ -24,7 +24,6 @@ bool ReportStep(StepContext& c, const Status& status, std::string_view line)
     return true;
 }
 
-
 bool IsNumber(const std::string& text) { return ParseUnsigned(text, UINT32_MAX).has_value(); }
 
 Status CheckAddresses(const Step& step, std::size_t count)
@@ -142,7 +141,7 @@ void AddBufferSteps(std::vector<StepDef>& table)
     table.push_back({"patch", "ADDR BYTE...", "set the buffer's bytes from ADDR on", 2, {}, CheckPatch,
                      RunPatch, -1});
     table.push_back({"swap", "", "swap the bytes of each 16-bit word of the device's range", 0, {},
-                     [](const Step&) -> Status { return Status::Ok(); }, RunSwap});
+                     NoCheck, RunSwap});
     table.push_back({"split", "FILE0 FILE1 [FILE2 FILE3]",
                      "write the image's even and odd bytes (or every fourth) to the files", 2, {},
                      CheckFiles, RunSplit, 2});
@@ -152,7 +151,7 @@ void AddBufferSteps(std::vector<StepDef>& table)
     table.push_back({"load-at", "OFFSET FILE", "load FILE at a buffer offset, the rest as it is", 2,
                      {kFormatOption}, CheckLoadAt, RunLoadAt});
     table.push_back({"repeat", "", "fill the device's range with copies of the loaded image", 0, {},
-                     [](const Step&) -> Status { return Status::Ok(); }, RunRepeat});
+                     NoCheck, RunRepeat});
     table.push_back({"export", "FILE", "save the buffer's device range to FILE (no chip read)", 1,
                      {kFormatOption}, CheckFormatOptions, RunExport});
 }

@@ -92,6 +92,9 @@ Result<std::unique_ptr<IPort>> MakeTraceFile(std::unique_ptr<IPort>&& inner, con
     return std::unique_ptr<IPort>(std::move(*port));
 }
 
+namespace {
+
+// Each wraps `port` in place, or leaves it as it was and says why not.
 Status AddFaults(std::unique_ptr<IPort>& port, const std::string& fault)
 {
     const Result<FaultConfig> config = ParseFaultDescription(fault);
@@ -121,6 +124,8 @@ Result<TraceFilePort*> AddTrace(std::unique_ptr<IPort>& port, const PortWrapping
     port = std::move(*trace);
     return traced;
 }
+
+}  // namespace
 
 std::vector<Status> WrapPort(std::unique_ptr<IPort>& port, const PortWrapping& wrapping, WrappedPort* wrapped)
 {

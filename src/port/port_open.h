@@ -79,12 +79,6 @@ struct WrappedPort {
     TraceFilePort* trace = nullptr;
 };
 
-// Each wraps `port` in place, or leaves it as it was and says why not:
-// the injected faults, the value change dump, the trace.
-Status AddFaults(std::unique_ptr<IPort>& port, const std::string& fault);
-Result<VcdPort*> AddCapture(std::unique_ptr<IPort>& port, const PortWrapping& wrapping);
-Result<TraceFilePort*> AddTrace(std::unique_ptr<IPort>& port, const PortWrapping& wrapping);
-
 // Wraps `port` in place: the faults next to the module, then the capture and
 // the trace, which so record what the program sees. A wrapper that cannot be
 // made is left out and the port stays usable; the failures returned name

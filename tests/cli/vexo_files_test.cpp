@@ -10,6 +10,15 @@
 
 #include "vexo_runner.h"
 
+// AddressSanitizer: GCC says so with a macro, clang with __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define VEXO_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VEXO_UNDER_ASAN 1
+#endif
+#endif
+
 namespace vexo::test {
 namespace {
 
@@ -195,12 +204,8 @@ TEST_F(VexoTest, ConvertingAHugeTextNeedsMemoryForTheImageOnlyAndRunningOutIsSai
 {
     if (::access("/usr/bin/prlimit", X_OK) != 0) GTEST_SKIP() << "prlimit is missing";
     if (std::getenv("VEXO_VALGRIND")) GTEST_SKIP() << "address-space limits and valgrind do not mix";
-#if defined(__SANITIZE_ADDRESS__)  // GCC's way of saying so
+#ifdef VEXO_UNDER_ASAN
     GTEST_SKIP() << "address-space limits and the address sanitizer's shadow memory do not mix";
-#elif defined(__has_feature)      // clang's
-#if __has_feature(address_sanitizer)
-    GTEST_SKIP() << "address-space limits and the address sanitizer's shadow memory do not mix";
-#endif
 #endif
     Write("one.hex", OneByteRecords(2 * 1024 * 1024));  // 29 MB of text for 2 MiB of image
     // 70 MB of address space: the program, the 16 MiB buffer, the staged
